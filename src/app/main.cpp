@@ -1,0 +1,27 @@
+// Start-up (Main): the application object, the real seams, the tone module and the main window.
+#include <QApplication>
+
+#include "app/clock.h"
+#include "app/frm_tone.h"
+#include "app/user_interface.h"
+#include "tone/player.h"
+#include "tone/qt_audio_output.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("calvento"));
+    QApplication::setOrganizationName(QStringLiteral("calvento"));
+    // The status and instructions windows may still be open when the main window closes; the
+    // program ends with the main window all the same.
+    QApplication::setQuitOnLastWindowClosed(false);
+    calvento::InstallClassicFontSubstitutes();
+
+    calvento::QtAudioOutput audio;
+    calvento::Player player(audio, calvento::SystemClock(), calvento::QtUiServices());
+    calvento::FrmTone window(player, calvento::QtUiServices(), calvento::SystemClock());
+    QObject::connect(&window, &calvento::FrmTone::closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    window.show();
+    if (!player.SoundCardPresent()) window.ui.cmdTone->setEnabled(false);
+    return app.exec();
+}

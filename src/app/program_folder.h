@@ -1,0 +1,18 @@
+// The program folder: where the settings file, the default configuration and the manual live.
+//
+// CALVENTO_HOME names it when set (tests and portable set-ups use that); otherwise it is the
+// executable's own folder when the program may write there, as on a portable Windows install;
+// otherwise the per-user configuration folder, created on first use. File names are joined with
+// the platform's own separator, because the user sees these paths in messages and dialogs.
+#pragma once
+
+#include <QString>
+
+namespace calvento {
+
+QString ProgramFolder();
+
+// The folder followed by the separator and `fileName`.
+QString ProgramFile(const QString& fileName);
+
+}  // namespace calvento

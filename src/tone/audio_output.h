@@ -1,0 +1,71 @@
+// The audio output seam: one PCM buffer played on the default output device.
+//
+// The player opens a device for a format, prepares one buffer, writes it once and watches a done
+// flag; then it unprepares the buffer and closes the device, or resets and closes it on failure.
+// Each step answers a numeric result code, 0 for success, because the user sees these codes in
+// the player's messages. The codes follow the classic waveform-audio numbering so that they mean
+// the same on every platform (see AudioResult).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace calvento {
+
+// Linear PCM: 8000 Hz, one channel, 16-bit signed little-endian for every sequence we play.
+struct PcmFormat {
+    int formatTag = 1;
+    int channels = 1;
+    int samplesPerSecond = 8000;
+    int averageBytesPerSecond = 16000;
+    int blockAlign = 2;
+    int bitsPerSample = 16;
+    int extraSize = 0;
+};
+
+// Result codes shown to the user.
+namespace AudioResult {
+constexpr int Ok = 0;
+constexpr int Error = 1;           // unspecified failure
+constexpr int BadDeviceId = 2;     // no output device to open
+constexpr int Allocated = 4;       // the device is busy or the sound server refused it
+constexpr int InvalidHandle = 5;   // a step called without an open device
+constexpr int NoDriver = 6;        // no sound system at all
+constexpr int NoMemory = 7;        // the buffer could not be handed over
+constexpr int BadFormat = 32;      // the device cannot play this format
+constexpr int StillPlaying = 33;   // the buffer is still in use by the device
+constexpr int Unprepared = 34;     // write before prepare
+}  // namespace AudioResult
+
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+
+    // How many output devices the system offers.
+    virtual int outputDeviceCount() = 0;
+
+    // Opens the default output device for the format.
+    virtual int open(const PcmFormat& format) = 0;
+
+    // Hands the device a buffer of `samples` 16-bit samples. The buffer stays owned by the caller
+    // and must not move until unprepare; its contents may still be written before write().
+    virtual int prepare(const int16_t* data, size_t samples) = 0;
+
+    // Starts playing the prepared buffer.
+    virtual int write() = 0;
+
+    // True once the device has played the last sample of the buffer, as near as the sound system
+    // can tell (not merely taken it over).
+    virtual bool done() = 0;
+
+    // Releases the buffer; fails with StillPlaying while the device still uses it.
+    virtual int unprepare() = 0;
+
+    // Closes the device.
+    virtual int close() = 0;
+
+    // Stops playback at once and gives the buffer back.
+    virtual int reset() = 0;
+};
+
+}  // namespace calvento

@@ -1,0 +1,71 @@
+// The sound-card player: one DTMF sequence at a time, synthesized whole and played as one buffer.
+//
+// The player is the tone module of the program. It holds the tone table (filled once by the main
+// window at start-up), the timing record (set by the send command before each send) and the
+// module-wide PlayerState. SuonaSequenza returns only when the device has played the whole buffer
+// or a step has failed; while it waits it runs event-loop turns, so the window stays alive and
+// its handlers run inside the wait. isPlaying is what keeps them from starting a second playback
+// or closing the window under it. Failures are told to the user here, in message boxes titled
+// " SuonaSequenza" with the device's numeric result code; the caller is not told.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <QString>
+
+#include "tone/tone_synthesis.h"
+
+namespace calvento {
+
+class AudioOutput;
+class Clock;
+class UiServices;
+
+struct PlayerState {
+    bool isPlaying = false;
+    int32_t effectiveTimeMs = 0;  // measured playing time of the last completed playback
+};
+
+class Player {
+public:
+    Player(AudioOutput& audio, Clock& clock, UiServices& ui);
+    ~Player();
+
+    DtmfToneTable& toneTable() { return m_table; }
+    ToneTiming& timing() { return m_timing; }
+    const PlayerState& state() const { return m_state; }
+    bool isPlaying() const { return m_state.isPlaying; }
+
+    // True when the system has at least one sound output device; otherwise tells the user that
+    // no tones can be sent and answers false.
+    bool SoundCardPresent();
+
+    // Plays the sequence (one byte per character) with the current timing. Does nothing for an
+    // empty sequence or while another sequence is playing.
+    void SuonaSequenza(const std::string& sequence);
+
+    // Resets and closes the device if one is open, ignoring its answers; playback is over.
+    void StopPlayback();
+
+    // The sample buffer of the last sequence (it stays until the next one replaces it).
+    const int16_t* samples() const { return m_samples.get(); }
+    int64_t sampleCount() const { return m_sampleCount; }
+
+private:
+    void synthesizeInto(const std::string& sequence);
+    void fail(const QString& text);
+
+    AudioOutput& m_audio;
+    Clock& m_clock;
+    UiServices& m_ui;
+    DtmfToneTable m_table{};
+    ToneTiming m_timing;
+    PlayerState m_state;
+    bool m_deviceOpen = false;
+    std::unique_ptr<int16_t[]> m_samples;
+    int64_t m_sampleCount = 0;
+};
+
+}  // namespace calvento

@@ -1,0 +1,249 @@
+// The main window's start-up, settings file and close, run on the real window (offscreen) with
+// the settings in a temporary program folder and fakes for the sound device and dialogs.
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "app/app_settings.h"
+#include "app/frm_tone.h"
+#include "fakes.h"
+#include "tone/player.h"
+
+using namespace calvento;
+using namespace calvento::test;
+
+namespace {
+
+// A program folder of its own, the fakes, and the window built on them.
+struct Rig {
+    QTemporaryDir dir;
+    FakeAudioOutput audio;
+    FakeClock clock;
+    RecordingUi ui;
+    Player player{audio, clock, ui};
+    std::unique_ptr<FrmTone> window;
+
+    explicit Rig(const QByteArray* iniContent = nullptr) {
+        qputenv("CALVENTO_HOME", dir.path().toUtf8());
+        if (iniContent) writeIni(*iniContent);
+    }
+    QString iniPath() const { return dir.filePath("Calvento31.ini"); }
+    QString defaultConfig() const { return QDir::toNativeSeparators(dir.filePath("Default31.prg")); }
+    void writeIni(const QByteArray& content) const {
+        QFile f(iniPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    QByteArray readIni() const {
+        QFile f(iniPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QByteArray defaultLine() const {
+        return "\"" + defaultConfig().toUtf8() +
+               "\",0,0,0,\"0123456789*#ABCD\",\"60\",\"40\",\"300\",\"1\",\"1\",\"200\"\r\n";
+    }
+    FrmTone& open() {
+        window = std::make_unique<FrmTone>(player, ui, clock);
+        return *window;
+    }
+};
+
+QStringList timingFields(FrmTone& w) {
+    return {w.ui.Text1->text(), w.ui.Text2->text(),     w.ui.Text3->text(), w.ui.Text4->text(),
+            w.ui.txtPttCom->text(), w.ui.txtPrgComm->text(), w.ui.txtTxd->text()};
+}
+
+}  // namespace
+
+class TstFrmTone : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartInAnEmptyFolder() {
+        Rig r;
+        FrmTone& w = r.open();
+        QCOMPARE(r.readIni(), r.defaultLine());
+        QCOMPARE(w.pos(), QPoint(0, 0));
+        QCOMPARE(w.ui.SSTab1->currentIndex(), 0);
+        QCOMPARE(w.ui.SSTab1->tabText(0), QStringLiteral("Direct Programming"));
+        QCOMPARE(w.ui.SSTab1->tabText(1), QStringLiteral("Remote Modify / Send"));
+        QCOMPARE(w.ui.SSTabCmd->currentIndex(), 0);
+        QCOMPARE(timingFields(w),
+                 QStringList({"0123456789*#ABCD", "60", "40", "300", "1", "1", "200"}));
+        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (16 digits)"));
+        QVERIFY(w.ui.cmdTone->isEnabled());
+        QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 by Kolbex"));
+        QVERIFY(r.ui.messages.empty());
+    }
+
+    void savedValuesAreApplied() {
+        const QByteArray ini =
+            "\"\",150,300,1,\"12 A\",\"70\",\"30\",\"500\",\"3\",\"4\",\"250\"\r\n";
+        Rig r(&ini);
+        FrmTone& w = r.open();
+        QCOMPARE(w.pos(), QPoint(10, 20));
+        QCOMPARE(w.ui.SSTab1->currentIndex(), 1);
+        QCOMPARE(w.ui.SSTabCmd->currentIndex(), 0);
+        QCOMPARE(timingFields(w), QStringList({"12 A", "70", "30", "500", "3", "4", "250"}));
+        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (4 digits)"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 by Kolbex"));
+        QCOMPARE(r.readIni(), ini);  // a good file is left as it was
+    }
+
+    // A broken line keeps what was read before the fault; the file gets the default line back.
+    void brokenSettingsLines_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<bool>("rewritten");
+        QTest::newRow("too few fields")
+            << QByteArray("\"\",0,0,1,\"159\",\"70\"\r\n") << 1
+            << QStringList{"159", "70", "", "", "", "", ""} << true;
+        QTest::newRow("top is not a number")
+            << QByteArray("\"\",0,abc,1,\"159\",\"70\",\"30\",\"500\",\"3\",\"4\",\"250\"\r\n") << 0
+            << QStringList{"", "", "", "", "", "", ""} << true;
+        QTest::newRow("left does not fit 16 bits")
+            << QByteArray("\"\",40000,0,1,\"159\",\"70\",\"30\",\"500\",\"3\",\"4\",\"250\"\r\n")
+            << 0 << QStringList{"", "", "", "", "", "", ""} << true;
+        QTest::newRow("tab the control refuses")
+            << QByteArray("\"\",0,0,7,\"159\",\"70\",\"30\",\"500\",\"3\",\"4\",\"250\"\r\n") << 0
+            << QStringList{"159", "70", "30", "500", "3", "4", "250"} << false;
+        QTest::newRow("values over several lines, bare LF")
+            << QByteArray("\"\",0,0,1\n\"159\",\"70\",\"30\"\n\"500\",\"3\",\"4\",\"250\"\n") << 1
+            << QStringList{"159", "70", "30", "500", "3", "4", "250"} << false;
+    }
+    void brokenSettingsLines() {
+        QFETCH(QByteArray, ini);
+        QFETCH(int, tab);
+        QFETCH(QStringList, fields);
+        QFETCH(bool, rewritten);
+        Rig r(&ini);
+        FrmTone& w = r.open();
+        QCOMPARE(w.ui.SSTab1->currentIndex(), tab);
+        QCOMPARE(timingFields(w), fields);
+        QCOMPARE(w.ui.cmdTone->isEnabled(), !fields[0].isEmpty());
+        QCOMPARE(r.readIni(), rewritten ? r.defaultLine() : ini);
+        QVERIFY(r.ui.messages.empty());
+    }
+
+    void aPositionOffEveryScreenStartsAtTheOrigin() {
+        const QByteArray ini =
+            "\"\",-32000,-32000,0,\"1\",\"60\",\"40\",\"300\",\"1\",\"1\",\"200\"\r\n";
+        Rig r(&ini);
+        FrmTone& w = r.open();
+        QCOMPARE(w.pos(), QPoint(0, 0));
+        QCOMPARE(w.ui.Text1->text(), QStringLiteral("1"));  // the rest still applies
+    }
+
+    void closeWritesTheSettingsBack() {
+        Rig r;
+        FrmTone& w = r.open();
+        w.move(30, 45);
+        w.ui.SSTab1->setCurrentIndex(1);
+        w.ui.Text1->setText(QStringLiteral("*#0"));
+        w.ui.Text2->setText(QStringLiteral("80"));
+        w.ui.txtPrgComm->setText(QStringLiteral("12"));
+        QSignalSpy closed(&w, &FrmTone::closed);
+        QVERIFY(w.close());
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(r.readIni(), QByteArray("\"\",450,675,1,\"*#0\",\"80\",\"40\",\"300\",\"1\",\"12\","
+                                         "\"200\"\r\n"));
+        // And the next start reads them again.
+        Rig again;
+        qputenv("CALVENTO_HOME", r.dir.path().toUtf8());
+        FrmTone& w2 = again.open();
+        QCOMPARE(w2.pos(), QPoint(30, 45));
+        QCOMPARE(w2.ui.SSTab1->currentIndex(), 1);
+        QCOMPARE(w2.ui.Text1->text(), QStringLiteral("*#0"));
+    }
+
+    void closeIsRefusedWhileASequencePlays() {
+        Rig r;
+        FrmTone& w = r.open();
+        QSignalSpy closed(&w, &FrmTone::closed);
+        r.audio.turnsUntilDone = 5;
+        bool closedDuringPlay = true;
+        r.clock.onTurn = [&] {
+            if (r.clock.turns == 2) closedDuringPlay = w.close();
+        };
+        r.player.SuonaSequenza("1");
+        QVERIFY(!closedDuringPlay);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text,
+                 QStringLiteral("Please wait end of sound before closing application."));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Calvento v3"));
+        QCOMPARE(r.ui.messages[0].icon, MessageIcon::Information);
+        QCOMPARE(closed.count(), 0);
+        QCOMPARE(r.readIni(), r.defaultLine());  // nothing written yet
+        r.clock.onTurn = nullptr;
+        QVERIFY(w.close());
+        QCOMPARE(closed.count(), 1);
+    }
+
+    // A settings file that can be neither read nor written: defaults at start, one message at
+    // the close, and the program still ends.
+    void unwritableSettingsFile() {
+        Rig r;
+        QVERIFY(QDir(r.dir.path()).mkdir("Calvento31.ini"));
+        FrmTone& w = r.open();
+        QCOMPARE(timingFields(w),
+                 QStringList({"0123456789*#ABCD", "60", "40", "300", "1", "1", "200"}));
+        QVERIFY(r.ui.messages.empty());
+        QSignalSpy closed(&w, &FrmTone::closed);
+        QVERIFY(w.close());
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
+        QVERIFY(r.ui.messages[0].text.contains(r.iniPath()));
+    }
+
+    void anEmptySequenceDisablesSending() {
+        const QByteArray ini = "\"\",0,0,1,\"\",\"60\",\"40\",\"300\",\"1\",\"1\",\"200\"\r\n";
+        Rig r(&ini);
+        FrmTone& w = r.open();
+        QVERIFY(!w.ui.cmdTone->isEnabled());
+        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (0 digits)"));
+    }
+
+    void creditTextLeavesAfterTheFirstTick() {
+        Rig r;
+        FrmTone& w = r.open();
+        QVERIFY(!w.ui.lblInfoSend->text().isEmpty());
+        QVERIFY(w.Timer1()->isActive());
+        QCOMPARE(w.Timer1()->interval(), 20000);
+        QVERIFY(QMetaObject::invokeMethod(w.Timer1(), "timeout"));
+        QVERIFY(w.ui.lblInfoSend->text().isEmpty());
+        QVERIFY(!w.Timer1()->isActive());
+    }
+
+    // Every field has a label a screen reader can name it by, or a name of its own, and every
+    // control with a help text carries it as its accessible description too.
+    void controlsAreNamedForScreenReaders() {
+        Rig r;
+        FrmTone& w = r.open();
+        QStringList unnamed;
+        for (QLineEdit* e : w.findChildren<QLineEdit*>()) {
+            bool hasBuddy = false;
+            for (QLabel* l : w.findChildren<QLabel*>()) hasBuddy = hasBuddy || l->buddy() == e;
+            if (!hasBuddy && e->accessibleName().isEmpty()) unnamed << e->objectName();
+            if (e->toolTip() != e->accessibleDescription()) unnamed << e->objectName() + "(help)";
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+        QVERIFY(w.findChild<QLineEdit*>("txtMem_17"));
+        QVERIFY(w.findChild<QAbstractButton*>("chkOutput_3"));
+        QVERIFY(w.findChild<QLabel*>("lblCommands_0"));
+        QVERIFY(!w.findChild<QLabel*>("lblCommands_1"));
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    InstallClassicFontSubstitutes();
+    TstFrmTone t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "tst_frm_tone.moc"

@@ -1,0 +1,184 @@
+// The player against a fake device: the order of the device steps, the numbered failure messages
+// and the clean-up after each, the done-flag wait and its bound, and the measured time.
+#include <QTest>
+
+#include "fakes.h"
+#include "tone/player.h"
+
+using namespace calvento;
+using namespace calvento::test;
+
+namespace {
+
+struct Rig {
+    FakeAudioOutput audio;
+    FakeClock clock;
+    RecordingUi ui;
+    Player player{audio, clock, ui};
+    Rig() {
+        FillToneTable(player.toneTable());
+        player.timing().digitSeconds = 0.06;
+        player.timing().gapSeconds = 0.04;
+        player.timing().pauseSeconds = 0.3;
+        ComputeSampleCounts(player.timing());
+    }
+};
+
+}  // namespace
+
+class TstPlayer : public QObject {
+    Q_OBJECT
+private slots:
+    void playsTheExactBufferAndMeasuresTime() {
+        Rig r;
+        r.audio.turnsUntilDone = 40;
+        r.clock.msPerTurn = 7;
+        r.player.SuonaSequenza("159#D*0");
+        QCOMPARE(r.audio.log, QStringList({"open", "prepare", "write", "unprepare", "close"}));
+        QVERIFY(r.ui.messages.empty());
+        QVERIFY(!r.player.isPlaying());
+        QCOMPARE(r.player.state().effectiveTimeMs, 40 * 7);
+        QCOMPARE(r.audio.format.samplesPerSecond, 8000);
+        QCOMPARE(r.audio.format.averageBytesPerSecond, 16000);
+        QCOMPARE(r.audio.format.blockAlign, 2);
+        const auto expected = SynthesizeSequence("159#D*0", r.player.timing(), r.player.toneTable());
+        QVERIFY(r.audio.written == expected);
+    }
+
+    void effectiveTimeSurvivesTheTickCounterWrapping() {
+        Rig r;
+        r.clock.now = 0xFFFFFFF0u;
+        r.clock.msPerTurn = 5;
+        r.audio.turnsUntilDone = 10;
+        r.player.SuonaSequenza("1");
+        QCOMPARE(r.player.state().effectiveTimeMs, 50);
+    }
+
+    void emptySequenceDoesNothing() {
+        Rig r;
+        r.player.SuonaSequenza("1");
+        const int before = r.player.state().effectiveTimeMs;
+        r.audio.log.clear();
+        r.clock.msPerTurn = 100;
+        r.player.SuonaSequenza("");
+        QVERIFY(r.audio.log.isEmpty());
+        QVERIFY(r.ui.messages.empty());
+        QCOMPARE(r.player.state().effectiveTimeMs, before);
+    }
+
+    void aSecondCallWhilePlayingIsRefused() {
+        Rig r;
+        r.audio.turnsUntilDone = 5;
+        int nestedTurn = 0;
+        QStringList logDuringNested;
+        r.clock.onTurn = [&] {
+            if (++nestedTurn != 2) return;
+            QVERIFY(r.player.isPlaying());
+            const QStringList before = r.audio.log;
+            r.player.SuonaSequenza("2");  // a handler running inside the wait
+            logDuringNested = r.audio.log;
+            QCOMPARE(logDuringNested, before);
+        };
+        r.player.SuonaSequenza("1");
+        QCOMPARE(r.audio.log, QStringList({"open", "prepare", "write", "unprepare", "close"}));
+        QVERIFY(!r.player.isPlaying());
+    }
+
+    void failures_data() {
+        QTest::addColumn<int>("openResult");
+        QTest::addColumn<int>("prepareResult");
+        QTest::addColumn<int>("unprepareResult");
+        QTest::addColumn<int>("closeResult");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("open, unsupported format")
+            << 32 << 0 << 0 << 0 << "1. waveOutOpen failed - 32" << QStringList{"open"};
+        QTest::newRow("prepare") << 0 << 7 << 0 << 0 << "2. waveOutPrepareHeader failed - 7"
+                                 << QStringList{"open", "prepare", "reset", "close"};
+        QTest::newRow("unprepare, still playing")
+            << 0 << 0 << 33 << 0 << "4. waveOutUnPrepareHeader failed - 1 - 33"
+            << QStringList{"open", "prepare", "write", "unprepare", "reset", "close"};
+        QTest::newRow("close") << 0 << 0 << 0 << 5 << "5. waveOutClose failed - 5"
+                               << QStringList{"open", "prepare", "write", "unprepare", "close"};
+    }
+    void failures() {
+        QFETCH(int, openResult);
+        QFETCH(int, prepareResult);
+        QFETCH(int, unprepareResult);
+        QFETCH(int, closeResult);
+        QFETCH(QString, message);
+        QFETCH(QStringList, log);
+        Rig r;
+        r.player.SuonaSequenza("1");
+        const int before = r.player.state().effectiveTimeMs;
+        r.audio.log.clear();
+        r.audio.openResult = openResult;
+        r.audio.prepareResult = prepareResult;
+        r.audio.unprepareResult = unprepareResult;
+        r.audio.closeResult = closeResult;
+        r.clock.msPerTurn = 13;
+        r.player.SuonaSequenza("123");
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text, message);
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral(" SuonaSequenza"));
+        QCOMPARE(r.ui.messages[0].icon, MessageIcon::Critical);
+        QCOMPARE(r.audio.log, log);
+        QVERIFY(!r.player.isPlaying());
+        QVERIFY(!r.audio.isOpen || closeResult != 0);
+        // Only a playback that reached the end of its wait updates the time.
+        if (openResult || prepareResult) QCOMPARE(r.player.state().effectiveTimeMs, before);
+    }
+
+    // A device that takes the buffer but never finishes must not hang the program.
+    void aDeviceThatNeverFinishesIsStopped() {
+        Rig r;
+        r.audio.turnsUntilDone = -1;
+        r.clock.msPerTurn = 50;
+        r.player.SuonaSequenza("1");  // 61 ms of audio
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral(" SuonaSequenza"));
+        QCOMPARE(r.audio.log.mid(r.audio.log.size() - 2), QStringList({"reset", "close"}));
+        QVERIFY(!r.player.isPlaying());
+        QVERIFY(r.clock.now < 7000);  // gave up a few seconds after the buffer's own length
+        QCOMPARE(r.player.state().effectiveTimeMs, 0);
+    }
+
+    void aRefusedWriteIsReportedAtOnce() {
+        Rig r;
+        r.audio.writeResult = 4;
+        r.player.SuonaSequenza("1");
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QVERIFY(r.ui.messages[0].text.endsWith(" - 4"));
+        QCOMPARE(r.clock.turns, 0);
+        QVERIFY(!r.player.isPlaying());
+    }
+
+    void soundCardPresentCountsOutputDevices() {
+        Rig r;
+        QVERIFY(r.player.SoundCardPresent());
+        QVERIFY(r.ui.messages.empty());
+        r.audio.devices = 0;
+        QVERIFY(!r.player.SoundCardPresent());
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text,
+                 QString::fromUtf8("Questo PC non ha schede audio.\r\n"
+                                   "Il programma non pu\xc3\xb2 inviare i toni DTMF"));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("DTMF"));
+        QCOMPARE(r.ui.messages[0].icon, MessageIcon::Critical);
+    }
+
+    void aBufferThatCannotBeAllocatedIsToldNotCrashed() {
+        Rig r;
+        r.player.timing().pauseSeconds = 1e6;  // 8e9 samples per space: 16 GB each
+        ComputeSampleCounts(r.player.timing());
+        r.player.SuonaSequenza(std::string(200, ' '));
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral(" SuonaSequenza"));
+        QVERIFY(r.ui.messages[0].text.contains("memory"));
+        QVERIFY(r.audio.log.isEmpty());
+        QVERIFY(!r.player.isPlaying());
+    }
+};
+
+QTEST_APPLESS_MAIN(TstPlayer)
+#include "tst_player.moc"
