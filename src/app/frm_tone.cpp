@@ -12,6 +12,7 @@
 #include "app/app_settings.h"
 #include "app/clock.h"
 #include "app/program_folder.h"
+#include "app/classic_layout.h"
 #include "app/user_interface.h"
 #include "tone/player.h"
 
@@ -41,10 +42,13 @@ FrmTone::FrmTone(Player& player, UiServices& ui, Clock& clock, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
+    ApplyClassicTabs(this->ui.SSTab1);
+    ApplyClassicTabs(this->ui.SSTabCmd);
+    FitCaptions(this);
     setFixedSize(size());
     setWindowTitle(ProgramCaption());
     this->ui.lblInfoSend->setText(
-        QStringLiteral("Calvento v%1 by Kolbex\r\nDTMF sender and decoder programmer")
+        QStringLiteral("Calvento v%1 by Kolbex\r\nDTMF decoder companion")
             .arg(kVersion));
 
     // Timer1 shows the credit text for the first 20 seconds; tmrTimeOut is the board's reply
