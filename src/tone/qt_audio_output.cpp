@@ -3,15 +3,17 @@
 
 #include <QAudioDevice>
 #include <QAudioFormat>
+#include <QIODevice>
 #include <QMediaDevices>
+#include <algorithm>
 
 namespace calvento {
 
 namespace {
 
-// Some sound servers never report that a stream ran dry. Once the sink has taken the whole buffer
-// and this much time beyond its length has passed, the samples have certainly been played.
-constexpr qint64 kDrainAllowanceMs = 1500;
+// About a second queued at the sound server, so that a busy moment of the window never leaves a
+// gap in the middle of a key; a typical sequence is handed over whole at once.
+constexpr qsizetype kServerBufferBytes = 32000;
 
 QAudioFormat toQtFormat(const PcmFormat& f) {
     QAudioFormat format;
@@ -21,11 +23,23 @@ QAudioFormat toQtFormat(const PcmFormat& f) {
     return format;
 }
 
+int resultOf(QAudio::Error error) {
+    switch (error) {
+        case QAudio::NoError: return AudioResult::Ok;
+        case QAudio::OpenError: return AudioResult::Allocated;
+        case QAudio::FatalError: return AudioResult::NoDriver;
+        default: return AudioResult::Error;
+    }
+}
+
 }  // namespace
 
 QtAudioOutput::QtAudioOutput() = default;
 
-QtAudioOutput::~QtAudioOutput() { reset(); }
+QtAudioOutput::~QtAudioOutput() {
+    reset();
+    m_sink.reset();
+}
 
 int QtAudioOutput::outputDeviceCount() {
     return static_cast<int>(QMediaDevices::audioOutputs().size());
@@ -39,56 +53,73 @@ int QtAudioOutput::open(const PcmFormat& format) {
     if (format.formatTag != 1 || !qtFormat.isValid() || !device.isFormatSupported(qtFormat))
         return AudioResult::BadFormat;
     m_sink = std::make_unique<QAudioSink>(device, qtFormat);
-    m_durationMs = 0;
+    m_sink->setBufferSize(kServerBufferBytes);
     return AudioResult::Ok;
 }
 
 int QtAudioOutput::prepare(const int16_t* data, size_t samples) {
     if (!m_sink) return AudioResult::InvalidHandle;
     if (!data && samples) return AudioResult::NoMemory;
-    const qsizetype bytes = static_cast<qsizetype>(samples * sizeof(int16_t));
-    m_data = QByteArray::fromRawData(reinterpret_cast<const char*>(data), bytes);
-    m_source.close();
-    m_source.setBuffer(&m_data);
-    if (!m_source.open(QIODevice::ReadOnly)) return AudioResult::NoMemory;
-    m_durationMs = static_cast<qint64>(samples) * 1000 / 8000;
+    m_data = reinterpret_cast<const char*>(data);
+    m_bytes = static_cast<qint64>(samples * sizeof(int16_t));
+    m_durationMs = static_cast<qint64>(samples) * 1000 / m_sink->format().sampleRate();
+    m_dataWritten = m_totalWritten = 0;
     m_prepared = true;
-    m_written = false;
     return AudioResult::Ok;
 }
 
 int QtAudioOutput::write() {
     if (!m_sink) return AudioResult::InvalidHandle;
     if (!m_prepared) return AudioResult::Unprepared;
-    m_sink->start(&m_source);
+    m_io = m_sink->start();
+    if (!m_io) return m_sink->error() == QAudio::NoError ? AudioResult::Error
+                                                         : resultOf(m_sink->error());
     m_sinceWrite.start();
-    m_written = true;
-    switch (m_sink->error()) {
-        case QAudio::NoError: return AudioResult::Ok;
-        case QAudio::OpenError: return AudioResult::Allocated;
-        case QAudio::FatalError: return AudioResult::NoDriver;
-        default: return AudioResult::Error;
+    feed();
+    return resultOf(m_sink->error());
+}
+
+void QtAudioOutput::feed() {
+    static const char kSilence[2048] = {};
+    // A few rounds at most: the server takes what fits in its buffer and asks again later.
+    for (int round = 0; round < 16; ++round) {
+        const qint64 room = m_sink->bytesFree();
+        if (room <= 0) return;
+        qint64 n;
+        if (m_dataWritten < m_bytes) {
+            n = m_io->write(m_data + m_dataWritten, std::min(room, m_bytes - m_dataWritten));
+            if (n > 0) m_dataWritten += n;
+        } else {
+            n = m_io->write(kSilence, std::min<qint64>(room, sizeof kSilence));
+        }
+        if (n <= 0) return;
+        m_totalWritten += n;
     }
 }
 
 bool QtAudioOutput::done() {
-    if (!m_sink || !m_written) return false;
-    if (!m_source.atEnd()) return false;
-    // Each write to the server makes the sink active again; it turns idle when the server has
-    // played everything it was given and asks for more.
-    if (m_sink->state() == QAudio::IdleState) return true;
-    return m_sinceWrite.elapsed() >= m_durationMs + kDrainAllowanceMs;
+    if (!m_sink || !m_io) return false;
+    feed();
+    if (m_dataWritten < m_bytes) return false;
+    // The sink reports how much of the stream the server has played: what it has read, less the
+    // latency of the device behind it. That must cover every real sample.
+    const qint64 playedBytes =
+        m_sink->processedUSecs() * m_sink->format().bytesPerFrame() * m_sink->format().sampleRate() /
+        1000000;
+    return playedBytes >= m_bytes && m_sinceWrite.elapsed() >= m_durationMs;
+}
+
+void QtAudioOutput::release() {
+    if (m_sink) m_sink->stop();  // the sink deletes the device it handed out
+    m_io = nullptr;
+    m_data = nullptr;
+    m_bytes = m_dataWritten = m_totalWritten = 0;
+    m_prepared = false;
 }
 
 int QtAudioOutput::unprepare() {
-    if (!m_prepared) return AudioResult::Ok;
-    if (m_written && m_sink && m_sink->state() == QAudio::ActiveState && !done())
-        return AudioResult::StillPlaying;
-    if (m_sink) m_sink->stop();
-    m_source.close();
-    m_data = QByteArray();
-    m_prepared = false;
-    m_written = false;
+    if (m_io && !done()) return AudioResult::StillPlaying;
+    release();
     return AudioResult::Ok;
 }
 
@@ -100,12 +131,9 @@ int QtAudioOutput::close() {
 }
 
 int QtAudioOutput::reset() {
-    if (m_sink) m_sink->stop();
-    m_source.close();
-    m_data = QByteArray();
-    m_prepared = false;
-    m_written = false;
-    return m_sink ? AudioResult::Ok : AudioResult::InvalidHandle;
+    const bool open = m_sink != nullptr;
+    release();
+    return open ? AudioResult::Ok : AudioResult::InvalidHandle;
 }
 
 }  // namespace calvento

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Runs a command beside a private PulseAudio server whose default sink is a null sink, so that
+# tests can play through the real sound stack and record what came out, on any machine.
+# The server lives in a folder of its own and is stopped when the command ends.
+set -uo pipefail
+
+rt=$(mktemp -d "${TMPDIR:-/tmp}/calvento-pulse.XXXXXX")
+export XDG_RUNTIME_DIR="$rt" PULSE_RUNTIME_PATH="$rt/pulse" HOME="$rt"
+unset PULSE_SERVER
+
+cleanup() {
+    pactl exit >/dev/null 2>&1 || true
+    sleep 0.2
+    [ -f "$rt/pulse/pid" ] && kill "$(cat "$rt/pulse/pid")" >/dev/null 2>&1 || true
+    rm -rf "$rt"
+}
+trap cleanup EXIT
+
+pulseaudio -D -n --exit-idle-time=-1 --log-target="file:$rt/pulse.log" \
+    --load="module-native-protocol-unix" \
+    --load="module-null-sink sink_name=calvento_null rate=48000" >/dev/null 2>&1 || {
+    echo "with_pulse: the PulseAudio server did not start" >&2
+    cat "$rt/pulse.log" >&2 2>/dev/null
+    exit 1
+}
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl info >/dev/null 2>&1 || { echo "with_pulse: no answer from the server" >&2; exit 1; }
+pactl set-default-sink calvento_null
+pactl set-sink-volume calvento_null 100%
+pactl set-sink-mute calvento_null 0
+
+"$@"
