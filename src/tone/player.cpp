@@ -57,9 +57,10 @@ void Player::SuonaSequenza(const std::string& sequence) {
     const int64_t n = SequenceLength(sequence, m_timing);
     m_samples.reset();
     m_sampleCount = 0;
-    try {
-        m_samples = std::make_unique_for_overwrite<int16_t[]>(static_cast<size_t>(n));
-    } catch (const std::bad_alloc&) {
+    // Left uninitialised: the synthesis writes every sample. The largest sequence the window
+    // allows needs about 180 MB, which a small or limited machine may not have.
+    m_samples.reset(new (std::nothrow) int16_t[static_cast<size_t>(n)]);
+    if (!m_samples) {
         m_ui.messageBox(QStringLiteral("Not enough memory for the sequence: %1 samples (%2 MB) "
                                        "could not be allocated.\r\nShorten the sequence or its "
                                        "durations and try again.")
