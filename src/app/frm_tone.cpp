@@ -6,14 +6,21 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
+#include <cmath>
 
 #include "app/app_settings.h"
 #include "app/clock.h"
+#include "app/field_text.h"
 #include "app/program_folder.h"
 #include "app/classic_layout.h"
 #include "app/user_interface.h"
+#include "link/port_names.h"
+#include "link/serial_port.h"
 #include "tone/player.h"
 
 namespace calvento {
@@ -36,18 +43,19 @@ void InstallClassicFontSubstitutes() {
     QFont::insertSubstitution(QStringLiteral("Courier"), QStringLiteral("Liberation Mono"));
 }
 
-FrmTone::FrmTone(Player& player, UiServices& ui, Clock& clock, QWidget* parent)
-    : QWidget(parent), m_player(player), m_ui(ui), m_clock(clock) {
-    this->ui.setupUi(this);
+FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& clock,
+                 QWidget* parent)
+    : QWidget(parent), m_player(player), MSComm1(port), m_ui(dialogs), m_clock(clock) {
+    ui.setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    ApplyClassicTabs(this->ui.SSTab1);
-    ApplyClassicTabs(this->ui.SSTabCmd);
+    ApplyClassicTabs(ui.SSTab1);
+    ApplyClassicTabs(ui.SSTabCmd);
     FitCaptions(this);
     setFixedSize(size());
     setWindowTitle(ProgramCaption());
-    this->ui.lblInfoSend->setText(
+    ui.lblInfoSend->setText(
         QStringLiteral("Calvento v%1 by Kolbex\r\nDTMF decoder companion")
             .arg(kVersion));
 
@@ -63,13 +71,27 @@ FrmTone::FrmTone(Player& player, UiServices& ui, Clock& clock, QWidget* parent)
     m_tmrTimeOut->setInterval(2400);
     m_tmrTimeOut->setSingleShot(true);
 
-    // F1 must work wherever the focus is, so the window looks at every key first.
-    qApp->installEventFilter(this);
+    connectEntryFields();
+    connect(ui.cmdTone, &QPushButton::clicked, this, &FrmTone::cmdTone_Click);
+    connect(ui.chkPtt, &QCheckBox::toggled, this, &FrmTone::chkPtt_Click);
+    connect(ui.chkPrg, &QCheckBox::toggled, this, &FrmTone::chkPrg_Click);
+
+    // F1 works wherever the focus is and whatever the shift state.
+    for (const Qt::KeyboardModifiers mods :
+         {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
+          Qt::KeyboardModifiers(Qt::ControlModifier), Qt::KeyboardModifiers(Qt::AltModifier),
+          Qt::ShiftModifier | Qt::ControlModifier, Qt::ShiftModifier | Qt::AltModifier,
+          Qt::ControlModifier | Qt::AltModifier,
+          Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier}) {
+        auto* f1 = new QShortcut(QKeySequence(mods | Qt::Key_F1), this);
+        f1->setContext(Qt::WindowShortcut);
+        connect(f1, &QShortcut::activated, this, [this] { Form_KeyDown(Qt::Key_F1); });
+    }
 
     Form_Load();
 }
 
-FrmTone::~FrmTone() { qApp->removeEventFilter(this); }
+FrmTone::~FrmTone() = default;
 
 QString FrmTone::settingsFilePath() const { return ProgramFile(QStringLiteral("Calvento31.ini")); }
 
@@ -146,16 +168,36 @@ void FrmTone::Form_Unload() {
                             .arg(settingsFilePath(), error),
                         QStringLiteral("Warning"), MessageIcon::Exclamation);
     }
+
+    // The board is told the link ends; a push-to-talk port just closes (RTS drops with it).
+    if (MSComm1.isOpen()) {
+        if (ui.chkPrg->isChecked()) MSComm1.write(QByteArray("\xFF\x99", 2));
+        MSComm1.close();
+    }
 }
 
+// The entry fields' keys, releases and clicks come here before the fields see them.
 bool FrmTone::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        // Only the first delivery of a key counts: the focused control, or the window itself
-        // when nothing has the focus. The key then goes on to the control as usual.
-        QWidget* w = static_cast<QWidget*>(watched);
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : this;
-        if (w == target && w->window() == this)
-            Form_KeyDown(static_cast<QKeyEvent*>(event)->key());
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            if (m_keyFilters.contains(watched) &&
+                filterKey(static_cast<QLineEdit*>(watched), static_cast<QKeyEvent*>(event)))
+                return true;
+            break;
+        case QEvent::KeyRelease:
+            if (watched == ui.Text1) Text1_Click();  // Text1_KeyUp
+            break;
+        case QEvent::MouseButtonRelease:
+            if (watched == ui.Text1) Text1_Click();
+            if (m_selectOnClick.contains(watched)) {
+                // After the field has placed its cursor for the click, select its whole text so
+                // that the next key replaces it.
+                auto* field = static_cast<QLineEdit*>(watched);
+                QTimer::singleShot(0, field, [field] { field->selectAll(); });
+            }
+            break;
+        default:
+            break;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -164,6 +206,78 @@ void FrmTone::Form_KeyDown(int keyCode) {
     if (keyCode == Qt::Key_F1)
         Apri(ProgramFile(QStringLiteral("Manuale_Calvento31.rtf")),
              QStringLiteral("Calvento v%1").arg(kVersion));
+}
+
+// ---- entry fields ------------------------------------------------------------------------------
+
+namespace {
+
+// The code a key press would have had as a typed character, or -1 for keys that type nothing
+// (arrows, Home, Delete, function keys, Tab), which no filter looks at.
+int characterCode(const QKeyEvent* e) {
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (e->key() == Qt::Key_Backspace) return kKeyBackspace;
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return kKeyEnter;
+    if (e->key() == Qt::Key_Escape) return 27;
+    if (mods == Qt::ControlModifier && e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z)
+        return e->key() - Qt::Key_A + 1;
+    if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return -1;
+    const QString text = e->text();
+    if (text.size() != 1) return -1;
+    const int code = text.at(0).unicode();
+    return code >= 32 && code != 127 ? code : -1;
+}
+
+}  // namespace
+
+void FrmTone::connectEntryFields() {
+    for (QLineEdit* f : {ui.Text2, ui.Text3, ui.Text4, ui.txtTxd, ui.txtPttCom, ui.txtPrgComm,
+                         ui.txtMorseSpeed, ui.txtTmr1, ui.txtTmr2})
+        m_keyFilters.insert(f, &FilterDigitKey);
+    m_keyFilters.insert(ui.txtBlo, &FilterDecimalKey);
+    m_keyFilters.insert(ui.txtBhi, &FilterDecimalKey);
+    m_keyFilters.insert(ui.txtCallID, &FilterCallKey);
+    m_keyFilters.insert(ui.Text1, &FilterSequenceKey);
+
+    // txtTmr1 selects on click like its twin txtTmr2 and every other numeric field.
+    for (QLineEdit* f : {ui.Text2, ui.Text3, ui.Text4, ui.txtTxd, ui.txtPttCom, ui.txtPrgComm,
+                         ui.txtCallID, ui.txtMorseSpeed, ui.txtTmr1, ui.txtTmr2, ui.txtBlo,
+                         ui.txtBhi})
+        m_selectOnClick << f;
+
+    for (QObject* f : m_keyFilters.keys()) f->installEventFilter(this);
+    for (QObject* f : m_selectOnClick)
+        if (!m_keyFilters.contains(f)) f->installEventFilter(this);
+
+    QPushButton* outputs[] = {ui.chkOutput_0, ui.chkOutput_1, ui.chkOutput_2, ui.chkOutput_3};
+    for (int i = 0; i < 4; ++i)
+        connect(outputs[i], &QPushButton::toggled, this, [this, i] { chkOutput_Click(i); });
+}
+
+// Returns true when the key was consumed here (discarded, or typed as its changed code).
+bool FrmTone::filterKey(QLineEdit* field, QKeyEvent* event) {
+    const int typed = characterCode(event);
+    if (typed < 0) return false;
+    int code = typed;
+    m_keyFilters.value(field)(code);
+    if (field == ui.Text1 && typed == kKeyEnter) {
+        cmdTone_Click();
+        return true;
+    }
+    if (code == 0) return true;
+    if (code != typed) {
+        field->insert(QString(QChar(code)));
+        return true;
+    }
+    return false;
+}
+
+void FrmTone::chkOutput_Click(int index) {
+    QPushButton* outputs[] = {ui.chkOutput_0, ui.chkOutput_1, ui.chkOutput_2, ui.chkOutput_3};
+    outputs[index]->setText(QStringLiteral("Output %1 %2")
+                                .arg(index + 1)
+                                .arg(outputs[index]->isChecked() ? QStringLiteral("ON")
+                                                                 : QStringLiteral("OFF")));
 }
 
 // ---- calls into later screens -------------------------------------------------------------------
@@ -181,14 +295,169 @@ void FrmTone::Apri(const QString& fileName, const QString& title) {
 
 // ---- "Send Sequence" frame ----------------------------------------------------------------------
 
+QString EffectiveTimeText(int ms) {
+    if (ms <= 9999) return QString::number(ms) + QStringLiteral("mS.");
+    // Tenths of a second rounded half up, in whole numbers, so that no binary fraction can
+    // round 12.45 s the wrong way.
+    const qint64 tenths = (static_cast<qint64>(ms) + 50) / 100;
+    return QString::number(tenths / 10) + QLocale().decimalPoint() +
+           QString::number(tenths % 10) + QStringLiteral(" Sec.");
+}
+
 void FrmTone::Text1_Click() {
     ui.Label3->setText(QStringLiteral("Sequence to Send (%1 digits)").arg(ui.Text1->text().size()));
     ui.cmdTone->setEnabled(!ui.Text1->text().isEmpty());
 }
 
+void FrmTone::cmdTone_Click() {
+    // Enter in Text1 reaches here even while the button is disabled during playback. A second
+    // send then would drop push-to-talk in the middle of the first transmission: ignore it.
+    if (m_player.isPlaying()) return;
+
+    // Durations below their minimum are corrected in the fields, visibly; an emptied field
+    // reads as 0 and is corrected the same way.
+    auto atLeast = [](QLineEdit* field, int minimum) {
+        if (TolerantNumber(field->text().toStdString()) < minimum)
+            field->setText(QString::number(minimum));
+    };
+    atLeast(ui.Text2, 25);
+    atLeast(ui.Text3, 15);
+    atLeast(ui.Text4, 25);
+
+    ToneTiming& timing = m_player.timing();
+    timing.pauseSeconds = TolerantNumber(ui.Text4->text().toStdString()) / 1000.0;
+    timing.digitSeconds = TolerantNumber(ui.Text2->text().toStdString()) / 1000.0;
+    timing.gapSeconds = TolerantNumber(ui.Text3->text().toStdString()) / 1000.0;
+    ComputeSampleCounts(timing);
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ui.lblInfoSend->setText(QStringLiteral("Sending Sequence....."));
+    ui.cmdTone->setEnabled(false);
+    m_clock.processEvents();
+
+    // A delay above the tool tip's 2000 ms is held at 2000: a slow transmitter asked for a long
+    // delay, and cutting it to the minimum would lose the first key.
+    const double delay = TolerantNumber(ui.txtTxd->text().toStdString());
+    if (delay < 20) ui.txtTxd->setText(QStringLiteral("20"));
+    else if (delay > 2000) ui.txtTxd->setText(QStringLiteral("2000"));
+
+    bool keyed = true;
+    if (ui.chkPtt->isChecked()) {
+        keyed = SetPtt(true);
+        m_clock.sleepMs(static_cast<int>(std::nearbyint(TolerantNumber(ui.txtTxd->text().toStdString()))));
+    }
+
+    m_player.SuonaSequenza(ui.Text1->text().toLatin1().toStdString());
+
+    if (ui.chkPtt->isChecked()) {
+        m_clock.sleepMs(40);
+        SetPtt(false);
+    }
+
+    QApplication::restoreOverrideCursor();
+    ui.cmdTone->setEnabled(true);
+    if (!m_timer1->isActive()) m_timer1->start();
+    // A send whose transmitter was not keyed did not go over the air: the status says so instead
+    // of "Sequence completed.", and a message tells why.
+    ui.lblInfoSend->setText((keyed ? QStringLiteral("Sequence completed.")
+                                   : QStringLiteral("PTT NOT keyed!")) +
+                            QStringLiteral("\r\nEffective time = ") +
+                            EffectiveTimeText(m_player.state().effectiveTimeMs));
+    if (!keyed) {
+        m_ui.messageBox(QStringLiteral("The transmitter was not keyed: the RTS line of PTT Comm "
+                                       "%1 could not be raised.\r\n%2")
+                            .arg(ui.txtPttCom->text(), m_pttError),
+                        QStringLiteral("Warning"), MessageIcon::Exclamation);
+    }
+}
+
+bool FrmTone::SetPtt(bool on) {
+    const bool raise = on && ui.chkPtt->isChecked();
+    m_pttError.clear();
+    if (!MSComm1.isOpen()) {
+        m_pttError = QStringLiteral("The PTT port is not open.");
+        return !raise;
+    }
+    QString reason;
+    if (MSComm1.setRts(raise, &reason)) return true;
+    m_pttError = MSComm1.device() + QStringLiteral(": ") + reason;
+    return !raise;
+}
+
+void FrmTone::chkPtt_Click() {
+    if (ui.chkPtt->isChecked()) {
+        ui.chkPrg->setChecked(false);
+        const double number = TolerantNumber(ui.txtPttCom->text().toStdString());
+        if (number < 1 || number > 16) {
+            m_ui.messageBox(QStringLiteral("Please enter a valid Comm number."),
+                            QStringLiteral("Warning"), MessageIcon::None);
+            return;
+        }
+        OpenPort(ui.txtPttCom->text());
+        if (MSComm1.isOpen()) {
+            ui.txtPttCom->setEnabled(false);
+        } else {
+            ui.chkPtt->setChecked(false);
+        }
+    } else {
+        if (MSComm1.isOpen()) MSComm1.close();
+        ui.txtPttCom->setEnabled(true);
+    }
+}
+
 void FrmTone::Timer1_Timer() {
     m_timer1->stop();
     ui.lblInfoSend->setText(QString());
+}
+
+// ---- "Programming" frame and the shared port ----------------------------------------------------
+
+void FrmTone::chkPrg_Click() {
+    if (ui.chkPrg->isChecked()) {
+        ui.chkPtt->setChecked(false);
+        const double number = TolerantNumber(ui.txtPrgComm->text().toStdString());
+        if (number < 1 || number > 16) {
+            m_ui.messageBox(QStringLiteral("Please enter a valid Comm number."),
+                            QStringLiteral("Warning"), MessageIcon::None);
+            return;
+        }
+        OpenPort(ui.txtPrgComm->text());
+        if (MSComm1.isOpen()) {
+            ui.txtPrgComm->setEnabled(false);
+            ui.cmdRead->setEnabled(true);
+            ui.cmdSend->setEnabled(true);
+            m_showIdentification = true;
+            MSComm1.write(QByteArray("\xFF\xCC", 2));
+        } else {
+            ui.chkPrg->setChecked(false);
+        }
+    } else {
+        if (MSComm1.isOpen()) {
+            MSComm1.write(QByteArray("\xFF\x99", 2));
+            m_clock.processEvents();
+            MSComm1.close();
+        }
+        ui.txtPrgComm->setEnabled(true);
+        ui.cmdRead->setEnabled(false);
+        ui.cmdSend->setEnabled(false);
+    }
+}
+
+void FrmTone::OpenPort(const QString& fieldText) {
+    const int number = LeadingPortNumber(fieldText);
+    QString device;
+    QString reason;
+    if (number >= 1 && number <= 16) {
+        device = DeviceForPortNumber(number);
+        if (MSComm1.open(device, &reason)) return;
+    }
+    QString text = QStringLiteral("Not able to open COM") + fieldText;
+    if (!device.isEmpty()) {
+        text += QStringLiteral("\r\n") + device + QStringLiteral(": ") + reason;
+        if (reason.contains(QStringLiteral("ermission")))
+            text += QStringLiteral(" (is your user in the dialout group?)");
+    }
+    m_ui.messageBox(text, QStringLiteral("Warning"), MessageIcon::Information);
 }
 
 }  // namespace calvento

@@ -9,23 +9,33 @@
 // How the pieces meet:
 //  - Player (tone/player.h) is the tone module: the window fills its tone table at load, the send
 //    command sets its timing and calls SuonaSequenza; the close guard reads isPlaying.
+//  - SerialPort (link/serial_port.h) is MSComm1, the one port of the window. It belongs either to
+//    push-to-talk (chkPtt) or to the board link (chkPrg), never both; OpenPort opens it on the
+//    number typed in a field, mapped to a device by link/port_names.h.
 //  - AppSettings (app/app_settings.h) are read at load into the window's fields and written back
 //    from them at the close; the window itself is the only place they live while it runs.
+//  - The key filters of the fields are the pure functions of app/field_text.h; the window feeds
+//    them the code of each typed character.
 //  - UiServices and Clock (app/) are the seams for message boxes and for waiting; tests hand the
-//    window fakes of them and of the audio device, so no real dialog blocks and no sound plays.
+//    window fakes of them, of the port and of the audio device, so no real dialog blocks, no
+//    sound plays and no port opens.
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
 #include "ui_frm_tone.h"
 
+class QKeyEvent;
+class QLineEdit;
 class QTimer;
 
 namespace calvento {
 
 class Clock;
 class Player;
+class SerialPort;
 class UiServices;
 
 class FrmTone : public QWidget {
@@ -33,7 +43,8 @@ class FrmTone : public QWidget {
 
 public:
     // Creating the window runs its load handler (Form_Load) before it is first shown.
-    FrmTone(Player& player, UiServices& ui, Clock& clock, QWidget* parent = nullptr);
+    FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& clock,
+            QWidget* parent = nullptr);
     ~FrmTone() override;
 
     // The generated controls, named as on the screen (txtMem_3, chkOutput_0, ...).
@@ -63,26 +74,47 @@ private:
     void Form_KeyDown(int keyCode);
     void moveToSavedPosition(int leftTwips, int topTwips);
 
+    // --- key filters, counters and select-on-click of the entry fields --------------------------
+    void connectEntryFields();
+    bool filterKey(QLineEdit* field, QKeyEvent* event);
+    void chkOutput_Click(int index);
+
+    // --- "Send Sequence" frame -----------------------------------------------------------------
+    void cmdTone_Click();
+    bool SetPtt(bool on);  // false when the line could not be set; m_pttError says why
+    void chkPtt_Click();
+    void Timer1_Timer();
+
+    // --- "Programming" frame and the shared port -----------------------------------------------
+    void chkPrg_Click();
+    void OpenPort(const QString& fieldText);
+
     // --- calls into work of later screens (configuration files, manual) ----------------------
     void LoadConfigFile(const QString& path);
     void Apri(const QString& fileName, const QString& title);
 
-    // --- "Send Sequence" frame -----------------------------------------------------------------
-    void Timer1_Timer();
-
     Player& m_player;
+    SerialPort& MSComm1;
     UiServices& m_ui;
     Clock& m_clock;
     QString m_configFilePath;
     QTimer* m_timer1 = nullptr;
     QTimer* m_tmrTimeOut = nullptr;
+    QHash<QObject*, void (*)(int&)> m_keyFilters;  // field -> its key filter
+    QList<QObject*> m_selectOnClick;
+    QString m_pttError;
+    bool m_showIdentification = false;
 };
 
 // Maps the classic font families the layout asks for to the metric-compatible faces a Linux
 // desktop has (Liberation), so that captions fit their boxes as they were designed to.
 void InstallClassicFontSubstitutes();
 
-// Caption and title pieces built from the version numbers.
-QString ProgramCaption();  // "Calvento v3.1 by Kolbex"
+// The caption of the window before a configuration file is loaded: "Calvento v3.1 by Kolbex".
+QString ProgramCaption();
+
+// The effective time as the send frame shows it: up to 9999 ms as "1234mS.", longer in seconds
+// with one decimal and the locale's decimal separator, "12.5 Sec.".
+QString EffectiveTimeText(int milliseconds);
 
 }  // namespace calvento

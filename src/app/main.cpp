@@ -4,6 +4,7 @@
 #include "app/clock.h"
 #include "app/frm_tone.h"
 #include "app/user_interface.h"
+#include "link/qt_serial_port.h"
 #include "tone/player.h"
 #include "tone/qt_audio_output.h"
 
@@ -18,7 +19,8 @@ int main(int argc, char* argv[]) {
 
     calvento::QtAudioOutput audio;
     calvento::Player player(audio, calvento::SystemClock(), calvento::QtUiServices());
-    calvento::FrmTone window(player, calvento::QtUiServices(), calvento::SystemClock());
+    calvento::QtSerialPort port;
+    calvento::FrmTone window(player, port, calvento::QtUiServices(), calvento::SystemClock());
     QObject::connect(&window, &calvento::FrmTone::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     window.show();

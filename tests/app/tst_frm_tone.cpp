@@ -9,48 +9,12 @@
 #include <memory>
 
 #include "app/app_settings.h"
-#include "app/frm_tone.h"
-#include "fakes.h"
-#include "tone/player.h"
+#include "window_rig.h"
 
 using namespace calvento;
 using namespace calvento::test;
 
 namespace {
-
-// A program folder of its own, the fakes, and the window built on them.
-struct Rig {
-    QTemporaryDir dir;
-    FakeAudioOutput audio;
-    FakeClock clock;
-    RecordingUi ui;
-    Player player{audio, clock, ui};
-    std::unique_ptr<FrmTone> window;
-
-    explicit Rig(const QByteArray* iniContent = nullptr) {
-        qputenv("CALVENTO_HOME", dir.path().toUtf8());
-        if (iniContent) writeIni(*iniContent);
-    }
-    QString iniPath() const { return dir.filePath("Calvento31.ini"); }
-    QString defaultConfig() const { return QDir::toNativeSeparators(dir.filePath("Default31.prg")); }
-    void writeIni(const QByteArray& content) const {
-        QFile f(iniPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    }
-    QByteArray readIni() const {
-        QFile f(iniPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QByteArray defaultLine() const {
-        return "\"" + defaultConfig().toUtf8() +
-               "\",0,0,0,\"0123456789*#ABCD\",\"60\",\"40\",\"300\",\"1\",\"1\",\"200\"\r\n";
-    }
-    FrmTone& open() {
-        window = std::make_unique<FrmTone>(player, ui, clock);
-        return *window;
-    }
-};
 
 QStringList timingFields(FrmTone& w) {
     return {w.ui.Text1->text(), w.ui.Text2->text(),     w.ui.Text3->text(), w.ui.Text4->text(),

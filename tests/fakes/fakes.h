@@ -1,6 +1,7 @@
 // Fakes of the seams for the tests: an audio device that answers scripted result codes, a clock
-// whose time only moves when told, and a user interface that records the message boxes instead
-// of showing them.
+// whose time only moves when told, a serial port that records every byte and line change, and a
+// user interface that records the message boxes instead of showing them. Fakes given the same
+// `journal` write one shared, ordered account of what happened ("sleep 200", "rts 1", "open").
 #pragma once
 
 #include <QString>
@@ -10,6 +11,7 @@
 
 #include "app/clock.h"
 #include "app/user_interface.h"
+#include "link/serial_port.h"
 #include "tone/audio_output.h"
 
 namespace calvento::test {
@@ -37,6 +39,7 @@ public:
     uint32_t tickCount() override { return now; }
     void sleepMs(int ms) override {
         sleeps.push_back(ms);
+        if (journal) *journal << QStringLiteral("sleep %1").arg(ms);
         now += static_cast<uint32_t>(ms);
     }
     void processEvents() override {
@@ -49,6 +52,7 @@ public:
     int turns = 0;
     std::vector<int> sleeps;
     std::function<void()> onTurn;
+    QStringList* journal = nullptr;
 };
 
 // Every step answers the code set for it; `turnsUntilDone` event-loop turns after write() the
@@ -58,6 +62,7 @@ public:
     int outputDeviceCount() override { return devices; }
     int open(const PcmFormat& f) override {
         log << "open";
+        if (journal) *journal << "play";
         format = f;
         if (openResult == 0) isOpen = true;
         return openResult;
@@ -105,6 +110,72 @@ public:
     size_t samples = 0;
     std::vector<int16_t> written;
     QStringList log;
+    QStringList* journal = nullptr;
+};
+
+// A port on any device name except those listed in `refuse`; RTS can be refused too, as a
+// pseudo-terminal or an adapter without modem lines would.
+class FakeSerialPort final : public SerialPort {
+public:
+    bool open(const QString& dev, QString* error) override {
+        openedDevices << dev;
+        if (refuse.contains(dev)) {
+            if (error) *error = QStringLiteral("No such file or directory");
+            return false;
+        }
+        m_device = dev;
+        m_open = true;
+        rts = false;
+        if (journal) *journal << "open " + dev;
+        return true;
+    }
+    void close() override {
+        if (m_open && journal) *journal << "close";
+        m_open = false;
+        rts = false;
+    }
+    bool isOpen() const override { return m_open; }
+    QString device() const override { return m_device; }
+    bool write(const QByteArray& bytes) override {
+        if (!m_open) return false;
+        sent += bytes;
+        if (journal) *journal << "write " + bytes.toHex(' ');
+        return true;
+    }
+    bool setRts(bool on, QString* error) override {
+        if (!m_open || !rtsWorks) {
+            if (error) *error = QStringLiteral("Inappropriate ioctl for device");
+            return false;
+        }
+        rts = on;
+        if (journal) *journal << QStringLiteral("rts %1").arg(on ? 1 : 0);
+        return true;
+    }
+    void setNullDiscard(bool discard) override { nullDiscard = discard; }
+    QByteArray takeReceived() override {
+        QByteArray bytes = incoming;
+        incoming.clear();
+        if (nullDiscard) bytes.replace(QByteArray(1, '\0'), QByteArray());
+        return bytes;
+    }
+    // The board "sends" bytes.
+    void receive(const QByteArray& bytes) {
+        incoming += bytes;
+        emit received();
+    }
+
+    QStringList refuse;
+    QStringList openedDevices;
+    bool rtsWorks = true;
+    bool rts = false;
+    bool nullDiscard = false;
+    QByteArray sent;
+    QByteArray incoming;
+    QStringList* journal = nullptr;
+
+private:
+    bool m_open = false;
+    QString m_device;
 };
 
 }  // namespace calvento::test

@@ -1,0 +1,68 @@
+// Entry field filters and the tolerant number reading. See field_text.h.
+#include "app/field_text.h"
+
+#include <charconv>
+#include <string>
+
+namespace calvento {
+
+namespace {
+
+bool isDigit(int c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+int ToCapital(int keyAscii) { return keyAscii >= 'a' && keyAscii <= 'z' ? keyAscii - 32 : keyAscii; }
+
+void FilterDigitKey(int& keyAscii) {
+    if (!isDigit(keyAscii) && keyAscii != kKeyBackspace) keyAscii = 0;
+}
+
+void FilterDecimalKey(int& keyAscii) {
+    if (!isDigit(keyAscii) && keyAscii != '.' && keyAscii != kKeyBackspace) keyAscii = 0;
+}
+
+void FilterSequenceKey(int& keyAscii) {
+    keyAscii = ToCapital(keyAscii);
+    const bool dtmf = isDigit(keyAscii) || keyAscii == '*' || keyAscii == '#' ||
+                      (keyAscii >= 'A' && keyAscii <= 'D');
+    if (!dtmf && keyAscii != kKeyBackspace && keyAscii != kKeyCtrlC) keyAscii = 0;
+}
+
+void FilterCallKey(int& keyAscii) {
+    keyAscii = ToCapital(keyAscii);
+    if (keyAscii != ' ' && keyAscii != kKeyBackspace && (keyAscii < 48 || keyAscii > 90))
+        keyAscii = 0;
+}
+
+double TolerantNumber(std::string_view text) {
+    size_t pos = 0;
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+    // Take the longest prefix that reads as a decimal number: sign, digits, one point, digits,
+    // and an exponent only when digits follow it.
+    std::string number;
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) number += text[pos++];
+    bool digits = false;
+    while (pos < text.size() && isDigit(text[pos])) number += text[pos++], digits = true;
+    if (pos < text.size() && text[pos] == '.') {
+        number += text[pos++];
+        while (pos < text.size() && isDigit(text[pos])) number += text[pos++], digits = true;
+    }
+    if (!digits) return 0.0;
+    if (pos + 1 < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        size_t exp = pos + 1;
+        std::string tail = "e";
+        if (exp < text.size() && (text[exp] == '-' || text[exp] == '+')) tail += text[exp++];
+        if (exp < text.size() && isDigit(text[exp])) {
+            while (exp < text.size() && isDigit(text[exp])) tail += text[exp++];
+            number += tail;
+        }
+    }
+    if (number.front() == '+') number.erase(0, 1);
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+    (void)end;
+    return ec == std::errc() ? value : 0.0;
+}
+
+}  // namespace calvento

@@ -1,0 +1,22 @@
+// Port numbers to device names.
+//
+// The window asks for serial ports by number, 1 to 16, as the classic program did. Port n is the
+// device in the environment variable CALVENTO_COM<n> when set, else the line "COM<n>=<device>"
+// of ports.conf in the program folder, else /dev/ttyS<n-1> on Linux and COM<n> on Windows.
+#pragma once
+
+#include <QString>
+
+namespace calvento {
+
+// The device of port `number`, looking in `portsConf` (the text of ports.conf, may be empty).
+QString DeviceForPortNumber(int number, const QString& portsConf);
+
+// The same with ports.conf read from the program folder.
+QString DeviceForPortNumber(int number);
+
+// The whole number at the start of a field's text, 0 when there is none ("03" gives 3,
+// "12ab" 12, "" and "x1" 0).
+int LeadingPortNumber(const QString& text);
+
+}  // namespace calvento

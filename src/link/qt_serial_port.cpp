@@ -1,0 +1,84 @@
+// Qt SerialPort backend. See qt_serial_port.h.
+#include "link/qt_serial_port.h"
+
+namespace calvento {
+
+QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent) {
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialPort::received);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+}
+
+bool QtSerialPort::open(const QString& device, QString* error) {
+    close();
+    m_device = device;
+    m_port.setPortName(device);
+    m_port.setBaudRate(QSerialPort::Baud4800);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        if (error) *error = m_port.errorString();
+        return false;
+    }
+    // Opening a port on Linux raises RTS and DTR. RTS keys the transmitter, so it goes down at
+    // once; DTR stays up as the classic port control left it (some adapters draw power from it).
+    // A device without modem lines refuses both, which is fine here.
+    m_port.setRequestToSend(false);
+    m_port.setDataTerminalReady(true);
+    m_port.clearError();
+    return true;
+}
+
+void QtSerialPort::close() {
+    if (m_port.isOpen()) m_port.close();
+}
+
+bool QtSerialPort::write(const QByteArray& bytes) {
+    if (!m_port.isOpen()) return false;
+    return m_port.write(bytes) == bytes.size();
+}
+
+bool QtSerialPort::setRts(bool on, QString* error) {
+    if (!m_port.isOpen()) {
+        if (error) *error = QStringLiteral("the port is not open");
+        return false;
+    }
+    if (!m_port.setRequestToSend(on)) {
+        if (error) *error = m_port.errorString();
+        m_port.clearError();
+        return false;
+    }
+    return true;
+}
+
+QByteArray QtSerialPort::takeReceived() {
+    QByteArray bytes = m_port.readAll();
+    if (m_nullDiscard) bytes.replace(QByteArray(1, '\0'), QByteArray());
+    return bytes;
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::NoError:
+        case QSerialPort::UnsupportedOperationError:  // answered where it was asked
+            return;
+        case QSerialPort::ResourceError:
+        case QSerialPort::ReadError:
+            // The device went away (an adapter pulled out): nothing more will come from it.
+            m_port.clearError();
+            close();
+            emit lineError(CommEvent::Dcb);
+            return;
+        case QSerialPort::WriteError:
+            m_port.clearError();
+            emit lineError(CommEvent::TxFull);
+            return;
+        default:
+            m_port.clearError();
+            emit lineError(1000 + static_cast<int>(error));
+            return;
+    }
+}
+
+}  // namespace calvento

@@ -1,0 +1,33 @@
+// The Qt SerialPort backend of the serial port seam. See serial_port.h.
+#pragma once
+
+#include <QSerialPort>
+
+#include "link/serial_port.h"
+
+namespace calvento {
+
+class QtSerialPort final : public SerialPort {
+    Q_OBJECT
+
+public:
+    explicit QtSerialPort(QObject* parent = nullptr);
+
+    bool open(const QString& device, QString* error) override;
+    void close() override;
+    bool isOpen() const override { return m_port.isOpen(); }
+    QString device() const override { return m_device; }
+    bool write(const QByteArray& bytes) override;
+    bool setRts(bool on, QString* error) override;
+    void setNullDiscard(bool discard) override { m_nullDiscard = discard; }
+    QByteArray takeReceived() override;
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    QString m_device;
+    bool m_nullDiscard = false;
+};
+
+}  // namespace calvento

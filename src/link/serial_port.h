@@ -1,0 +1,66 @@
+// The serial port seam: the one port of the main window (MSComm1), shared by push-to-talk keying
+// and the board link.
+//
+// The window opens it on a device name, writes bytes, raises and drops RTS, takes what arrived
+// and hears of arrivals and line errors through two signals. Line errors carry the classic
+// communication-event codes (1001 break ... 1011 device control block error) because the status
+// window shows them. The Qt backend drives a real QSerialPort at 4800 baud, 8 data bits, no
+// parity, one stop bit, no flow control; the tests use a fake that records every byte and line
+// change.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace calvento {
+
+// Communication-event codes reported by lineError().
+namespace CommEvent {
+constexpr int Receive = 2;
+constexpr int Break = 1001;
+constexpr int Frame = 1004;
+constexpr int Overrun = 1006;
+constexpr int RxOver = 1008;
+constexpr int RxParity = 1009;
+constexpr int TxFull = 1010;
+constexpr int Dcb = 1011;
+}  // namespace CommEvent
+
+class SerialPort : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    ~SerialPort() override = default;
+
+    // Opens the device with the line settings above. RTS is low afterwards, so opening the port
+    // never keys a transmitter. On failure `error` holds the system's reason.
+    virtual bool open(const QString& device, QString* error) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // The device the port was last opened on.
+    virtual QString device() const = 0;
+
+    // Queues bytes for sending; false when the port is closed or refuses them.
+    virtual bool write(const QByteArray& bytes) = 0;
+
+    // Raises or drops the request-to-send line. False, with the reason, when the line cannot be
+    // set: the port is closed, or the device has no modem lines (a pseudo-terminal, some
+    // adapters), or it has gone away.
+    virtual bool setRts(bool on, QString* error) = 0;
+
+    // When set, zero bytes are dropped from what arrives.
+    virtual void setNullDiscard(bool discard) = 0;
+
+    // Everything received since the last call, one byte per character.
+    virtual QByteArray takeReceived() = 0;
+
+signals:
+    // Bytes are waiting in takeReceived().
+    void received();
+    // A line error or a failure of the device, with its communication-event code.
+    void lineError(int code);
+};
+
+}  // namespace calvento

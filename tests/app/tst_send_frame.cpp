@@ -1,0 +1,411 @@
+// The send frame and the entry fields, typed into the real window as a user would: the key
+// filters, Enter, the counter, the corrections of the durations, the effective-time texts, push-
+// to-talk keying in its order, the port hand-over between push-to-talk and programming, and one
+// run on a real pseudo-terminal through the Qt serial backend.
+#include <QApplication>
+#include <QClipboard>
+#include <QLocale>
+#include <QTimer>
+#include <QElapsedTimer>
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include "link/qt_serial_port.h"
+#include "window_rig.h"
+
+using namespace calvento;
+using namespace calvento::test;
+
+namespace {
+
+QLineEdit* field(FrmTone& w, const QString& name) { return w.findChild<QLineEdit*>(name); }
+
+// What reached the other end of a pseudo-terminal, waiting (with the event loop running, so that
+// the port flushes) until `count` bytes are there or two seconds have passed.
+QByteArray readFromMaster(int master, int count) {
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    QByteArray got;
+    QElapsedTimer t;
+    t.start();
+    while (got.size() < count && t.elapsed() < 2000) {
+        QCoreApplication::processEvents();
+        char buf[64];
+        const ssize_t n = read(master, buf, sizeof buf);
+        if (n > 0) got.append(buf, n);
+        else QTest::qWait(5);
+    }
+    return got;
+}
+
+void typeInto(QLineEdit* f, const QString& keys) {
+    f->setFocus();
+    for (QChar c : keys) QTest::keyClick(f, c.toLatin1());
+}
+
+// A rig whose journal records the port, the clock's sleeps and the start of playback in order.
+struct SendRig : Rig {
+    QStringList journal;
+    SendRig() {
+        port.journal = &journal;
+        clock.journal = &journal;
+        audio.journal = &journal;
+        qputenv("CALVENTO_COM1", "fake1");
+        qputenv("CALVENTO_COM2", "fake2");
+        open();
+        window->ui.SSTab1->setCurrentIndex(1);
+    }
+    FrmTone& w() { return *window; }
+};
+
+}  // namespace
+
+class TstSendFrame : public QObject {
+    Q_OBJECT
+private slots:
+    void keyFilters_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("sequence: small a-d become capitals") << "Text1" << "12ab" << "12AB";
+        QTest::newRow("sequence: e, F, +, space refused") << "Text1" << "1eF+ #*D" << "1#*D";
+        QTest::newRow("call: signs 58-64 and capitals") << "txtCallID" << "?=@k1 " << "?=@K1 ";
+        QTest::newRow("call: slash, hyphen, point, comma refused") << "txtCallID" << "/-.,a" << "A";
+        QTest::newRow("voltage: points") << "txtBlo" << "12.5" << "12.5";
+        QTest::newRow("voltage: two points pass") << "txtBhi" << "1..2" << "1..2";
+        QTest::newRow("timer: no point, no minus") << "txtTmr1" << "1.-2" << "12";
+        QTest::newRow("duration: digits only") << "Text2" << "a5x0" << "50";
+        QTest::newRow("port: digits only") << "txtPrgComm" << "1a2" << "12";
+        QTest::newRow("speed: digits only") << "txtMorseSpeed" << "2 0" << "20";
+    }
+    void keyFilters() {
+        QFETCH(QString, field);
+        QFETCH(QString, keys);
+        QFETCH(QString, text);
+        SendRig r;
+        r.w().ui.SSTab1->setCurrentIndex(field == "Text1" ? 1 : 0);
+        QLineEdit* f = ::field(r.w(), field);
+        QVERIFY(f);
+        f->clear();
+        typeInto(f, keys);
+        QCOMPARE(f->text(), text);
+        // Backspace always gets through.
+        QTest::keyClick(f, Qt::Key_Backspace);
+        QCOMPARE(f->text(), text.left(text.size() - 1));
+    }
+
+    void sequenceFieldClipboardKeys() {
+        SendRig r;
+        QLineEdit* t = r.w().ui.Text1;
+        t->setText("159");
+        t->setFocus();
+        QApplication::clipboard()->setText("999");
+        QTest::keyClick(t, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(t->text(), QStringLiteral("159"));  // Ctrl+V pastes nothing
+        QTest::keyClick(t, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(t->text(), QStringLiteral("159"));  // nor does Ctrl+X cut
+        t->selectAll();
+        QTest::keyClick(t, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("159"));  // Ctrl+C copies
+        // Pasting from the context menu stays possible: the field itself still pastes.
+        t->setCursorPosition(3);
+        t->paste();
+        QCOMPARE(t->text(), QStringLiteral("159159"));
+    }
+
+    void counterAndSendButtonFollowTheText() {
+        SendRig r;
+        QLineEdit* t = r.w().ui.Text1;
+        t->setText("12");
+        t->setFocus();
+        t->end(false);
+        QTest::keyClick(t, Qt::Key_Backspace);
+        QCOMPARE(r.w().ui.Label3->text(), QStringLiteral("Sequence to Send (1 digits)"));
+        QTest::keyClick(t, Qt::Key_Backspace);
+        QCOMPARE(r.w().ui.Label3->text(), QStringLiteral("Sequence to Send (0 digits)"));
+        QVERIFY(!r.w().ui.cmdTone->isEnabled());
+        QTest::keyClick(t, 'a');
+        QCOMPARE(t->text(), QStringLiteral("A"));
+        QVERIFY(r.w().ui.cmdTone->isEnabled());
+        // A change that comes another way shows at the next click.
+        t->setText("1 2 3");
+        QTest::mouseClick(t, Qt::LeftButton);
+        QCOMPARE(r.w().ui.Label3->text(), QStringLiteral("Sequence to Send (5 digits)"));
+    }
+
+    void enterSendsWithoutTypingAnything() {
+        SendRig r;
+        QLineEdit* t = r.w().ui.Text1;
+        t->setText("159");
+        t->setFocus();
+        QTest::keyClick(t, Qt::Key_Return);
+        QCOMPARE(t->text(), QStringLiteral("159"));
+        QCOMPARE(r.journal, QStringList({"play"}));
+        QCOMPARE(r.w().ui.lblInfoSend->text(),
+                 QStringLiteral("Sequence completed.\r\nEffective time = %1mS.")
+                     .arg(r.player.state().effectiveTimeMs));
+        QVERIFY(r.w().ui.cmdTone->isEnabled());
+    }
+
+    void durationsAreCorrectedBeforeSending_data() {
+        QTest::addColumn<QStringList>("typed");  // Text2, Text3, Text4, txtTxd
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("too short") << QStringList{"10", "5", "20", "5000"}
+                                   << QStringList{"25", "15", "25", "2000"};
+        QTest::newRow("empty fields read as 0")
+            << QStringList{"", "", "", ""} << QStringList{"25", "15", "25", "20"};
+        QTest::newRow("in range stay") << QStringList{"25", "15", "300", "2000"}
+                                       << QStringList{"25", "15", "300", "2000"};
+        QTest::newRow("delay below 20") << QStringList{"60", "40", "300", "19"}
+                                        << QStringList{"60", "40", "300", "20"};
+    }
+    void durationsAreCorrectedBeforeSending() {
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, after);
+        SendRig r;
+        FrmTone& w = r.w();
+        QLineEdit* fields[] = {w.ui.Text2, w.ui.Text3, w.ui.Text4, w.ui.txtTxd};
+        for (int i = 0; i < 4; ++i) fields[i]->setText(typed[i]);
+        w.ui.Text1->setText("1 2");
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        for (int i = 0; i < 4; ++i) QCOMPARE(fields[i]->text(), after[i]);
+        // The tones use the corrected values: 8 samples per millisecond.
+        QCOMPARE(r.player.timing().digitSamples, after[0].toInt() * 8);
+        QCOMPARE(r.player.timing().gapSamples, after[1].toInt() * 8);
+        QCOMPARE(r.player.timing().pauseSamples, after[2].toInt() * 8);
+        QVERIFY(r.journal.filter("sleep").isEmpty());  // no keying, no delays
+    }
+
+    void effectiveTimeTexts_data() {
+        QTest::addColumn<int>("ms");
+        QTest::addColumn<QString>("text");
+        const QString dp = QLocale().decimalPoint();
+        QTest::newRow("1234") << 1234 << "1234mS.";
+        QTest::newRow("9999") << 9999 << "9999mS.";
+        QTest::newRow("10000") << 10000 << "10" + dp + "0 Sec.";
+        QTest::newRow("12500") << 12500 << "12" + dp + "5 Sec.";
+        QTest::newRow("12450 rounds up") << 12450 << "12" + dp + "5 Sec.";
+        QTest::newRow("12449") << 12449 << "12" + dp + "4 Sec.";
+    }
+    void effectiveTimeTexts() {
+        QFETCH(int, ms);
+        QFETCH(QString, text);
+        QCOMPARE(EffectiveTimeText(ms), text);
+    }
+
+    void pushToTalkKeysAroundTheSequence() {
+        SendRig r;
+        FrmTone& w = r.w();
+        w.ui.txtPttCom->setText("2");
+        w.ui.txtTxd->setText("150");
+        w.ui.chkPtt->setChecked(true);
+        QVERIFY(r.port.isOpen());
+        QCOMPARE(r.port.device(), QStringLiteral("fake2"));
+        QVERIFY(!r.port.rts);  // opening the port never keys the radio
+        QVERIFY(!w.ui.txtPttCom->isEnabled());
+        r.journal.clear();
+        w.ui.Text1->setText("1");
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QCOMPARE(r.journal, QStringList({"rts 1", "sleep 150", "play", "sleep 40", "rts 0"}));
+        QVERIFY(r.ui.messages.empty());
+        QVERIFY(w.ui.lblInfoSend->text().startsWith("Sequence completed."));
+        // Clearing the box closes the port and frees the number.
+        w.ui.chkPtt->setChecked(false);
+        QVERIFY(!r.port.isOpen());
+        QVERIFY(w.ui.txtPttCom->isEnabled());
+    }
+
+    void keyingThatFailsIsNotReportedAsSuccess() {
+        SendRig r;
+        FrmTone& w = r.w();
+        r.port.rtsWorks = false;
+        w.ui.txtPttCom->setText("2");
+        w.ui.chkPtt->setChecked(true);
+        w.ui.Text1->setText("1");
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QVERIFY(r.journal.contains("play"));  // the sequence still plays
+        QVERIFY(w.ui.lblInfoSend->text().startsWith("PTT NOT keyed!"));
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
+        QVERIFY(r.ui.messages[0].text.contains("fake2: Inappropriate ioctl"));
+    }
+
+    void anInvalidPttNumberWarnsAndKeysNothing() {
+        SendRig r;
+        FrmTone& w = r.w();
+        w.ui.txtPttCom->setText("17");
+        w.ui.chkPtt->setChecked(true);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text, QStringLiteral("Please enter a valid Comm number."));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
+        QVERIFY(w.ui.chkPtt->isChecked());
+        QVERIFY(!r.port.isOpen());
+        w.ui.txtTxd->setText("30");
+        w.ui.Text1->setText("1");
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QCOMPARE(r.journal, QStringList({"sleep 30", "play", "sleep 40"}));
+        QVERIFY(w.ui.lblInfoSend->text().startsWith("PTT NOT keyed!"));
+    }
+
+    void portNumbersOutOfRange_data() {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("0") << "0" << false;
+        QTest::newRow("17") << "17" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("1") << "1" << true;
+        QTest::newRow("16") << "16" << true;
+    }
+    void portNumbersOutOfRange() {
+        QFETCH(QString, number);
+        QFETCH(bool, valid);
+        SendRig r;
+        qputenv("CALVENTO_COM16", "fake16");
+        r.w().ui.txtPrgComm->setText(number);
+        r.w().ui.chkPrg->setChecked(true);
+        QCOMPARE(r.port.isOpen(), valid);
+        QCOMPARE(r.ui.messages.empty(), valid);
+        if (!valid) QCOMPARE(r.ui.messages[0].text, QStringLiteral("Please enter a valid Comm number."));
+    }
+
+    void theProgrammingLinkHandsThePortToPushToTalk() {
+        SendRig r;
+        FrmTone& w = r.w();
+        w.ui.txtPrgComm->setText("1");
+        w.ui.chkPrg->setChecked(true);
+        QCOMPARE(r.journal, QStringList({"open fake1", "write ff cc"}));
+        QVERIFY(w.ui.cmdRead->isEnabled() && w.ui.cmdSend->isEnabled());
+        QVERIFY(!w.ui.txtPrgComm->isEnabled());
+        r.journal.clear();
+        w.ui.txtPttCom->setText("2");
+        w.ui.chkPtt->setChecked(true);
+        QVERIFY(!w.ui.chkPrg->isChecked());
+        QCOMPARE(r.journal, QStringList({"write ff 99", "close", "open fake2"}));
+        QVERIFY(!w.ui.cmdRead->isEnabled() && !w.ui.cmdSend->isEnabled());
+        QVERIFY(w.ui.txtPrgComm->isEnabled());
+        QVERIFY(!w.ui.txtPttCom->isEnabled());
+        // And back: push-to-talk closes without a word to the board.
+        r.journal.clear();
+        w.ui.chkPrg->setChecked(true);
+        QVERIFY(!w.ui.chkPtt->isChecked());
+        QCOMPARE(r.journal, QStringList({"close", "open fake1", "write ff cc"}));
+    }
+
+    void aPortThatCannotBeOpenedNamesTheFieldAsTyped() {
+        SendRig r;
+        FrmTone& w = r.w();
+        qputenv("CALVENTO_COM3", "/dev/nothing-here");
+        r.port.refuse << "/dev/nothing-here";
+        w.ui.txtPttCom->setText("03");
+        w.ui.chkPtt->setChecked(true);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text,
+                 QStringLiteral("Not able to open COM03\r\n/dev/nothing-here: No such file or directory"));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
+        QCOMPARE(r.ui.messages[0].icon, MessageIcon::Information);
+        QVERIFY(!w.ui.chkPtt->isChecked());
+        QVERIFY(w.ui.txtPttCom->isEnabled());
+    }
+
+    void aSendWhilePlayingDoesNothing() {
+        SendRig r;
+        FrmTone& w = r.w();
+        w.ui.txtPttCom->setText("2");
+        w.ui.chkPtt->setChecked(true);
+        w.ui.Text1->setText("12");
+        w.ui.Text1->setFocus();
+        r.audio.turnsUntilDone = 4;
+        r.clock.onTurn = [&] {
+            if (r.player.isPlaying() && r.clock.turns == 3) QTest::keyClick(w.ui.Text1, Qt::Key_Return);
+        };
+        r.journal.clear();
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QCOMPARE(r.journal, QStringList({"rts 1", "sleep 200", "play", "sleep 40", "rts 0"}));
+    }
+
+    void closingSignsOffOnlyTheProgrammingLink() {
+        {
+            SendRig r;
+            r.w().ui.chkPrg->setChecked(true);
+            r.journal.clear();
+            r.w().close();
+            QCOMPARE(r.journal, QStringList({"write ff 99", "close"}));
+        }
+        {
+            SendRig r;
+            r.w().ui.txtPttCom->setText("2");
+            r.w().ui.chkPtt->setChecked(true);
+            r.journal.clear();
+            r.w().close();
+            QCOMPARE(r.journal, QStringList({"close"}));
+        }
+    }
+
+    void outputButtonsNameTheirState() {
+        SendRig r;
+        r.w().ui.chkOutput_1->setChecked(true);
+        QCOMPARE(r.w().ui.chkOutput_1->text(), QStringLiteral("Output 2 ON"));
+        QTest::mouseClick(r.w().ui.chkOutput_1, Qt::LeftButton);
+        QCOMPARE(r.w().ui.chkOutput_1->text(), QStringLiteral("Output 2 OFF"));
+        QCOMPARE(r.w().ui.chkOutput_3->text(), QStringLiteral("Output 4 OFF"));
+    }
+
+    void aClickSelectsTheWholeNumber() {
+        SendRig r;
+        r.w().show();
+        QLineEdit* t = r.w().ui.Text2;
+        t->setText("60");
+        QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(3, 5));
+        QTRY_COMPARE(t->selectedText(), QStringLiteral("60"));
+        QTest::keyClick(t, '7');
+        QCOMPARE(t->text(), QStringLiteral("7"));
+    }
+
+    void aSendRestartsTheStatusTimer() {
+        SendRig r;
+        QVERIFY(QMetaObject::invokeMethod(r.w().Timer1(), "timeout"));
+        QVERIFY(!r.w().Timer1()->isActive());
+        r.w().ui.Text1->setText("1");
+        QTest::mouseClick(r.w().ui.cmdTone, Qt::LeftButton);
+        QVERIFY(r.w().Timer1()->isActive());
+    }
+
+    // The Qt backend on a real pseudo-terminal reached through CALVENTO_COM<n>: the identify
+    // command arrives at the other end, and a pseudo-terminal's missing RTS line is reported.
+    void aRealPseudoTerminalThroughThePortMapping() {
+        int master = -1, slave = -1;
+        char name[256] = {};
+        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+        qputenv("CALVENTO_COM7", name);
+        Rig r;
+        QtSerialPort real;
+        r.window = std::make_unique<FrmTone>(r.player, real, r.ui, r.clock);
+        FrmTone& w = *r.window;
+        w.ui.txtPrgComm->setText("7");
+        w.ui.chkPrg->setChecked(true);
+        QVERIFY2(real.isOpen(), r.ui.messages.empty() ? "" : qPrintable(r.ui.messages[0].text));
+        QCOMPARE(real.device(), QString::fromLatin1(name));
+        QCOMPARE(readFromMaster(master, 2), QByteArray("\xFF\xCC", 2));
+
+        // Push-to-talk on the same device: the send plays, and the missing line is told.
+        w.ui.txtPttCom->setText("7");
+        w.ui.chkPtt->setChecked(true);
+        QVERIFY(real.isOpen());
+        w.ui.Text1->setText("1");
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QVERIFY(w.ui.lblInfoSend->text().startsWith("PTT NOT keyed!"));
+        QVERIFY(r.ui.messages.back().text.contains(QString::fromLatin1(name)));
+        w.close();
+        ::close(slave);
+        ::close(master);
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    InstallClassicFontSubstitutes();
+    TstSendFrame t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "tst_send_frame.moc"
