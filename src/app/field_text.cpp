@@ -22,11 +22,14 @@ void FilterDecimalKey(int& keyAscii) {
     if (!isDigit(keyAscii) && keyAscii != '.' && keyAscii != kKeyBackspace) keyAscii = 0;
 }
 
-void FilterSequenceKey(int& keyAscii) {
+void FilterSequenceKey(int& keyAscii) { FilterKeyField(keyAscii, true, 0); }
+
+void FilterKeyField(int& keyAscii, bool allowCopy, int refusedKey) {
     keyAscii = ToCapital(keyAscii);
-    const bool dtmf = isDigit(keyAscii) || keyAscii == '*' || keyAscii == '#' ||
-                      (keyAscii >= 'A' && keyAscii <= 'D');
-    if (!dtmf && keyAscii != kKeyBackspace && keyAscii != kKeyCtrlC) keyAscii = 0;
+    const bool key = isDigit(keyAscii) || keyAscii == '*' || keyAscii == '#' ||
+                     (keyAscii >= 'A' && keyAscii <= 'D');
+    if (!key && keyAscii != kKeyBackspace && !(allowCopy && keyAscii == kKeyCtrlC)) keyAscii = 0;
+    if (refusedKey != 0 && keyAscii == refusedKey) keyAscii = 0;
 }
 
 void FilterCallKey(int& keyAscii) {

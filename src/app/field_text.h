@@ -31,6 +31,11 @@ void FilterSequenceKey(int& keyAscii);
 // The CW call: capitals first, then space, Backspace and every code from "0" to "Z".
 void FilterCallKey(int& keyAscii);
 
+// The fields that hold board sequences (commands, Modifier ID, Checksum ID, the calculator's
+// two fields): capitals first, then the sixteen keys and Backspace; Ctrl+C too where
+// `allowCopy`; and never `refusedKey` (the Checksum ID in the new sequence; 0 for none).
+void FilterKeyField(int& keyAscii, bool allowCopy, int refusedKey);
+
 // A small letter a-z becomes its capital; every other code is left alone.
 int ToCapital(int keyAscii);
 

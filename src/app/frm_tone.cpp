@@ -2,7 +2,11 @@
 #include "app/frm_tone.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -19,6 +23,8 @@
 #include "app/program_folder.h"
 #include "app/classic_layout.h"
 #include "app/user_interface.h"
+#include "config/config_file.h"
+#include "remote/replace_calculator.h"
 #include "link/port_names.h"
 #include "link/serial_port.h"
 #include "tone/player.h"
@@ -187,6 +193,10 @@ bool FrmTone::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyRelease:
             if (watched == ui.Text1) Text1_Click();  // Text1_KeyUp
             break;
+        case QEvent::MouseButtonDblClick:
+            for (int i = 0; i < kCommandCount; ++i)
+                if (watched == txtMem(i)) txtMem_DblClick(i);
+            break;
         case QEvent::MouseButtonRelease:
             if (watched == ui.Text1) Text1_Click();
             if (m_selectOnClick.contains(watched)) {
@@ -238,6 +248,26 @@ void FrmTone::connectEntryFields() {
     m_keyFilters.insert(ui.txtBhi, &FilterDecimalKey);
     m_keyFilters.insert(ui.txtCallID, &FilterCallKey);
     m_keyFilters.insert(ui.Text1, &FilterSequenceKey);
+    auto copyAllowed = [](int& k) { FilterKeyField(k, true, 0); };
+    for (int i = 0; i < kCommandCount; ++i) m_keyFilters.insert(txtMem(i), copyAllowed);
+    m_keyFilters.insert(ui.txtSeqCmd, copyAllowed);
+    m_keyFilters.insert(ui.txtSeqOri, copyAllowed);
+    m_keyFilters.insert(ui.txtCrcTag, [](int& k) { FilterKeyField(k, false, 0); });
+    m_keyFilters.insert(ui.txtSeqNew, [this](int& k) {
+        const QString checksum = ui.txtCrcTag->text();
+        FilterKeyField(k, true, checksum.isEmpty() ? 0 : checksum.at(0).unicode());
+    });
+
+    connect(ui.txtSeqCmd, &QLineEdit::textChanged, this, &FrmTone::txtSeqCmd_Change);
+    connect(ui.txtCrcTag, &QLineEdit::textChanged, this, [this] { txtCrcTag_Change(false); });
+    // The check against the commands runs for keys the user types: a file or a board's image
+    // sets the key before the commands, which would compare it with the previous ones.
+    connect(ui.txtCrcTag, &QLineEdit::textEdited, this, [this] { txtCrcTag_Change(true); });
+    connect(ui.txtSeqOri, &QLineEdit::textChanged, this, &FrmTone::txtSeqOri_Change);
+    connect(ui.txtSeqNew, &QLineEdit::textChanged, this, &FrmTone::txtSeqNew_Change);
+    connect(ui.cmdSeqCalc, &QPushButton::clicked, this, &FrmTone::cmdSeqCalc_Click);
+    connect(ui.cmdSave, &QPushButton::clicked, this, &FrmTone::cmdSave_Click);
+    connect(ui.cmdLoad, &QPushButton::clicked, this, &FrmTone::cmdLoad_Click);
 
     // txtTmr1 selects on click like its twin txtTmr2 and every other numeric field.
     for (QLineEdit* f : {ui.Text2, ui.Text3, ui.Text4, ui.txtTxd, ui.txtPttCom, ui.txtPrgComm,
@@ -280,12 +310,252 @@ void FrmTone::chkOutput_Click(int index) {
                                                                  : QStringLiteral("OFF")));
 }
 
-// ---- calls into later screens -------------------------------------------------------------------
+// ---- "Configuration" frame and the configuration fields ----------------------------------------
+
+namespace {
+
+const QString kConfigFilter = QStringLiteral("Configuration file (*.prg);;All files (*)");
+const QString kDefaultConfigName = QStringLiteral("Default31.prg");
+
+std::string latin1(const QString& text) { return text.toLatin1().toStdString(); }
+QString fromLatin1(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+}  // namespace
+
+QLineEdit* FrmTone::txtMem(int index) const {
+    QLineEdit* const fields[kCommandCount] = {
+        ui.txtMem_0,  ui.txtMem_1,  ui.txtMem_2,  ui.txtMem_3,  ui.txtMem_4,  ui.txtMem_5,
+        ui.txtMem_6,  ui.txtMem_7,  ui.txtMem_8,  ui.txtMem_9,  ui.txtMem_10, ui.txtMem_11,
+        ui.txtMem_12, ui.txtMem_13, ui.txtMem_14, ui.txtMem_15, ui.txtMem_16, ui.txtMem_17};
+    return fields[index];
+}
+
+QString FrmTone::fieldText(ConfigField field) const {
+    auto state = [](const QAbstractButton* box) {
+        if (auto* check = qobject_cast<const QCheckBox*>(box))
+            return QString::number(static_cast<int>(check->checkState()) == Qt::PartiallyChecked
+                                       ? 2
+                                       : (check->isChecked() ? 1 : 0));
+        return QString::number(box->isChecked() ? 1 : 0);
+    };
+    switch (field) {
+        case ConfigField::Output0: return state(ui.chkOutput_0);
+        case ConfigField::Output1: return state(ui.chkOutput_1);
+        case ConfigField::Output2: return state(ui.chkOutput_2);
+        case ConfigField::Output3: return state(ui.chkOutput_3);
+        case ConfigField::CwEnabled: return state(ui.chkMorse);
+        case ConfigField::VoltageCheckEnabled: return state(ui.chkBCheck);
+        case ConfigField::ModifierId: return ui.txtSeqCmd->text();
+        case ConfigField::ChecksumId: return ui.txtCrcTag->text();
+        case ConfigField::MorseSpeed: return ui.txtMorseSpeed->text();
+        case ConfigField::CwCall: return ui.txtCallID->text();
+        case ConfigField::Timer1: return ui.txtTmr1->text();
+        case ConfigField::Timer2: return ui.txtTmr2->text();
+        case ConfigField::BatteryLow: return ui.txtBlo->text();
+        case ConfigField::BatteryHigh: return ui.txtBhi->text();
+        case ConfigField::PrgPort: return ui.txtPrgComm->text();
+        default: return txtMem(static_cast<int>(field) - static_cast<int>(ConfigField::Command0))->text();
+    }
+}
+
+// Sets a field as the user would, so that its reactions (captions, labels) run.
+void FrmTone::setFieldText(ConfigField field, const QString& value) {
+    auto setState = [&value](QAbstractButton* box) {
+        const int state = value.toInt();
+        if (auto* check = qobject_cast<QCheckBox*>(box)) {
+            check->setTristate(state == 2);
+            check->setCheckState(state == 2 ? Qt::PartiallyChecked
+                                            : (state == 1 ? Qt::Checked : Qt::Unchecked));
+        } else {
+            box->setChecked(state == 1);
+        }
+    };
+    switch (field) {
+        case ConfigField::Output0: return setState(ui.chkOutput_0);
+        case ConfigField::Output1: return setState(ui.chkOutput_1);
+        case ConfigField::Output2: return setState(ui.chkOutput_2);
+        case ConfigField::Output3: return setState(ui.chkOutput_3);
+        case ConfigField::CwEnabled: return setState(ui.chkMorse);
+        case ConfigField::VoltageCheckEnabled: return setState(ui.chkBCheck);
+        case ConfigField::ModifierId: return ui.txtSeqCmd->setText(value);
+        case ConfigField::ChecksumId: return ui.txtCrcTag->setText(value);
+        case ConfigField::MorseSpeed: return ui.txtMorseSpeed->setText(value);
+        case ConfigField::CwCall: return ui.txtCallID->setText(value);
+        case ConfigField::Timer1: return ui.txtTmr1->setText(value);
+        case ConfigField::Timer2: return ui.txtTmr2->setText(value);
+        case ConfigField::BatteryLow: return ui.txtBlo->setText(value);
+        case ConfigField::BatteryHigh: return ui.txtBhi->setText(value);
+        case ConfigField::PrgPort: return ui.txtPrgComm->setText(value);
+        default:
+            return txtMem(static_cast<int>(field) - static_cast<int>(ConfigField::Command0))
+                ->setText(value);
+    }
+}
+
+DecoderConfig FrmTone::config() const {
+    DecoderConfig c;
+    for (ConfigField f : kDecodeOrder) SetField(c, f, latin1(fieldText(f)));
+    return c;
+}
+
+void FrmTone::setConfig(const DecoderConfig& c) {
+    for (ConfigField f : kDecodeOrder) setFieldText(f, fromLatin1(GetField(c, f)));
+}
+
+bool FrmTone::EncodeConfig() {
+    const EncodeResult result = calvento::EncodeConfig(config());
+    m_txImage = result.image;
+    if (!result.ok)
+        m_ui.messageBox(fromLatin1(result.message), QStringLiteral("Warning"), MessageIcon::None);
+    return result.ok;
+}
+
+void FrmTone::DecodeConfig() { setConfig(calvento::DecodeConfig(m_rxImage)); }
+
+void FrmTone::showFileInCaption(const QString& path) {
+    m_configFilePath = path;
+    const QString name = path.mid(std::max(path.lastIndexOf(QLatin1Char('/')),
+                                           path.lastIndexOf(QLatin1Char('\\'))) + 1);
+    setWindowTitle(QStringLiteral("Calvento v%1 - %2").arg(kVersion, name));
+}
+
+void FrmTone::cmdSave_Click() {
+    const QString path = m_ui.saveFileName(QStringLiteral("Save File"), ProgramFolder(),
+                                           kDefaultConfigName, kConfigFilter);
+    if (path.isEmpty()) return;
+    DecoderConfig c = config();
+    const std::string file = FormatConfigFile(c, latin1(ui.txtPrgComm->text()));
+    // Written beside the target and renamed over it: a failure never costs the old file.
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(file.data(), static_cast<qint64>(file.size())) != static_cast<qint64>(file.size()) ||
+        !out.commit()) {
+        m_ui.messageBox(out.errorString(), QStringLiteral("Warning"), MessageIcon::None);
+        return;
+    }
+    showFileInCaption(QDir::toNativeSeparators(path));
+}
+
+void FrmTone::cmdLoad_Click() {
+    const QString path = m_ui.openFileName(QStringLiteral("Load File"), ProgramFolder(),
+                                           kDefaultConfigName, kConfigFilter);
+    if (path.isEmpty()) return;
+    LoadConfigFile(QDir::toNativeSeparators(path));
+}
 
 void FrmTone::LoadConfigFile(const QString& path) {
-    // Configuration files arrive with the configuration screen; until then nothing is loaded.
-    Q_UNUSED(path);
+    const QString title = QStringLiteral("Unable to load data file ") + path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_ui.messageBox(file.exists() ? file.errorString() : QStringLiteral("File not found"),
+                        title, MessageIcon::None);
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const ConfigFileRead read = ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+
+    // Each value goes into its control as it is read: a failure part-way leaves the earlier
+    // ones in place and the later ones untouched.
+    for (size_t i = 0; i < read.values.size(); ++i) {
+        const ConfigField field = kConfigFileOrder[i];
+        const QString value = fromLatin1(read.values[i]);
+        if (field == ConfigField::PrgPort && ui.chkPrg->isChecked() &&
+            value != ui.txtPrgComm->text()) {
+            // Never leave the link open on a port other than the one shown.
+            ui.chkPrg->setChecked(false);
+        }
+        setFieldText(field, value);
+    }
+    if (!read.error.empty()) {
+        m_ui.messageBox(fromLatin1(read.error), title, MessageIcon::None);
+        return;
+    }
+    showFileInCaption(path);
 }
+
+// ---- sequence fields and the replace calculator -------------------------------------------------
+
+void FrmTone::txtSeqCmd_Change() {
+    ui.lblSeqCmd->setText(QStringLiteral("[") + ui.txtSeqCmd->text() + QStringLiteral("]"));
+}
+
+void FrmTone::txtCrcTag_Change(bool typed) {
+    const QString key = ui.txtCrcTag->text();
+    if (!typed) {
+        ui.lblCrcTag->setText(QStringLiteral("[") + key + QStringLiteral("]"));
+        return;
+    }
+    if (key.isEmpty()) return;
+    for (int i = 0; i < kCommandCount; ++i) {
+        if (!txtMem(i)->text().contains(key)) continue;
+        m_ui.messageBox(QStringLiteral("Digit ") + key +
+                            QStringLiteral(" already used in command sequences.\r\n"
+                                           "Please choose another digit."),
+                        QStringLiteral("Warning"), MessageIcon::None);
+        ui.txtCrcTag->setFocus();
+        ui.txtCrcTag->selectAll();
+        return;
+    }
+}
+
+void FrmTone::txtSeqOri_Change() {
+    ui.Label6->setText(QStringLiteral("Original Sequence"));
+    const QString text = ui.txtSeqOri->text();
+    if (text.isEmpty()) return;
+    for (int i = 0; i < kCommandCount; ++i) {
+        if (txtMem(i)->text() == text) {
+            ui.Label6->setText(QStringLiteral("Original Sequence [cmd %1]").arg(i));
+            return;
+        }
+    }
+}
+
+void FrmTone::txtSeqNew_Change() {
+    ui.Label8->setText(QStringLiteral("New Sequence"));
+    const QString text = ui.txtSeqNew->text();
+    if (text.isEmpty()) return;
+    for (int i = 0; i < kCommandCount; ++i) {
+        if (txtMem(i)->text() == text) {
+            ui.Label8->setText(QStringLiteral("New Sequence  [cmd %1]").arg(i));
+            return;
+        }
+    }
+}
+
+void FrmTone::txtMem_DblClick(int index) {
+    const QString command = txtMem(index)->text();
+    if (command.isEmpty()) return;
+    ui.Text1->setText(command);
+    Text1_Click();
+    ui.SSTab1->setCurrentIndex(1);
+    ui.Text1->setFocus();
+    ui.Text1->selectAll();
+}
+
+void FrmTone::cmdSeqCalc_Click() {
+    const ReplaceResult r = CalculateReplaceSequence(
+        latin1(ui.txtSeqOri->text()), latin1(ui.txtSeqNew->text()), latin1(ui.txtSeqCmd->text()),
+        latin1(ui.txtCrcTag->text()));
+    if (r.failure != ReplaceResult::Failure::None) {
+        m_ui.messageBox(fromLatin1(r.message), fromLatin1(r.title),
+                        r.exclamation ? MessageIcon::Exclamation : MessageIcon::Information);
+        QLineEdit* offending = nullptr;
+        if (r.failure == ReplaceResult::Failure::OriginalEndsWithModifier) offending = ui.txtSeqOri;
+        if (r.failure == ReplaceResult::Failure::NewEndsWithModifier) offending = ui.txtSeqNew;
+        if (offending) {
+            offending->setFocus();
+            offending->setSelection(r.selectionStart, r.selectionLength);
+        }
+        return;
+    }
+    ui.Text1->setText(fromLatin1(r.sequence));
+    Text1_Click();
+}
+
+// ---- calls into later screens -------------------------------------------------------------------
 
 void FrmTone::Apri(const QString& fileName, const QString& title) {
     // The instructions window arrives with the manual; until then F1 has nothing to show.

@@ -24,7 +24,9 @@
 #include <QHash>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
+#include "config/decoder_config.h"
 #include "ui_frm_tone.h"
 
 class QKeyEvent;
@@ -58,6 +60,21 @@ public:
     // Refreshes the sequence counter label and the send button from Text1.
     void Text1_Click();
 
+    // The board's configuration as the "Direct Programming" tab shows it, and setting the tab
+    // from a record (in the order a board's image is decoded, each field's reactions running).
+    DecoderConfig config() const;
+    void setConfig(const DecoderConfig& config);
+
+    // Builds the transmit image from the fields; false after telling the user what is wrong.
+    bool EncodeConfig();
+    // Fills the fields from the receive image.
+    void DecodeConfig();
+    DecoderImage& transmitImage() { return m_txImage; }
+    DecoderImage& receiveImage() { return m_rxImage; }
+
+    // Loads a configuration file into the window; tells the user itself when it cannot.
+    void LoadConfigFile(const QString& path);
+
 signals:
     // The window has closed for good: the program ends.
     void closed();
@@ -89,8 +106,23 @@ private:
     void chkPrg_Click();
     void OpenPort(const QString& fieldText);
 
-    // --- calls into work of later screens (configuration files, manual) ----------------------
-    void LoadConfigFile(const QString& path);
+    // --- "Configuration" frame and the configuration fields ------------------------------------
+    QString fieldText(ConfigField field) const;
+    void setFieldText(ConfigField field, const QString& value);
+    void cmdSave_Click();
+    void cmdLoad_Click();
+    void showFileInCaption(const QString& path);
+
+    // --- sequence fields and the replace calculator ---------------------------------------------
+    void txtSeqCmd_Change();
+    void txtCrcTag_Change(bool typed);
+    void txtSeqOri_Change();
+    void txtSeqNew_Change();
+    void txtMem_DblClick(int index);
+    void cmdSeqCalc_Click();
+    QLineEdit* txtMem(int index) const;
+
+    // --- calls into work of later screens (manual) -----------------------------------------------
     void Apri(const QString& fileName, const QString& title);
 
     Player& m_player;
@@ -100,9 +132,11 @@ private:
     QString m_configFilePath;
     QTimer* m_timer1 = nullptr;
     QTimer* m_tmrTimeOut = nullptr;
-    QHash<QObject*, void (*)(int&)> m_keyFilters;  // field -> its key filter
+    QHash<QObject*, std::function<void(int&)>> m_keyFilters;  // field -> its key filter
     QList<QObject*> m_selectOnClick;
     QString m_pttError;
+    DecoderImage m_txImage{};
+    DecoderImage m_rxImage{};
     bool m_showIdentification = false;
 };
 

@@ -1,5 +1,7 @@
 // Real message boxes for the running program.
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include "app/user_interface.h"
@@ -22,6 +24,18 @@ public:
             case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
         }
         box.exec();
+    }
+
+    QString openFileName(const QString& title, const QString& folder, const QString& proposedName,
+                         const QString& filter) override {
+        return QFileDialog::getOpenFileName(QApplication::activeWindow(), title,
+                                            QDir(folder).filePath(proposedName), filter);
+    }
+
+    QString saveFileName(const QString& title, const QString& folder, const QString& proposedName,
+                         const QString& filter) override {
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), title,
+                                            QDir(folder).filePath(proposedName), filter);
     }
 };
 

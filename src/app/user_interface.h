@@ -1,4 +1,4 @@
-// The user-interface seam: modal message boxes (and, later, file dialogs).
+// The user-interface seam: modal message boxes and the file dialogs.
 //
 // Everything that would block on the user goes through here. The program shows real Qt dialogs;
 // the tests record what would have been shown and answer at once, so a failure path can be run
@@ -17,6 +17,14 @@ public:
 
     // A modal message box with an OK button.
     virtual void messageBox(const QString& text, const QString& title, MessageIcon icon) = 0;
+
+    // A file dialog showing `folder` first with `proposedName` filled in; `filter` in Qt's form
+    // ("Configuration file (*.prg);;All files (*)"). The save dialog asks before replacing an
+    // existing file. An empty answer means the user cancelled.
+    virtual QString openFileName(const QString& title, const QString& folder,
+                                 const QString& proposedName, const QString& filter) = 0;
+    virtual QString saveFileName(const QString& title, const QString& folder,
+                                 const QString& proposedName, const QString& filter) = 0;
 };
 
 // Real dialogs, parented to the active window.

@@ -39,8 +39,21 @@ private slots:
                  QStringList({"0123456789*#ABCD", "60", "40", "300", "1", "1", "200"}));
         QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (16 digits)"));
         QVERIFY(w.ui.cmdTone->isEnabled());
-        QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 by Kolbex"));
+        // The shipped example configuration is loaded.
+        QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - Default31.prg"));
+        QCOMPARE(w.configFilePath(), r.defaultConfig());
+        QCOMPARE(w.ui.txtSeqCmd->text(), QStringLiteral("*0*"));
         QVERIFY(r.ui.messages.empty());
+    }
+
+    void firstStartWithoutTheDefaultConfiguration() {
+        Rig r(nullptr, /*withDefaultConfig=*/false);
+        FrmTone& w = r.open();
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].title, "Unable to load data file " + r.defaultConfig());
+        QCOMPARE(r.ui.messages[0].text, QStringLiteral("File not found"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 by Kolbex"));
+        QVERIFY(w.configFilePath().isEmpty());
     }
 
     void savedValuesAreApplied() {
@@ -113,8 +126,8 @@ private slots:
         QSignalSpy closed(&w, &FrmTone::closed);
         QVERIFY(w.close());
         QCOMPARE(closed.count(), 1);
-        QCOMPARE(r.readIni(), QByteArray("\"\",450,675,1,\"*#0\",\"80\",\"40\",\"300\",\"1\",\"12\","
-                                         "\"200\"\r\n"));
+        QCOMPARE(r.readIni(), "\"" + r.defaultConfig().toUtf8() +
+                                  "\",450,675,1,\"*#0\",\"80\",\"40\",\"300\",\"1\",\"12\",\"200\"\r\n");
         // And the next start reads them again.
         Rig again;
         qputenv("CALVENTO_HOME", r.dir.path().toUtf8());

@@ -28,8 +28,20 @@ public:
         messages.push_back({text, title, icon});
         if (onMessage) onMessage();
     }
+    QString openFileName(const QString& title, const QString& folder, const QString& proposed,
+                         const QString& filter) override {
+        dialogs << QStringList{title, folder, proposed, filter};
+        return fileAnswer;
+    }
+    QString saveFileName(const QString& title, const QString& folder, const QString& proposed,
+                         const QString& filter) override {
+        dialogs << QStringList{title, folder, proposed, filter};
+        return fileAnswer;
+    }
     std::vector<ShownMessage> messages;
     std::function<void()> onMessage;
+    QList<QStringList> dialogs;  // title, folder, proposed name, filter of each dialog shown
+    QString fileAnswer;          // what the dialogs answer; empty = cancel
 };
 
 // Time moves by `msPerTurn` at each event-loop turn and by the requested amount at each sleep;

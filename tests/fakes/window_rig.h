@@ -23,9 +23,12 @@ struct Rig {
     Player player{audio, clock, ui};
     std::unique_ptr<FrmTone> window;
 
-    explicit Rig(const QByteArray* iniContent = nullptr) {
+    // The program folder holds the shipped default configuration, unless told otherwise.
+    explicit Rig(const QByteArray* iniContent = nullptr, bool withDefaultConfig = true) {
         qputenv("CALVENTO_HOME", dir.path().toUtf8());
         if (iniContent) writeIni(*iniContent);
+        if (withDefaultConfig)
+            QFile::copy(QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg"), defaultConfig());
     }
     QString iniPath() const { return dir.filePath("Calvento31.ini"); }
     QString defaultConfig() const { return QDir::toNativeSeparators(dir.filePath("Default31.prg")); }

@@ -1,0 +1,218 @@
+// Configuration image codec. See decoder_config.h.
+#include "config/decoder_config.h"
+
+#include <cmath>
+
+#include "app/field_text.h"
+
+namespace calvento {
+
+namespace {
+
+constexpr char kKeyOrder[] = "D1234567890*#ABC";
+constexpr uint8_t kEnd = 128;
+constexpr uint8_t kFiller = 255;
+
+int roundHalfEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+
+double number(const std::string& text) { return TolerantNumber(text); }
+
+std::string quoted(char c) { return std::string("\"") + c + "\""; }
+
+// Writes the key codes of `keys` at `offset`, or explains which character has none.
+bool writeKeys(DecoderImage& image, int offset, const std::string& keys, const std::string& field,
+               std::string* message) {
+    for (size_t k = 0; k < keys.size(); ++k) {
+        const int code = KeyCode(keys[k]);
+        if (code < 0) {
+            *message = field + ": " + quoted(keys[k]) + " is not a DTMF key.";
+            return false;
+        }
+        image[static_cast<size_t>(offset) + k] = static_cast<uint8_t>(code);
+    }
+    return true;
+}
+
+}  // namespace
+
+const std::array<ConfigField, 32> kDecodeOrder = [] {
+    std::array<ConfigField, 32> order{};
+    size_t n = 0;
+    for (ConfigField f : {ConfigField::Output0, ConfigField::Output1, ConfigField::Output2,
+                          ConfigField::Output3, ConfigField::CwEnabled,
+                          ConfigField::VoltageCheckEnabled, ConfigField::ChecksumId,
+                          ConfigField::MorseSpeed, ConfigField::Timer1, ConfigField::Timer2,
+                          ConfigField::BatteryLow, ConfigField::BatteryHigh})
+        order[n++] = f;
+    for (int i = 0; i < kCommandCount; ++i) order[n++] = CommandField(i);
+    order[n++] = ConfigField::ModifierId;
+    order[n++] = ConfigField::CwCall;
+    return order;
+}();
+
+bool IsCheckBoxField(ConfigField f) {
+    return f == ConfigField::Output0 || f == ConfigField::Output1 || f == ConfigField::Output2 ||
+           f == ConfigField::Output3 || f == ConfigField::CwEnabled ||
+           f == ConfigField::VoltageCheckEnabled;
+}
+
+namespace {
+
+// The storage of a text field, or nullptr for check boxes and the port.
+template <typename Config>
+auto textOf(Config& c, ConfigField f) -> decltype(&c.modifierId) {
+    const int index = static_cast<int>(f);
+    if (index >= static_cast<int>(ConfigField::Command0) &&
+        index < static_cast<int>(ConfigField::PrgPort))
+        return &c.commands[static_cast<size_t>(index - static_cast<int>(ConfigField::Command0))];
+    switch (f) {
+        case ConfigField::ModifierId: return &c.modifierId;
+        case ConfigField::ChecksumId: return &c.checksumId;
+        case ConfigField::MorseSpeed: return &c.morseSpeed;
+        case ConfigField::CwCall: return &c.cwCall;
+        case ConfigField::Timer1: return &c.timer1;
+        case ConfigField::Timer2: return &c.timer2;
+        case ConfigField::BatteryLow: return &c.batteryLow;
+        case ConfigField::BatteryHigh: return &c.batteryHigh;
+        default: return nullptr;
+    }
+}
+
+template <typename Config>
+auto stateOf(Config& c, ConfigField f) -> decltype(&c.cwEnabled) {
+    switch (f) {
+        case ConfigField::Output0: return &c.powerOnOutputs[0];
+        case ConfigField::Output1: return &c.powerOnOutputs[1];
+        case ConfigField::Output2: return &c.powerOnOutputs[2];
+        case ConfigField::Output3: return &c.powerOnOutputs[3];
+        case ConfigField::CwEnabled: return &c.cwEnabled;
+        case ConfigField::VoltageCheckEnabled: return &c.voltageCheckEnabled;
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+std::string GetField(const DecoderConfig& c, ConfigField f) {
+    if (auto* text = textOf(c, f)) return *text;
+    if (auto* state = stateOf(c, f)) return std::to_string(*state);
+    return {};
+}
+
+void SetField(DecoderConfig& c, ConfigField f, const std::string& value) {
+    if (auto* text = textOf(c, f)) *text = value;
+    else if (auto* state = stateOf(c, f)) *state = static_cast<int>(TolerantNumber(value));
+}
+
+int KeyCode(char key) {
+    for (int i = 0; i < 16; ++i)
+        if (kKeyOrder[i] == key) return i;
+    return -1;
+}
+
+char KeyOfCode(int code) { return code >= 0 && code < 16 ? kKeyOrder[code] : '\0'; }
+
+EncodeResult EncodeConfig(const DecoderConfig& c) {
+    EncodeResult r;
+    DecoderImage& img = r.image;
+    auto fail = [&](std::string message) {
+        r.message = std::move(message);
+        return r;
+    };
+
+    img.fill(kFiller);
+    img[0] = 0;
+    for (int i = 0; i < 4; ++i)
+        if (c.powerOnOutputs[static_cast<size_t>(i)] == 1) img[0] += static_cast<uint8_t>(1 << i);
+    if (c.cwEnabled == 1) img[0] += 128;
+    if (c.voltageCheckEnabled == 1) img[0] += 16;
+
+    if (c.checksumId.empty()) return fail("Checksum ID empty.");
+    if (c.checksumId.size() > 1) return fail("Checksum ID: only one key is allowed.");
+    if (KeyCode(c.checksumId[0]) < 0)
+        return fail("Checksum ID: " + quoted(c.checksumId[0]) + " is not a DTMF key.");
+    img[1] = static_cast<uint8_t>(KeyCode(c.checksumId[0]));
+
+    const double speed = number(c.morseSpeed);
+    if (speed < 14 || speed > 150) return fail("Please insert a valid Morse Speed");
+    img[2] = static_cast<uint8_t>(roundHalfEven(1190.0 / speed));
+
+    const double t1 = number(c.timer1);
+    if (t1 < 1 || t1 > 255) return fail("Please insert a valid Output 1 Timer Interval");
+    img[3] = static_cast<uint8_t>(roundHalfEven(t1));
+    const double t2 = number(c.timer2);
+    if (t2 < 1 || t2 > 255) return fail("Please insert a valid Output 2 Timer Interval");
+    img[4] = static_cast<uint8_t>(roundHalfEven(t2));
+
+    const double low = number(c.batteryLow);
+    const double high = number(c.batteryHigh);
+    if (low >= high) return fail("Battery High Level must be grater than Low level");
+    if (low < 0 || low > 25.4) return fail("Please insert a valid Low Battery Voltage");
+    img[5] = static_cast<uint8_t>(roundHalfEven(low * 10));
+    if (high < 0.1 || high > 25.5) return fail("Please insert a valid High Battery Voltage");
+    img[6] = static_cast<uint8_t>(roundHalfEven(high * 10));
+
+    for (int i = 0; i < kCommandCount; ++i) {
+        if (c.commands[static_cast<size_t>(i)].empty()) continue;
+        for (int j = 0; j < kCommandCount; ++j) {
+            if (j != i && c.commands[static_cast<size_t>(i)] == c.commands[static_cast<size_t>(j)])
+                return fail("Command #" + std::to_string(i) + " is equal to Command #" +
+                            std::to_string(j));
+        }
+    }
+
+    for (int i = 0; i < kCommandCount; ++i) {
+        const std::string& cmd = c.commands[static_cast<size_t>(i)];
+        const std::string field = "Command #" + std::to_string(i);
+        if (cmd.size() > 10) return fail(field + " has more than 10 keys.");
+        const int slot = 8 + 10 * i;
+        if (!writeKeys(img, slot, cmd, field, &r.message)) return r;
+        if (cmd.size() < 10) img[static_cast<size_t>(slot) + cmd.size()] = kEnd;
+    }
+
+    if (c.modifierId.empty()) return fail("Modifier ID is empty");
+    if (c.modifierId.size() > 8) return fail("Modifier ID has more than 8 keys.");
+    if (!writeKeys(img, 192, c.modifierId, "Modifier ID", &r.message)) return r;
+    img[192 + c.modifierId.size()] = kEnd;
+
+    if (c.cwCall.size() > 6) return fail("CW Call has more than 6 characters.");
+    for (size_t k = 0; k < c.cwCall.size(); ++k)
+        img[201 + k] = static_cast<uint8_t>(c.cwCall[k]);
+    img[201 + c.cwCall.size()] = 0;
+
+    r.ok = true;
+    return r;
+}
+
+DecoderConfig DecodeConfig(const DecoderImage& img) {
+    DecoderConfig c;
+    for (int i = 0; i < 4; ++i) c.powerOnOutputs[static_cast<size_t>(i)] = (img[0] >> i) & 1;
+    c.cwEnabled = img[0] >= 128 ? 1 : 0;
+    c.voltageCheckEnabled = (img[0] >> 4) & 1;
+
+    if (img[1] <= 15) c.checksumId = std::string(1, KeyOfCode(img[1]));
+    // A timing byte of 0 has no speed: the field stays empty and decoding goes on.
+    if (img[2] != 0) c.morseSpeed = std::to_string(roundHalfEven(1190.0 / img[2]));
+    c.timer1 = std::to_string(img[3]);
+    c.timer2 = std::to_string(img[4]);
+    auto volts = [](uint8_t b) { return std::to_string(b / 10) + "." + std::to_string(b % 10); };
+    c.batteryLow = volts(img[5]);
+    c.batteryHigh = volts(img[6]);
+
+    auto keysFrom = [&](int offset, int maxLength) {
+        std::string keys;
+        for (int k = 0; k < maxLength; ++k) {
+            const uint8_t b = img[static_cast<size_t>(offset + k)];
+            if (b == kEnd) break;
+            if (b <= 15) keys += KeyOfCode(b);
+        }
+        return keys;
+    };
+    for (int i = 0; i < kCommandCount; ++i) c.commands[static_cast<size_t>(i)] = keysFrom(8 + 10 * i, 10);
+    c.modifierId = keysFrom(192, 8);
+    for (int off = 201; off <= 207 && img[static_cast<size_t>(off)] != 0; ++off)
+        c.cwCall += static_cast<char>(img[static_cast<size_t>(off)]);
+    return c;
+}
+
+}  // namespace calvento
