@@ -1,0 +1,310 @@
+// The configuration side of the window: saving and loading files through the dialogs, the image
+// read from and written to the fields, the sequence fields' filters and labels typed as a user
+// would, the Checksum ID warning, the double click into the send field, and the calculator.
+#include <QApplication>
+#include <QClipboard>
+#include <QSignalSpy>
+
+#include "config/config_file.h"
+#include "window_rig.h"
+
+using namespace calvento;
+using namespace calvento::test;
+
+namespace {
+
+struct ConfigRig : Rig {
+    ConfigRig() { open(); }
+    FrmTone& w() { return *window; }
+    QLineEdit* mem(int i) { return w().findChild<QLineEdit*>(QStringLiteral("txtMem_%1").arg(i)); }
+};
+
+void typeInto(QLineEdit* f, const QString& keys) {
+    for (QChar c : keys) QTest::keyClick(f, c.toLatin1());
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class TstConfigScreen : public QObject {
+    Q_OBJECT
+private slots:
+    void saveThenLoadRestoresEveryField() {
+        ConfigRig r;
+        FrmTone& w = r.w();
+        DecoderConfig c = w.config();
+        c.commands[4] = "AB*#";
+        c.commands[16] = "";
+        c.cwCall = "K?=@";
+        c.powerOnOutputs = {1, 0, 0, 1};
+        c.cwEnabled = 0;
+        c.morseSpeed = "999";  // saved as typed; checked only when programming
+        c.timer1 = "0";
+        w.setConfig(c);
+        w.ui.txtPrgComm->setText("7");
+
+        const QString path = r.dir.filePath("board2.prg");
+        r.ui.fileAnswer = path;
+        QTest::mouseClick(w.ui.cmdSave, Qt::LeftButton);
+        QVERIFY(r.ui.messages.empty());
+        QCOMPARE(r.ui.dialogs.back(),
+                 (QStringList{"Save File", r.dir.path(), "Default31.prg",
+                              "Configuration file (*.prg);;All files (*)"}));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - board2.prg"));
+        QCOMPARE(w.configFilePath(), path);
+        QVERIFY(readFile(path).endsWith("\"7\"\r\n"));
+
+        // Scribble over everything, then load.
+        DecoderConfig other;
+        other.commands.fill("9");
+        other.cwEnabled = 1;
+        w.setConfig(other);
+        w.ui.txtPrgComm->setText("1");
+        QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
+        QCOMPARE(r.ui.dialogs.back()[0], QStringLiteral("Load File"));
+        QVERIFY(w.config() == c);
+        QCOMPARE(w.ui.txtPrgComm->text(), QStringLiteral("7"));
+        QCOMPARE(w.ui.chkOutput_0->text(), QStringLiteral("Output 1 ON"));
+        QCOMPARE(w.ui.chkOutput_1->text(), QStringLiteral("Output 2 OFF"));
+        QCOMPARE(w.ui.lblSeqCmd->text(), "[" + w.ui.txtSeqCmd->text() + "]");
+        QVERIFY(r.ui.messages.empty());  // the file set the Checksum ID: no warning
+    }
+
+    void cancellingTheDialogsChangesNothing() {
+        ConfigRig r;
+        const QString caption = r.w().windowTitle();
+        r.ui.fileAnswer.clear();
+        QTest::mouseClick(r.w().ui.cmdSave, Qt::LeftButton);
+        QTest::mouseClick(r.w().ui.cmdLoad, Qt::LeftButton);
+        QCOMPARE(r.w().windowTitle(), caption);
+        QCOMPARE(r.w().configFilePath(), r.defaultConfig());
+        QVERIFY(r.ui.messages.empty());
+    }
+
+    // A save that fails never costs the old file, and nothing claims it was saved.
+    void aFailedSaveLeavesTheOldFile() {
+        ConfigRig r;
+        const QByteArray before = readFile(r.defaultConfig());
+        r.ui.fileAnswer = r.dir.filePath("no-such-folder/x.prg");
+        QTest::mouseClick(r.w().ui.cmdSave, Qt::LeftButton);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
+        QCOMPARE(r.w().configFilePath(), r.defaultConfig());
+        QCOMPARE(r.w().windowTitle(), QStringLiteral("Calvento v3.1 - Default31.prg"));
+        // Saving over a file that cannot be replaced (here a folder of that name) fails whole.
+        QVERIFY(QDir(r.dir.path()).mkdir("taken.prg"));
+        r.ui.fileAnswer = r.dir.filePath("taken.prg");
+        QTest::mouseClick(r.w().ui.cmdSave, Qt::LeftButton);
+        QCOMPARE(r.ui.messages.size(), size_t(2));
+        QCOMPARE(readFile(r.defaultConfig()), before);
+    }
+
+    void aShortFileLoadsWhatItHas() {
+        ConfigRig r;
+        FrmTone& w = r.w();
+        const QString path = r.dir.filePath("short.prg");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("1\r\n1\r\n0\r\n0\r\n\"12\",\"D\",0,\"30\",\"XY\",\"5\",\"6\",0,\"1.0\",\"2.0\"\r\n");
+        f.close();
+        const QString commandBefore = r.mem(0)->text();
+        r.ui.fileAnswer = path;
+        QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].title, "Unable to load data file " + path);
+        QCOMPARE(r.ui.messages[0].text, QStringLiteral("Input past end of file"));
+        QCOMPARE(w.ui.txtSeqCmd->text(), QStringLiteral("12"));
+        QCOMPARE(w.ui.txtCallID->text(), QStringLiteral("XY"));
+        QVERIFY(w.ui.chkOutput_1->isChecked());
+        QVERIFY(!w.ui.chkMorse->isChecked());
+        QCOMPARE(r.mem(0)->text(), commandBefore);  // the commands keep their texts
+        QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - Default31.prg"));
+    }
+
+    void loadingAnotherPortSwitchesTheLinkOff() {
+        ConfigRig r;
+        FrmTone& w = r.w();
+        qputenv("CALVENTO_COM1", "fake1");
+        w.ui.txtPrgComm->setText("1");
+        w.ui.chkPrg->setChecked(true);
+        QVERIFY(r.port.isOpen());
+        // Same number: the link stays.
+        r.ui.fileAnswer = r.defaultConfig();
+        QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
+        QVERIFY(w.ui.chkPrg->isChecked());
+        // Another number: signed off and closed before the number changes.
+        QFile f(r.defaultConfig());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray content = f.readAll();
+        f.close();
+        content.replace("\"1\"\r\n", "\"4\"\r\n");
+        const QString path = r.dir.filePath("port4.prg");
+        QFile g(path);
+        QVERIFY(g.open(QIODevice::WriteOnly));
+        g.write(content);
+        g.close();
+        r.ui.fileAnswer = path;
+        QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
+        QVERIFY(!w.ui.chkPrg->isChecked());
+        QVERIFY(!r.port.isOpen());
+        QVERIFY(r.port.sent.endsWith("\xFF\x99"));
+        QCOMPARE(w.ui.txtPrgComm->text(), QStringLiteral("4"));
+        QVERIFY(w.ui.txtPrgComm->isEnabled());
+    }
+
+    void imagesGoThroughTheFields() {
+        ConfigRig r;
+        FrmTone& w = r.w();
+        QVERIFY(w.EncodeConfig());
+        const DecoderImage image = w.transmitImage();
+        DecoderConfig blank;
+        w.setConfig(blank);
+        w.receiveImage() = image;
+        w.DecodeConfig();
+        QVERIFY(w.EncodeConfig());
+        QVERIFY(w.transmitImage() == image);
+        QCOMPARE(w.ui.lblCrcTag->text(), "[" + w.ui.txtCrcTag->text() + "]");
+        QVERIFY(r.ui.messages.empty());
+        // A failing check is told once, in a "Warning" with no icon.
+        w.ui.txtTmr1->setText("0");
+        QVERIFY(!w.EncodeConfig());
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text, QStringLiteral("Please insert a valid Output 1 Timer Interval"));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
+        QCOMPARE(r.ui.messages[0].icon, MessageIcon::None);
+    }
+
+    void sequenceFieldFilters_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("command: b becomes B; E, space, comma refused") << "txtMem_3" << "1bE ,#" << "1B#";
+        QTest::newRow("modifier") << "txtSeqCmd" << "*d0x" << "*D0";
+        QTest::newRow("checksum") << "txtCrcTag" << "e" << "";
+        QTest::newRow("original accepts the checksum key") << "txtSeqOri" << "12#" << "12#";
+        QTest::newRow("new refuses the checksum key") << "txtSeqNew" << "1#2" << "12";
+    }
+    void sequenceFieldFilters() {
+        QFETCH(QString, field);
+        QFETCH(QString, keys);
+        QFETCH(QString, text);
+        ConfigRig r;
+        r.w().ui.txtCrcTag->setText("#");
+        auto* f = r.w().findChild<QLineEdit*>(field);
+        f->clear();
+        typeInto(f, keys);
+        QCOMPARE(f->text(), text);
+    }
+
+    void clipboardKeysInSequenceFields() {
+        ConfigRig r;
+        for (const char* name : {"txtMem_0", "txtSeqCmd", "txtSeqOri", "txtSeqNew", "txtCrcTag"}) {
+            auto* f = r.w().findChild<QLineEdit*>(name);
+            f->setText("1");
+            f->selectAll();
+            QApplication::clipboard()->setText("none");
+            QTest::keyClick(f, Qt::Key_C, Qt::ControlModifier);
+            const bool copies = QByteArray(name) != "txtCrcTag";
+            QCOMPARE(QApplication::clipboard()->text(), copies ? QString("1") : QString("none"));
+            f->end(false);
+            QTest::keyClick(f, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(f->text(), QStringLiteral("1"));
+        }
+    }
+
+    void checksumWarningWhenTyped() {
+        ConfigRig r;
+        FrmTone& w = r.w();
+        r.mem(5)->setText("15");
+        r.mem(9)->setText("555");
+        w.ui.txtCrcTag->clear();
+        r.ui.messages.clear();
+        QTest::keyClick(w.ui.txtCrcTag, '5');
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text,
+                 QStringLiteral("Digit 5 already used in command sequences.\r\nPlease choose another digit."));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
+        QCOMPARE(w.ui.txtCrcTag->text(), QStringLiteral("5"));
+        QCOMPARE(w.ui.txtCrcTag->selectedText(), QStringLiteral("5"));
+        QCOMPARE(w.ui.lblCrcTag->text(), QStringLiteral("[5]"));
+        // Emptying it warns of nothing.
+        QTest::keyClick(w.ui.txtCrcTag, Qt::Key_Backspace);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(w.ui.lblCrcTag->text(), QStringLiteral("[]"));
+    }
+
+    void echoAndMatchingLabels() {
+        ConfigRig r;
+        FrmTone& w = r.w();
+        w.ui.txtSeqCmd->setText("12");
+        QCOMPARE(w.ui.lblSeqCmd->text(), QStringLiteral("[12]"));
+        w.ui.txtSeqCmd->clear();
+        QCOMPARE(w.ui.lblSeqCmd->text(), QStringLiteral("[]"));
+        r.mem(2)->setText("77");
+        r.mem(7)->setText("77");
+        w.ui.txtSeqOri->setText("77");
+        QCOMPARE(w.ui.Label6->text(), QStringLiteral("Original Sequence [cmd 2]"));
+        w.ui.txtSeqNew->setText("77");
+        QCOMPARE(w.ui.Label8->text(), QStringLiteral("New Sequence  [cmd 2]"));
+        w.ui.txtSeqOri->setText("78");
+        QCOMPARE(w.ui.Label6->text(), QStringLiteral("Original Sequence"));
+    }
+
+    void doubleClickCopiesACommandToSend() {
+        ConfigRig r;
+        FrmTone& w = r.w();
+        w.ui.SSTab1->setCurrentIndex(0);
+        r.mem(4)->setText("4#");
+        QTest::mouseDClick(r.mem(4), Qt::LeftButton);
+        QCOMPARE(w.ui.Text1->text(), QStringLiteral("4#"));
+        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (2 digits)"));
+        QCOMPARE(w.ui.SSTab1->currentIndex(), 1);
+        QCOMPARE(w.ui.Text1->selectedText(), QStringLiteral("4#"));
+        // An empty command changes nothing.
+        w.ui.SSTab1->setCurrentIndex(0);
+        r.mem(5)->clear();
+        QTest::mouseDClick(r.mem(5), Qt::LeftButton);
+        QCOMPARE(w.ui.Text1->text(), QStringLiteral("4#"));
+        QCOMPARE(w.ui.SSTab1->currentIndex(), 0);
+    }
+
+    void calculatorWritesTheSequenceToSend() {
+        ConfigRig r;
+        FrmTone& w = r.w();
+        w.ui.txtSeqCmd->setText("*0*");
+        w.ui.txtCrcTag->setText("#");
+        w.ui.txtSeqOri->setText("101");
+        w.ui.txtSeqNew->setText("ABC");
+        QTest::mouseClick(w.ui.cmdSeqCalc, Qt::LeftButton);
+        QCOMPARE(w.ui.Text1->text(), QStringLiteral("101*0*ABC#20"));
+        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (12 digits)"));
+        // Refused: Text1 keeps its text and the offending keys are selected.
+        w.ui.txtSeqOri->setText("12*0*");
+        QTest::mouseClick(w.ui.cmdSeqCalc, Qt::LeftButton);
+        QCOMPARE(w.ui.Text1->text(), QStringLiteral("101*0*ABC#20"));
+        QCOMPARE(r.ui.messages.back().title, QStringLiteral("Warning"));
+        QCOMPARE(r.ui.messages.back().icon, MessageIcon::Information);
+        QCOMPARE(w.ui.txtSeqOri->selectionStart(), 2);
+        QCOMPARE(w.ui.txtSeqOri->selectedText(), QStringLiteral("*0*"));
+        // A pasted character that is not a key is named.
+        w.ui.txtSeqOri->setText("12");
+        w.ui.txtSeqNew->setText("1%");
+        QTest::mouseClick(w.ui.cmdSeqCalc, Qt::LeftButton);
+        QCOMPARE(r.ui.messages.back().title, QStringLiteral("DTMF"));
+        QVERIFY(r.ui.messages.back().text.contains("\"%\""));
+        QCOMPARE(w.ui.Text1->text(), QStringLiteral("101*0*ABC#20"));
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    InstallClassicFontSubstitutes();
+    TstConfigScreen t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "tst_config_screen.moc"
