@@ -27,6 +27,7 @@
 #include <functional>
 
 #include "config/decoder_config.h"
+#include "link/reply_receiver.h"
 #include "ui_frm_tone.h"
 
 class QKeyEvent;
@@ -36,6 +37,7 @@ class QTimer;
 namespace calvento {
 
 class Clock;
+class Dialog;
 class Player;
 class SerialPort;
 class UiServices;
@@ -70,7 +72,11 @@ public:
     // Fills the fields from the receive image.
     void DecodeConfig();
     DecoderImage& transmitImage() { return m_txImage; }
-    DecoderImage& receiveImage() { return m_rxImage; }
+    DecoderImage& receiveImage() { return m_rx.receiveImage; }
+
+    // The status window of the board exchanges, created on first use.
+    Dialog& statusWindow();
+    bool hasStatusWindow() const { return m_dialog != nullptr; }
 
     // Loads a configuration file into the window; tells the user itself when it cannot.
     void LoadConfigFile(const QString& path);
@@ -106,6 +112,23 @@ private:
     void chkPrg_Click();
     void OpenPort(const QString& fieldText);
 
+    // --- read and program runs with the board ----------------------------------------------------
+    void cmdRead_Click();
+    void cmdSend_Click();
+    bool ProgramDecoder();  // false when the port failed during the run
+    bool RequestIdentification();
+    void MSComm1_OnComm(int commEvent);
+    void ReadInput();
+    void completeDataReply(ReplyEvent event);
+    void completeIdentification();
+    bool send(const QByteArray& bytes);
+    bool sendFlush();
+    bool waitTimeOut(int ms);
+    void setInfo(const QString& text);
+    void appendInfo(const QString& text);
+    void lockForRun(bool locked);
+    void endRunWithPortFailure(const QString& title);
+
     // --- "Configuration" frame and the configuration fields ------------------------------------
     QString fieldText(ConfigField field) const;
     void setFieldText(ConfigField field, const QString& value);
@@ -135,9 +158,17 @@ private:
     QHash<QObject*, std::function<void(int&)>> m_keyFilters;  // field -> its key filter
     QList<QObject*> m_selectOnClick;
     QString m_pttError;
+    // The link state: the transmit image, the receiver with the receive image, what the board
+    // said it is, and how the next completed replies are handled.
     DecoderImage m_txImage{};
-    DecoderImage m_rxImage{};
+    ReplyReceiver m_rx;
+    QString m_identification;
     bool m_showIdentification = false;
+    bool m_verifyMode = false;
+    QByteArray m_pendingInput;
+    QString m_portFailure;  // why the last send or wait of a run failed
+    QHash<QWidget*, bool> m_enabledBeforeRun;
+    Dialog* m_dialog = nullptr;
 };
 
 // Maps the classic font families the layout asks for to the metric-compatible faces a Linux

@@ -36,7 +36,10 @@ void QtSerialPort::close() {
 
 bool QtSerialPort::write(const QByteArray& bytes) {
     if (!m_port.isOpen()) return false;
-    return m_port.write(bytes) == bytes.size();
+    if (m_port.write(bytes) != bytes.size()) return false;
+    // The exchanges pace the board with blocking pauses, during which Qt would not write what
+    // it queued: hand the bytes to the system now.
+    return m_port.waitForBytesWritten(2000) || m_port.bytesToWrite() == 0;
 }
 
 bool QtSerialPort::setRts(bool on, QString* error) {

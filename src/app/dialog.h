@@ -1,0 +1,30 @@
+// Dialog, the status window of the board exchanges ("Program Parameters").
+//
+// One label, lblInfo, in which the read and program runs show their progress and outcome, and
+// an OK button that the runs hide while they wait and show again at every outcome. The window is
+// modeless and owned by the main window; OK and the close box only hide it (a Qt dialog that is
+// not deleted on close is only hidden), so it keeps its text for the next use; it goes away with
+// the main window.
+#pragma once
+
+#include <QDialog>
+
+#include "ui_dialog.h"
+
+namespace calvento {
+
+class Dialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit Dialog(QWidget* owner);
+
+    Ui::Dialog ui;
+
+    // The label's text colour: black for normal texts, red after a wrong identification; it
+    // stays until changed.
+    void setTextColor(const QColor& color);
+    QColor textColor() const;
+};
+
+}  // namespace calvento

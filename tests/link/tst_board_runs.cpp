@@ -1,0 +1,228 @@
+// Read and program runs of the real window against calvento-board-sim on a pseudo-terminal,
+// through the Qt serial backend and the real clock: the status texts, the fields after a read,
+// the image the simulator holds after a program run, and the bytes it received.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTimer>
+
+#include "app/dialog.h"
+#include "link/qt_serial_port.h"
+#include "window_rig.h"
+
+using namespace calvento;
+using namespace calvento::test;
+
+namespace {
+
+// One simulated board for one test.
+struct Sim {
+    QTemporaryDir dir;
+    QProcess process;
+    QString device;
+    QString logPath() const { return dir.filePath("received.bin"); }
+    QString savePath() const { return dir.filePath("image.bin"); }
+
+    bool start(const QStringList& extra = {}) {
+        process.start(QStringLiteral(CALVENTO_BOARD_SIM),
+                      QStringList{"--log", logPath(), "--save", savePath()} + extra);
+        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000)) return false;
+        device = QString::fromLatin1(process.readLine()).trimmed();
+        return !device.isEmpty();
+    }
+    ~Sim() {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+    QByteArray received() const {
+        QFile f(logPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    DecoderImage image() const {
+        QFile f(savePath());
+        DecoderImage img{};
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray b = f.readAll();
+            if (b.size() == kImageSize) std::memcpy(img.data(), b.constData(), img.size());
+        }
+        return img;
+    }
+};
+
+struct LinkRig : Rig {
+    QtSerialPort port;
+    Sim sim;
+    bool up = false;
+    explicit LinkRig(const QStringList& simOptions = {}) {
+        up = sim.start(simOptions);
+        qputenv("CALVENTO_COM1", sim.device.toLatin1());
+        window = std::make_unique<FrmTone>(player, port, ui, SystemClock());
+        window->ui.txtPrgComm->setText("1");
+    }
+    FrmTone& w() { return *window; }
+    QString info() { return w().statusWindow().ui.lblInfo->text(); }
+    bool okShown() { return !w().statusWindow().ui.OKButton->isHidden(); }
+    void linkOn() { w().ui.chkPrg->setChecked(true); }
+};
+
+QByteArray hex(const char* bytes, int n) { return QByteArray(bytes, n); }
+
+}  // namespace
+
+class TstBoardRuns : public QObject {
+    Q_OBJECT
+private slots:
+    void linkOnShowsTheIdentification() {
+        LinkRig r;
+        QVERIFY(r.up);
+        r.linkOn();
+        QVERIFY2(r.port.isOpen(), r.ui.messages.empty() ? "" : qPrintable(r.ui.messages[0].text));
+        QTRY_COMPARE(r.info(), QStringLiteral("DTMF Decoder v3.1 by Kolbex detected."));
+        QVERIFY(r.okShown());
+        QVERIFY(r.w().statusWindow().isVisible());
+        // Switching off signs off before the port closes.
+        r.w().ui.chkPrg->setChecked(false);
+        QVERIFY(!r.port.isOpen());
+        QTRY_VERIFY(r.sim.received().endsWith(hex("\xFF\x99", 2)));
+    }
+
+    void readFillsTheFields() {
+        LinkRig r;
+        QVERIFY(r.up);
+        r.w().setConfig(DecoderConfig{});  // blank fields
+        r.linkOn();
+        QElapsedTimer t;
+        t.start();
+        QTest::mouseClick(r.w().ui.cmdRead, Qt::LeftButton);
+        qInfo("read run: %lld ms", static_cast<long long>(t.elapsed()));
+        QCOMPARE(r.info(), QStringLiteral("Data from DTMF Decoder v3.1 by Kolbex successfully read"));
+        QVERIFY(r.okShown());
+        QCOMPARE(r.w().ui.txtMem_0->text(), QStringLiteral("100"));
+        QCOMPARE(r.w().ui.txtCallID->text(), QStringLiteral("SIM"));
+        QCOMPARE(r.w().ui.txtSeqCmd->text(), QStringLiteral("*0*"));
+        QVERIFY(r.w().ui.cmdRead->isEnabled());
+        QVERIFY(r.w().ui.chkPrg->isEnabled());
+        QVERIFY(t.elapsed() >= 1200);
+        // What the board heard: identify at switch-on, identify and read for the run.
+        QCOMPARE(r.sim.received(), hex("\xFF\xCC\xFF\xCC\xFF\xAA", 6));
+    }
+
+    void programWritesAndVerifies() {
+        LinkRig r;
+        QVERIFY(r.up);
+        r.linkOn();
+        r.w().ui.txtMem_3->setText("ABCD");
+        r.w().ui.txtCallID->setText("IZ0XYZ");
+        QVERIFY(r.w().EncodeConfig());
+        const DecoderImage sent = r.w().transmitImage();
+        QElapsedTimer t;
+        t.start();
+        QTest::mouseClick(r.w().ui.cmdSend, Qt::LeftButton);
+        qInfo("program run: %lld ms", static_cast<long long>(t.elapsed()));
+        QCOMPARE(r.info(), QStringLiteral("DTMF Decoder v3.1 by Kolbex successfully programmed"));
+        QVERIFY(r.sim.image() == sent);
+        QVERIFY(t.elapsed() >= 3000);
+        QVERIFY(r.w().ui.cmdSend->isEnabled());
+        // identify (switch-on), identify, FF FF, four packets with their sums, read.
+        QByteArray expected = hex("\xFF\xCC\xFF\xCC\xFF\xFF", 6);
+        for (const WritePacket& p : WritePackets(sent))
+            expected += QByteArray(reinterpret_cast<const char*>(p.data()), kPacketSize);
+        expected += hex("\xFF\xAA", 2);
+        QCOMPARE(r.sim.received(), expected);
+    }
+
+    // Boards that misbehave: each run ends with its own text, and a failed wait with a flush.
+    void failures_data() {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<bool>("program");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("flushed");
+        QTest::newRow("no answer, read") << QStringList{"--silent"} << false
+                                         << "FAILED to read version! Please Check Connections / Decoder" << true;
+        QTest::newRow("wrong version, program") << QStringList{"--id", "DTMF Decoder v3.0 by Kolbex"} << true
+                                                << "FAILED to get Version!  Unable to program, please check Decoder" << true;
+        QTest::newRow("data sum wrong") << QStringList{"--bad-data-sum"} << false
+                                        << "Error reading data from DTMF Decoder v3.1 by Kolbex" << false;
+        QTest::newRow("byte out of range") << QStringList{"--bad-byte", "8"} << false
+                                           << "FAILED to read data!  Please check Connections / Decoder" << true;
+        QTest::newRow("read-back differs") << QStringList{"--store-differs"} << true
+                                           << "Error programming DTMF Decoder v3.1 by Kolbex" << false;
+        QTest::newRow("late replies") << QStringList{"--late", "1000"} << false
+                                         << "FAILED to read version! Please Check Connections / Decoder" << true;
+        QTest::newRow("noise before replies") << QStringList{"--noise", "7"} << false
+                                              << "Data from DTMF Decoder v3.1 by Kolbex successfully read" << false;
+    }
+    void failures() {
+        QFETCH(QStringList, simOptions);
+        QFETCH(bool, program);
+        QFETCH(QString, text);
+        QFETCH(bool, flushed);
+        LinkRig r(simOptions);
+        QVERIFY(r.up);
+        r.linkOn();
+        QTest::qWait(simOptions.contains("--late") ? 1200 : 100);
+        const DecoderConfig before = r.w().config();
+        QTest::mouseClick(program ? r.w().ui.cmdSend : r.w().ui.cmdRead, Qt::LeftButton);
+        QCOMPARE(r.info(), text);
+        QVERIFY(r.okShown());
+        QTRY_COMPARE(r.sim.received().endsWith(QByteArray(256, ' ')), flushed);
+        if (!text.startsWith("Data from")) QVERIFY(r.w().config() == before);  // fields untouched
+        QVERIFY(r.ui.messages.empty());
+    }
+
+    void aWrongIdentificationTurnsTheTextRed() {
+        LinkRig r({"--id", "DTMF Decoder v2.0 by Kolbex"});
+        QVERIFY(r.up);
+        r.linkOn();
+        QTRY_COMPARE(r.info(), QStringLiteral("Wrong version detected: DTMF Decoder v2.0 by Kolbex\r\n"
+                                              "Use DTMF Decoder v3.1 by Kolbex !"));
+        QCOMPARE(r.w().statusWindow().textColor(), QColor(Qt::red));
+    }
+
+    // The board hangs up in the middle of a program run: the run ends with a message, no hang,
+    // and the controls show the link off.
+    void theBoardHangsUpDuringProgramming() {
+        LinkRig r({"--hang-up-after-packets", "2"});
+        QVERIFY(r.up);
+        r.linkOn();
+        QElapsedTimer t;
+        t.start();
+        QTest::mouseClick(r.w().ui.cmdSend, Qt::LeftButton);
+        QVERIFY(t.elapsed() < 10000);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("COM1"));
+        QVERIFY(!r.port.isOpen());
+        QVERIFY(!r.w().ui.chkPrg->isChecked());
+        QVERIFY(r.w().ui.txtPrgComm->isEnabled());
+        QVERIFY(!r.w().ui.cmdRead->isEnabled());
+        QVERIFY(!r.w().ui.cmdSend->isEnabled());
+    }
+
+    void oneRunAtATime() {
+        LinkRig r;
+        QVERIFY(r.up);
+        r.linkOn();
+        bool lockedDuringRun = false;
+        QTimer::singleShot(400, [&] {
+            FrmTone& w = r.w();
+            lockedDuringRun = !w.ui.cmdRead->isEnabled() && !w.ui.cmdSend->isEnabled() &&
+                              !w.ui.chkPrg->isEnabled() && !w.ui.chkPtt->isEnabled() &&
+                              !w.ui.cmdLoad->isEnabled() && !w.ui.txtPrgComm->isEnabled() &&
+                              !w.ui.txtPttCom->isEnabled();
+        });
+        QTest::mouseClick(r.w().ui.cmdRead, Qt::LeftButton);
+        QVERIFY(lockedDuringRun);
+        QVERIFY(r.w().ui.cmdRead->isEnabled() && r.w().ui.cmdSend->isEnabled());
+        QVERIFY(r.w().ui.chkPrg->isEnabled() && r.w().ui.cmdLoad->isEnabled());
+        QVERIFY(!r.w().ui.txtPrgComm->isEnabled());  // the link is still on
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    InstallClassicFontSubstitutes();
+    TstBoardRuns t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "tst_board_runs.moc"

@@ -1,0 +1,285 @@
+// calvento-board-sim: a decoder board on a pseudo-terminal, for trying the program without one.
+//
+// It opens a pseudo-terminal, prints the device path of its far end on the first line of
+// standard output (and links it to --link PATH), and answers as a board on the programming
+// link: the identification reply to FF CC, the data reply of the image it holds to FF AA, and
+// FF FF followed by four 53-byte packets stores a new image (a packet whose sum is wrong is not
+// stored). FF 99 (sign-off) and spaces (flush) get no answer. It can also misbehave on request,
+// so that the program's failure paths can be tried: stay silent, claim another identity, send
+// wrong sums, answer late, put a byte out of range into its data, or send noise first.
+//
+// Usage: calvento-board-sim [--link PATH] [--image FILE] [--save FILE] [--log FILE]
+//          [--id TEXT] [--silent] [--bad-id-sum] [--bad-data-sum] [--late MS]
+//          [--bad-byte OFFSET] [--noise N] [--store-differs] [--hang-up-after-packets N]
+// It runs until it is sent SIGTERM or SIGINT, or until --hang-up-after-packets closes it.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "config/decoder_config.h"
+#include "link/reply_receiver.h"
+
+using namespace calvento;
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int) { g_stop = 1; }
+
+struct Options {
+    std::string link, imageFile, saveFile, logFile;
+    std::string id = kExpectedIdentification;
+    bool silent = false, badIdSum = false, badDataSum = false, storeDiffers = false;
+    int lateMs = 0, badByteOffset = -1, noise = 0, hangUpAfterPackets = -1;
+};
+
+[[noreturn]] void usage(const char* message) {
+    std::fprintf(stderr, "calvento-board-sim: %s\n", message);
+    std::fprintf(stderr,
+                 "usage: calvento-board-sim [--link PATH] [--image FILE] [--save FILE] "
+                 "[--log FILE] [--id TEXT] [--silent] [--bad-id-sum] [--bad-data-sum] "
+                 "[--late MS] [--bad-byte OFFSET] [--noise N] [--store-differs] "
+                 "[--hang-up-after-packets N]\n");
+    std::exit(2);
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) usage(("missing value after " + a).c_str());
+            return argv[++i];
+        };
+        auto number = [&]() {
+            const std::string v = value();
+            char* end = nullptr;
+            const long n = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end) usage(("not a number: " + v).c_str());
+            return static_cast<int>(n);
+        };
+        if (a == "--link") o.link = value();
+        else if (a == "--image") o.imageFile = value();
+        else if (a == "--save") o.saveFile = value();
+        else if (a == "--log") o.logFile = value();
+        else if (a == "--id") o.id = value();
+        else if (a == "--silent") o.silent = true;
+        else if (a == "--bad-id-sum") o.badIdSum = true;
+        else if (a == "--bad-data-sum") o.badDataSum = true;
+        else if (a == "--store-differs") o.storeDiffers = true;
+        else if (a == "--late") o.lateMs = number();
+        else if (a == "--bad-byte") o.badByteOffset = number();
+        else if (a == "--noise") o.noise = number();
+        else if (a == "--hang-up-after-packets") o.hangUpAfterPackets = number();
+        else if (a == "--help" || a == "-h") usage("a decoder board on a pseudo-terminal");
+        else usage(("unknown option " + a).c_str());
+    }
+    return o;
+}
+
+// The image of a board fresh from the factory: a plain, valid configuration.
+DecoderImage defaultImage() {
+    DecoderConfig c;
+    for (int i = 0; i < kCommandCount; ++i) c.commands[static_cast<size_t>(i)] = std::to_string(100 + i);
+    c.modifierId = "*0*";
+    c.checksumId = "#";
+    c.cwCall = "SIM";
+    c.morseSpeed = "20";
+    c.timer1 = "10";
+    c.timer2 = "20";
+    c.batteryLow = "11.0";
+    c.batteryHigh = "14.0";
+    return EncodeConfig(c).image;
+}
+
+bool loadImage(const std::string& path, DecoderImage& image) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (bytes.size() != image.size()) return false;
+    std::memcpy(image.data(), bytes.data(), image.size());
+    return true;
+}
+
+void saveImage(const std::string& path, const DecoderImage& image) {
+    if (path.empty()) return;
+    const std::string tmp = path + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    }
+    std::rename(tmp.c_str(), path.c_str());
+}
+
+class Board {
+public:
+    Board(const Options& o, int fd) : m_o(o), m_fd(fd) {
+        m_image = defaultImage();
+        if (!o.imageFile.empty() && !loadImage(o.imageFile, m_image))
+            usage(("cannot read a 208-byte image from " + o.imageFile).c_str());
+        saveImage(o.saveFile, m_image);
+        if (!o.logFile.empty()) m_log = std::fopen(o.logFile.c_str(), "wb");
+    }
+    ~Board() {
+        if (m_log) std::fclose(m_log);
+    }
+
+    // Takes what arrived; answers what is complete. False when the board hangs up.
+    bool received(const char* data, size_t n) {
+        if (m_log) {
+            std::fwrite(data, 1, n, m_log);
+            std::fflush(m_log);
+        }
+        m_in.append(data, n);
+        return process();
+    }
+
+private:
+    bool process() {
+        for (;;) {
+            if (m_in.empty()) return true;
+            const auto b0 = static_cast<uint8_t>(m_in[0]);
+            if (b0 != 0xFF) {  // spaces of a flush, or noise: nothing to do
+                m_in.erase(0, 1);
+                continue;
+            }
+            if (m_in.size() < 2) return true;
+            const auto b1 = static_cast<uint8_t>(m_in[1]);
+            if (b1 == 0xCC) {
+                m_in.erase(0, 2);
+                reply(identificationReply());
+            } else if (b1 == 0xAA) {
+                m_in.erase(0, 2);
+                reply(dataReply());
+            } else if (b1 == 0x99) {
+                m_in.erase(0, 2);
+            } else if (b1 == 0xFF) {
+                // FF FF then four packets; they come with pauses between them.
+                const size_t need = 2 + 4 * kPacketSize;
+                const size_t packetsIn = (std::min(m_in.size(), need) - 2) / kPacketSize;
+                if (m_o.hangUpAfterPackets >= 0 && static_cast<int>(packetsIn) >= m_o.hangUpAfterPackets)
+                    return false;
+                if (m_in.size() < need) return true;
+                store(m_in.substr(2, 4 * kPacketSize));
+                m_in.erase(0, need);
+            } else {
+                m_in.erase(0, 1);
+            }
+        }
+    }
+
+    void store(const std::string& packets) {
+        DecoderImage next = m_image;
+        for (size_t k = 0; k < 4; ++k) {
+            unsigned sum = 0;
+            for (size_t j = 0; j < 52; ++j) sum += static_cast<uint8_t>(packets[k * kPacketSize + j]);
+            if (static_cast<uint8_t>(sum % 256) != static_cast<uint8_t>(packets[k * kPacketSize + 52]))
+                continue;  // a bad packet is not stored
+            for (size_t j = 0; j < 52; ++j)
+                next[52 * k + j] = static_cast<uint8_t>(packets[k * kPacketSize + j]);
+        }
+        if (m_o.storeDiffers) next[7] ^= 0x01;  // a board that keeps one byte wrong
+        m_image = next;
+        saveImage(m_o.saveFile, m_image);
+    }
+
+    std::string identificationReply() const {
+        std::string r = "\xFF\xAA" + m_o.id + "\r\n";
+        unsigned sum = 0;
+        for (char c : m_o.id) sum += static_cast<uint8_t>(c);
+        r += static_cast<char>((sum + (m_o.badIdSum ? 1 : 0)) % 256);
+        return r;
+    }
+
+    std::string dataReply() const {
+        DecoderImage image = m_image;
+        if (m_o.badByteOffset >= 0 && m_o.badByteOffset < kImageSize)
+            image[static_cast<size_t>(m_o.badByteOffset)] = 0x5B;
+        std::string r = "\xFF\xFF";
+        unsigned sum = 0;
+        for (uint8_t b : image) {
+            r += static_cast<char>(b);
+            sum += b;
+        }
+        r += static_cast<char>((sum + (m_o.badDataSum ? 1 : 0)) % 256);
+        return r;
+    }
+
+    void reply(const std::string& bytes) {
+        if (m_o.silent) return;
+        if (m_o.lateMs > 0) usleep(static_cast<useconds_t>(m_o.lateMs) * 1000);
+        std::string out;
+        for (int i = 0; i < m_o.noise; ++i) out += static_cast<char>(0x20 + i % 0x50);
+        out += bytes;
+        size_t done = 0;
+        while (done < out.size()) {
+            const ssize_t w = write(m_fd, out.data() + done, out.size() - done);
+            if (w <= 0) return;
+            done += static_cast<size_t>(w);
+        }
+    }
+
+    const Options& m_o;
+    int m_fd;
+    DecoderImage m_image{};
+    std::string m_in;
+    std::FILE* m_log = nullptr;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    int master = -1, slave = -1;
+    char name[256] = {};
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        std::perror("calvento-board-sim: openpty");
+        return 1;
+    }
+    // The far end starts raw, as a serial line would be; the program sets its own mode anyway.
+    termios t{};
+    tcgetattr(slave, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave, TCSANOW, &t);
+    tcgetattr(master, &t);
+    cfmakeraw(&t);
+    tcsetattr(master, TCSANOW, &t);
+
+    if (!o.link.empty()) {
+        unlink(o.link.c_str());
+        if (symlink(name, o.link.c_str()) != 0) {
+            std::perror("calvento-board-sim: symlink");
+            return 1;
+        }
+    }
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGINT, onSignal);
+    std::printf("%s\n", name);
+    std::fflush(stdout);
+
+    Board board(o, master);
+    // The slave end stays open here too, so that the line survives the program closing and
+    // reopening its port.
+    while (!g_stop) {
+        pollfd p{master, POLLIN, 0};
+        const int ready = poll(&p, 1, 200);
+        if (ready <= 0 || !(p.revents & POLLIN)) continue;
+        char buf[512];
+        const ssize_t n = read(master, buf, sizeof buf);
+        if (n <= 0) continue;
+        if (!board.received(buf, static_cast<size_t>(n))) break;  // hanging up
+    }
+    if (!o.link.empty()) unlink(o.link.c_str());
+    close(master);
+    close(slave);
+    return 0;
+}
