@@ -22,6 +22,7 @@
 #include "app/clock.h"
 #include "app/dialog.h"
 #include "app/field_text.h"
+#include "app/frm_istruzioni.h"
 #include "app/program_folder.h"
 #include "app/classic_layout.h"
 #include "app/user_interface.h"
@@ -219,10 +220,14 @@ bool FrmTone::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+FrmIstruzioni* FrmTone::instructionsWindow() const { return m_instructions.data(); }
+
 void FrmTone::Form_KeyDown(int keyCode) {
-    if (keyCode == Qt::Key_F1)
-        Apri(ProgramFile(QStringLiteral("Manuale_Calvento31.rtf")),
-             QStringLiteral("Calvento v%1").arg(kVersion));
+    if (keyCode != Qt::Key_F1) return;
+    // A window of its own (owned by the main window only so that it goes when the program
+    // ends); it is deleted when closed, and the next F1 makes a new one.
+    if (!m_instructions) m_instructions = new FrmIstruzioni(m_ui, this);
+    m_instructions->Apri(ManualPath(), QStringLiteral("Calvento v%1").arg(kVersion));
 }
 
 // ---- entry fields ------------------------------------------------------------------------------
@@ -818,13 +823,6 @@ void FrmTone::completeDataReply(ReplyEvent event) {
     statusWindow().show();
 }
 
-// ---- calls into later screens -------------------------------------------------------------------
-
-void FrmTone::Apri(const QString& fileName, const QString& title) {
-    // The instructions window arrives with the manual; until then F1 has nothing to show.
-    Q_UNUSED(fileName);
-    Q_UNUSED(title);
-}
 
 // ---- "Send Sequence" frame ----------------------------------------------------------------------
 

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <QHash>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -38,6 +39,7 @@ namespace calvento {
 
 class Clock;
 class Dialog;
+class FrmIstruzioni;
 class Player;
 class SerialPort;
 class UiServices;
@@ -77,6 +79,9 @@ public:
     // The status window of the board exchanges, created on first use.
     Dialog& statusWindow();
     bool hasStatusWindow() const { return m_dialog != nullptr; }
+
+    // The instructions window while it exists (F1 creates it).
+    FrmIstruzioni* instructionsWindow() const;
 
     // Loads a configuration file into the window; tells the user itself when it cannot.
     void LoadConfigFile(const QString& path);
@@ -145,8 +150,6 @@ private:
     void cmdSeqCalc_Click();
     QLineEdit* txtMem(int index) const;
 
-    // --- calls into work of later screens (manual) -----------------------------------------------
-    void Apri(const QString& fileName, const QString& title);
 
     Player& m_player;
     SerialPort& MSComm1;
@@ -169,6 +172,7 @@ private:
     QString m_portFailure;  // why the last send or wait of a run failed
     QHash<QWidget*, bool> m_enabledBeforeRun;
     Dialog* m_dialog = nullptr;
+    QPointer<FrmIstruzioni> m_instructions;
 };
 
 // Maps the classic font families the layout asks for to the metric-compatible faces a Linux

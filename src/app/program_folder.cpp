@@ -25,4 +25,16 @@ QString ProgramFile(const QString& fileName) {
     return ProgramFolder() + QDir::separator() + fileName;
 }
 
+QString ManualPath() {
+    const QString name = QStringLiteral("Manuale_Calvento31.rtf");
+    const QString local = ProgramFile(name);
+    if (QFileInfo::exists(local)) return local;
+#ifdef CALVENTO_INSTALL_DATADIR
+    const QString installed = QStringLiteral(CALVENTO_INSTALL_DATADIR) + QLatin1Char('/') + name;
+    if (QFileInfo::exists(installed)) return QDir::toNativeSeparators(installed);
+#endif
+    const QString shared = QStandardPaths::locate(QStandardPaths::AppDataLocation, name);
+    return shared.isEmpty() ? local : QDir::toNativeSeparators(shared);
+}
+
 }  // namespace calvento

@@ -15,4 +15,8 @@ QString ProgramFolder();
 // The folder followed by the separator and `fileName`.
 QString ProgramFile(const QString& fileName);
 
+// The user manual: in the program folder, else where an installed program keeps its data; the
+// program folder's path when it is in neither, so that a message can name where it was looked for.
+QString ManualPath();
+
 }  // namespace calvento

@@ -1,0 +1,90 @@
+// The instructions window. See frm_istruzioni.h.
+#include "app/frm_istruzioni.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "app/rtf_reader.h"
+#include "app/user_interface.h"
+
+namespace calvento {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+}  // namespace
+
+FrmIstruzioni::FrmIstruzioni(UiServices& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_ui(dialogs) {
+    ui.setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    ui.rtfIstruzioni->setOpenLinks(false);
+    Form_Load();
+}
+
+void FrmIstruzioni::Form_Load() {
+    // Centred on the screen, the size unchanged.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect s = screen->geometry();
+        move(s.x() + (s.width() - width()) / 2, s.y() + (s.height() - height()) / 2);
+    }
+}
+
+void FrmIstruzioni::Apri(const QString& NFileIstruzioni, const QString& Titolo) {
+    m_file = NFileIstruzioni;
+    setWindowTitle(QStringLiteral(" ") + Titolo);
+    show();
+    raise();
+    activateWindow();
+    // Platforms without a window manager never report the activation: load now as well.
+    Form_Activate();
+}
+
+bool FrmIstruzioni::FileExists(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && info.isFile() && info.isReadable();
+}
+
+void FrmIstruzioni::Form_Activate() {
+    if (m_unloading) return;
+    QFile file(m_file);
+    if (FileExists(m_file) && file.open(QIODevice::ReadOnly)) {
+        if (!ReadRtf(file.readAll(), ui.rtfIstruzioni->document()))
+            ui.rtfIstruzioni->setPlainText(
+                QStringLiteral("The manual %1 is not a rich text (RTF) file.").arg(m_file));
+        ui.rtfIstruzioni->moveCursor(QTextCursor::Start);
+        return;
+    }
+    m_unloading = true;
+    hide();
+    m_ui.messageBox(QStringLiteral("Manca il file di help ") + m_file,
+                    QStringLiteral("Calvento v%1r").arg(CALVENTO_VERSION_MAJOR),
+                    MessageIcon::Critical);
+    close();  // deleted on close
+}
+
+void FrmIstruzioni::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+    QWidget::changeEvent(event);
+}
+
+void FrmIstruzioni::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void FrmIstruzioni::Form_Resize() {
+    if (isMinimized()) return;
+    // The margins were measured from the outer size of the window, borders and caption
+    // included; a window manager with wider borders must still not push the view's scroll bars
+    // out of sight, so the view never grows past the client area either.
+    const QSize outer = frameGeometry().size();
+    const int w = std::min(outer.width() - 120 / kTwipsPerPixel, width());
+    const int h = std::min(outer.height() - 480 / kTwipsPerPixel, height());
+    ui.rtfIstruzioni->setGeometry(0, 0, std::max(1, w), std::max(1, h));
+}
+
+}  // namespace calvento
