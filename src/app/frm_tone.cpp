@@ -41,6 +41,26 @@ const QString kVersion = QStringLiteral("%1.%2").arg(CALVENTO_VERSION_MAJOR).arg
 
 }  // namespace
 
+// The exchanges show their progress in the status window.
+class FrmTone::StatusView final : public LinkView {
+public:
+    explicit StatusView(FrmTone& w) : m_w(w) {}
+    QString info() const override { return m_w.statusWindow().ui.lblInfo->text(); }
+    void setInfo(const QString& text) override { m_w.statusWindow().ui.lblInfo->setText(text); }
+    void setInfoRed(bool red) override {
+        m_w.statusWindow().setTextColor(red ? QColor(Qt::red) : QColor(Qt::black));
+    }
+    bool okVisible() const override { return !m_w.statusWindow().ui.OKButton->isHidden(); }
+    void setOkVisible(bool visible) override { m_w.statusWindow().ui.OKButton->setVisible(visible); }
+    void showStatus() override { m_w.statusWindow().show(); }
+    void decode(const DecoderImage& image) override {
+        m_w.setConfig(calvento::DecodeConfig(image));
+    }
+
+private:
+    FrmTone& m_w;
+};
+
 QString ProgramCaption() { return QStringLiteral("Calvento v%1 by Kolbex").arg(kVersion); }
 
 void InstallClassicFontSubstitutes() {
@@ -75,10 +95,9 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     m_timer1->setInterval(20000);
     connect(m_timer1, &QTimer::timeout, this, &FrmTone::Timer1_Timer);
     m_timer1->start();
-    m_tmrTimeOut = new QTimer(this);
-    m_tmrTimeOut->setObjectName(QStringLiteral("tmrTimeOut"));
-    m_tmrTimeOut->setInterval(2400);
-    m_tmrTimeOut->setSingleShot(true);
+    m_statusView = std::make_unique<StatusView>(*this);
+    m_link = new BoardLink(MSComm1, m_clock, *m_statusView,
+                           [this] { return ui.txtPrgComm->text(); }, this);
 
     connectEntryFields();
     connect(ui.cmdTone, &QPushButton::clicked, this, &FrmTone::cmdTone_Click);
@@ -86,9 +105,6 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     connect(ui.chkPrg, &QCheckBox::toggled, this, &FrmTone::chkPrg_Click);
     connect(ui.cmdRead, &QPushButton::clicked, this, &FrmTone::cmdRead_Click);
     connect(ui.cmdSend, &QPushButton::clicked, this, &FrmTone::cmdSend_Click);
-    connect(&MSComm1, &SerialPort::received, this, [this] { MSComm1_OnComm(CommEvent::Receive); });
-    connect(&MSComm1, &SerialPort::lineError, this, &FrmTone::MSComm1_OnComm);
-    connect(m_tmrTimeOut, &QTimer::timeout, m_tmrTimeOut, &QTimer::stop);  // tmrTimeOut_Timer
 
     // F1 works wherever the focus is and whatever the shift state.
     for (const Qt::KeyboardModifiers mods :
@@ -185,7 +201,7 @@ void FrmTone::Form_Unload() {
 
     // The board is told the link ends; a push-to-talk port just closes (RTS drops with it).
     if (MSComm1.isOpen()) {
-        if (ui.chkPrg->isChecked()) MSComm1.write(QByteArray("\xFF\x99", 2));
+        if (ui.chkPrg->isChecked()) MSComm1.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::SignOff), 2));
         MSComm1.close();
     }
 }
@@ -418,13 +434,13 @@ void FrmTone::setConfig(const DecoderConfig& c) {
 
 bool FrmTone::EncodeConfig() {
     const EncodeResult result = calvento::EncodeConfig(config());
-    m_txImage = result.image;
+    transmitImage() = result.image;
     if (!result.ok)
         m_ui.messageBox(fromLatin1(result.message), QStringLiteral("Warning"), MessageIcon::None);
     return result.ok;
 }
 
-void FrmTone::DecodeConfig() { setConfig(calvento::DecodeConfig(m_rx.receiveImage)); }
+void FrmTone::DecodeConfig() { setConfig(calvento::DecodeConfig(receiveImage())); }
 
 void FrmTone::showFileInCaption(const QString& path) {
     m_configFilePath = path;
@@ -569,23 +585,9 @@ void FrmTone::cmdSeqCalc_Click() {
 
 // ---- read and program runs with the board -------------------------------------------------------
 
-namespace {
-
-QByteArray bytesOf(const uint8_t* data, size_t n) {
-    return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(n));
-}
-
-}  // namespace
-
 Dialog& FrmTone::statusWindow() {
     if (!m_dialog) m_dialog = new Dialog(this);
     return *m_dialog;
-}
-
-void FrmTone::setInfo(const QString& text) { statusWindow().ui.lblInfo->setText(text); }
-
-void FrmTone::appendInfo(const QString& text) {
-    statusWindow().ui.lblInfo->setText(statusWindow().ui.lblInfo->text() + text);
 }
 
 // One run at a time: while a read or a programming run waits, nothing may start another run or
@@ -604,43 +606,10 @@ void FrmTone::lockForRun(bool locked) {
     }
 }
 
-bool FrmTone::send(const QByteArray& bytes) {
-    if (MSComm1.isOpen() && MSComm1.write(bytes)) return true;
-    m_portFailure = MSComm1.isOpen()
-                        ? QStringLiteral("The serial port %1 refused the data.").arg(MSComm1.device())
-                        : QStringLiteral("The serial port %1 is no longer open.").arg(MSComm1.device());
-    return false;
-}
-
-// 256 spaces, one write each: whatever the board was in the middle of, it ends.
-bool FrmTone::sendFlush() {
-    for (int i = 0; i < BoardCommand::FlushSpaces; ++i)
-        if (!send(QByteArray(1, ' '))) return false;
-    return true;
-}
-
-// Arms tmrTimeOut and runs event-loop turns until it has fired; false when the port went away
-// in the meantime (an adapter pulled out), so that no run waits on a dead port.
-bool FrmTone::waitTimeOut(int ms) {
-    m_tmrTimeOut->start(ms);
-    const uint32_t t0 = m_clock.tickCount();
-    while (m_tmrTimeOut->isActive()) {
-        m_clock.processEvents();
-        if (!MSComm1.isOpen()) {
-            m_tmrTimeOut->stop();
-            send(QByteArray());  // words the failure
-            return false;
-        }
-        if (static_cast<uint32_t>(m_clock.tickCount() - t0) >= static_cast<uint32_t>(ms))
-            m_tmrTimeOut->stop();
-    }
-    return true;
-}
-
 // A run whose port failed ends with the failure in a message box, and the controls follow the
 // port's real state: a port that is gone leaves the programming link off.
 void FrmTone::endRunWithPortFailure(const QString& title) {
-    m_ui.messageBox(m_portFailure, title, MessageIcon::None);
+    m_ui.messageBox(m_link->portFailure(), title, MessageIcon::None);
     if (!MSComm1.isOpen() && m_enabledBeforeRun.value(ui.chkPrg, true)) {
         m_enabledBeforeRun[ui.txtPrgComm] = true;
         m_enabledBeforeRun[ui.cmdRead] = false;
@@ -653,176 +622,23 @@ void FrmTone::endRunWithPortFailure(const QString& title) {
 void FrmTone::cmdRead_Click() {
     if (!MSComm1.isOpen()) return;
     lockForRun(true);
-    const bool ok = [this] {
-        statusWindow().ui.OKButton->hide();
-        setInfo(QStringLiteral("\r\nReading Data."));
-        statusWindow().show();
-        m_clock.processEvents();
-        m_clock.sleepMs(200);
-        appendInfo(QStringLiteral("."));
-        m_clock.processEvents();
-        if (!RequestIdentification()) {
-            if (m_portFailure.size()) return false;
-            setInfo(QStringLiteral("FAILED to read version! Please Check Connections / Decoder"));
-            statusWindow().ui.OKButton->show();
-            m_rx.restartReceiver = true;
-            return sendFlush();
-        }
-        m_clock.sleepMs(200);
-        appendInfo(QStringLiteral("."));
-        m_clock.processEvents();
-        m_verifyMode = false;
-        MSComm1.setNullDiscard(false);
-        if (!send(bytesOf(BoardCommand::Read, 2))) return false;
-        m_clock.processEvents();
-        if (!waitTimeOut(832)) return false;
-        MSComm1.setNullDiscard(true);
-        if (statusWindow().ui.OKButton->isHidden()) {
-            setInfo(QStringLiteral("FAILED to read data!  Please check Connections / Decoder"));
-            statusWindow().ui.OKButton->show();
-            m_rx.restartReceiver = true;
-            return sendFlush();
-        }
-        return true;
-    }();
-    if (!ok) endRunWithPortFailure(QStringLiteral("Calvento"));
+    if (m_link->read() == BoardLink::Outcome::PortFailed)
+        endRunWithPortFailure(QStringLiteral("Calvento"));
     lockForRun(false);
 }
 
 void FrmTone::cmdSend_Click() {
     ui.chkPtt->setChecked(false);
     lockForRun(true);
-    bool ok = true;
     if (EncodeConfig()) {
         m_clock.processEvents();
-        ok = ProgramDecoder();
+        if (m_link->program(LeadingPortNumber(ui.txtPrgComm->text())) ==
+            BoardLink::Outcome::PortFailed)
+            endRunWithPortFailure(
+                QStringLiteral("COM%1").arg(LeadingPortNumber(ui.txtPrgComm->text())));
     }
-    if (!ok) endRunWithPortFailure(QStringLiteral("COM%1").arg(LeadingPortNumber(ui.txtPrgComm->text())));
     lockForRun(false);
 }
-
-bool FrmTone::ProgramDecoder() {
-    m_portFailure.clear();
-    const std::array<WritePacket, 4> packets = WritePackets(m_txImage);
-    if (!MSComm1.isOpen()) return true;
-    setInfo(QStringLiteral("\r\nSending data on COM%1.").arg(LeadingPortNumber(ui.txtPrgComm->text())));
-    statusWindow().ui.OKButton->hide();
-    statusWindow().show();
-    m_clock.processEvents();
-    if (!RequestIdentification()) {
-        if (m_portFailure.size()) return false;
-        setInfo(QStringLiteral("FAILED to get Version!  Unable to program, please check Decoder"));
-        statusWindow().ui.OKButton->show();
-        m_rx.restartReceiver = true;
-        return sendFlush();
-    }
-    m_clock.sleepMs(10);
-    // The board takes the packets at its own pace: no reply, only the pauses between them.
-    QByteArray first = bytesOf(BoardCommand::Write, 2) + bytesOf(packets[0].data(), kPacketSize);
-    if (!send(first)) return false;
-    for (size_t k = 0; k < 4; ++k) {
-        if (k > 0 && !send(bytesOf(packets[k].data(), kPacketSize))) return false;
-        m_clock.sleepMs(520);
-        appendInfo(QStringLiteral("."));
-        m_clock.processEvents();
-    }
-    m_clock.sleepMs(100);
-    m_verifyMode = true;
-    MSComm1.setNullDiscard(false);
-    if (!send(bytesOf(BoardCommand::Read, 2))) return false;
-    m_clock.processEvents();
-    if (!waitTimeOut(832)) return false;
-    MSComm1.setNullDiscard(true);
-    if (statusWindow().ui.OKButton->isHidden()) {
-        setInfo(QStringLiteral("FAILED to read data!  Unable to program, please check Decoder"));
-        statusWindow().ui.OKButton->show();
-        m_rx.restartReceiver = true;
-        return sendFlush();
-    }
-    return true;
-}
-
-bool FrmTone::RequestIdentification() {
-    m_portFailure.clear();
-    m_identification.clear();
-    m_showIdentification = false;
-    if (!send(bytesOf(BoardCommand::Identify, 2))) return false;
-    m_tmrTimeOut->start(100);
-    const uint32_t t0 = m_clock.tickCount();
-    while (m_identification.isEmpty() && m_tmrTimeOut->isActive()) {
-        m_clock.processEvents();
-        if (!MSComm1.isOpen()) {
-            send(QByteArray());
-            return false;
-        }
-        if (static_cast<uint32_t>(m_clock.tickCount() - t0) >= 100u) m_tmrTimeOut->stop();
-    }
-    m_showIdentification = true;
-    return m_identification == QLatin1String(kExpectedIdentification);
-}
-
-void FrmTone::MSComm1_OnComm(int commEvent) {
-    QString text;
-    switch (commEvent) {
-        case CommEvent::Receive: ReadInput(); return;
-        case CommEvent::Break: text = QStringLiteral("Comm Break Detected"); break;
-        case CommEvent::Frame: text = QStringLiteral("Comm Frame Error"); break;
-        case CommEvent::Overrun: text = QStringLiteral("Comm OverRun Error"); break;
-        case CommEvent::RxOver: text = QStringLiteral("Comm OverFlow Error"); break;
-        case CommEvent::RxParity: text = QStringLiteral("Comm Parity Error"); break;
-        case CommEvent::TxFull: text = QStringLiteral("Comm Tx Buffer Full"); break;
-        case CommEvent::Dcb: text = QStringLiteral("Comm Device Control Block Error"); break;
-        default:
-            text = QStringLiteral("Errore n.%1 su COM%2").arg(commEvent).arg(ui.txtPrgComm->text());
-            break;
-    }
-    setInfo(text);  // seen only while the status window is up
-}
-
-void FrmTone::ReadInput() {
-    m_pendingInput += MSComm1.takeReceived();
-    while (!m_pendingInput.isEmpty()) {
-        const auto b = static_cast<uint8_t>(m_pendingInput.front());
-        m_pendingInput.remove(0, 1);
-        const ReplyEvent event = HandleReplyByte(m_rx, b);
-        if (event == ReplyEvent::IdentificationReply) completeIdentification();
-        if (event == ReplyEvent::DataReply || event == ReplyEvent::DataReplyBadSum)
-            completeDataReply(event);
-    }
-}
-
-void FrmTone::completeIdentification() {
-    m_identification = QString::fromLatin1(IdentificationText(m_rx.rxText).c_str());
-    if (!m_showIdentification) return;
-    Dialog& d = statusWindow();
-    if (m_identification == QLatin1String(kExpectedIdentification)) {
-        d.ui.OKButton->show();
-        d.setTextColor(Qt::black);
-        setInfo(m_identification + QStringLiteral(" detected."));
-    } else {
-        d.setTextColor(Qt::red);
-        setInfo(QStringLiteral("Wrong version detected: ") + m_identification +
-                QStringLiteral("\r\nUse ") + QLatin1String(kExpectedIdentification) +
-                QStringLiteral(" !"));
-    }
-    d.show();
-}
-
-void FrmTone::completeDataReply(ReplyEvent event) {
-    if (event == ReplyEvent::DataReplyBadSum) {
-        setInfo(QStringLiteral("Error reading data from ") + m_identification);
-    } else if (m_verifyMode) {
-        setInfo(m_rx.receiveImage == m_txImage
-                    ? m_identification + QStringLiteral(" successfully programmed")
-                    : QStringLiteral("Error programming ") + m_identification);
-    } else {
-        DecodeConfig();
-        setInfo(QStringLiteral("Data from ") + m_identification + QStringLiteral(" successfully read"));
-    }
-    statusWindow().ui.OKButton->show();
-    statusWindow().show();
-}
-
 
 // ---- "Send Sequence" frame ----------------------------------------------------------------------
 
@@ -957,14 +773,14 @@ void FrmTone::chkPrg_Click() {
             ui.txtPrgComm->setEnabled(false);
             ui.cmdRead->setEnabled(true);
             ui.cmdSend->setEnabled(true);
-            m_showIdentification = true;
+            m_link->setShowIdentification(true);
             MSComm1.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::Identify), 2));
         } else {
             ui.chkPrg->setChecked(false);
         }
     } else {
         if (MSComm1.isOpen()) {
-            MSComm1.write(QByteArray("\xFF\x99", 2));
+            MSComm1.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::SignOff), 2));
             m_clock.processEvents();
             MSComm1.close();
         }

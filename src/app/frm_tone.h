@@ -26,9 +26,10 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "config/decoder_config.h"
-#include "link/reply_receiver.h"
+#include "link/board_link.h"
 #include "ui_frm_tone.h"
 
 class QKeyEvent;
@@ -59,7 +60,7 @@ public:
     QString configFilePath() const { return m_configFilePath; }
     QString settingsFilePath() const;
     QTimer* Timer1() const { return m_timer1; }
-    QTimer* tmrTimeOut() const { return m_tmrTimeOut; }
+    QTimer* tmrTimeOut() const { return m_link->tmrTimeOut(); }
 
     // Refreshes the sequence counter label and the send button from Text1.
     void Text1_Click();
@@ -73,8 +74,8 @@ public:
     bool EncodeConfig();
     // Fills the fields from the receive image.
     void DecodeConfig();
-    DecoderImage& transmitImage() { return m_txImage; }
-    DecoderImage& receiveImage() { return m_rx.receiveImage; }
+    DecoderImage& transmitImage() { return m_link->transmitImage(); }
+    DecoderImage& receiveImage() { return m_link->receiveImage(); }
 
     // The status window of the board exchanges, created on first use.
     Dialog& statusWindow();
@@ -117,20 +118,10 @@ private:
     void chkPrg_Click();
     void OpenPort(const QString& fieldText);
 
-    // --- read and program runs with the board ----------------------------------------------------
+    // --- read and program runs with the board (the exchange itself is BoardLink) ----------------
+    class StatusView;
     void cmdRead_Click();
     void cmdSend_Click();
-    bool ProgramDecoder();  // false when the port failed during the run
-    bool RequestIdentification();
-    void MSComm1_OnComm(int commEvent);
-    void ReadInput();
-    void completeDataReply(ReplyEvent event);
-    void completeIdentification();
-    bool send(const QByteArray& bytes);
-    bool sendFlush();
-    bool waitTimeOut(int ms);
-    void setInfo(const QString& text);
-    void appendInfo(const QString& text);
     void lockForRun(bool locked);
     void endRunWithPortFailure(const QString& title);
 
@@ -157,19 +148,11 @@ private:
     Clock& m_clock;
     QString m_configFilePath;
     QTimer* m_timer1 = nullptr;
-    QTimer* m_tmrTimeOut = nullptr;
     QHash<QObject*, std::function<void(int&)>> m_keyFilters;  // field -> its key filter
     QList<QObject*> m_selectOnClick;
     QString m_pttError;
-    // The link state: the transmit image, the receiver with the receive image, what the board
-    // said it is, and how the next completed replies are handled.
-    DecoderImage m_txImage{};
-    ReplyReceiver m_rx;
-    QString m_identification;
-    bool m_showIdentification = false;
-    bool m_verifyMode = false;
-    QByteArray m_pendingInput;
-    QString m_portFailure;  // why the last send or wait of a run failed
+    std::unique_ptr<StatusView> m_statusView;
+    BoardLink* m_link = nullptr;
     QHash<QWidget*, bool> m_enabledBeforeRun;
     Dialog* m_dialog = nullptr;
     QPointer<FrmIstruzioni> m_instructions;
