@@ -74,6 +74,17 @@ private slots:
         QVERIFY(recorder.waitForFinished(5000));
         QCOMPARE(decodeDtmf(raw), QString::fromStdString(sequence));
     }
+
+    // The command-line send plays through the same player and reports as the window does.
+    void theCommandLineSends() {
+        QProcess cli;
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--digit", "10", "12"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        const QString out = QString::fromLatin1(cli.readAllStandardOutput());
+        QVERIFY2(QRegularExpression("^Sequence completed.\nEffective time = \\d+mS.\n$").match(out).hasMatch(),
+                 qPrintable(out + cli.readAllStandardError()));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstAudioE2e)

@@ -1,0 +1,452 @@
+// calvento-cli: every job of the program from a script, with the window's own libraries, so
+// that a script gets the same samples, image bytes, checks, messages and board exchange as a
+// user at the window.
+//
+// Exit status: 0 success; 1 refused input or a failed exchange (the reason on standard error,
+// in the window's words); 2 wrong usage (with a usage line).
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+#include <QTextStream>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#include "app/clock.h"
+#include "app/user_interface.h"
+#include "config/config_file.h"
+#include "config/decoder_config.h"
+#include "link/board_link.h"
+#include "link/port_names.h"
+#include "link/qt_serial_port.h"
+#include "remote/replace_calculator.h"
+#include "tone/player.h"
+#include "tone/qt_audio_output.h"
+#include "tone/tone_synthesis.h"
+
+using namespace calvento;
+
+namespace {
+
+const char kUsage[] =
+    "usage: calvento-cli synth  [--digit MS] [--gap MS] [--pause MS] (--raw FILE | --wav FILE) SEQUENCE\n"
+    "       calvento-cli send   [--digit MS] [--gap MS] [--pause MS] [--ptt PORT] [--txdelay MS] SEQUENCE\n"
+    "       calvento-cli replace --modifier SEQ --checksum KEY ORIGINAL NEW\n"
+    "       calvento-cli image encode CONFIG.prg [-o IMAGE.bin]\n"
+    "       calvento-cli image decode IMAGE.bin [-o CONFIG.prg]\n"
+    "       calvento-cli read    --port PORT [-o CONFIG.prg]\n"
+    "       calvento-cli program --port PORT CONFIG.prg\n"
+    "       calvento-cli --help | --version\n";
+
+const char kHelp[] =
+    "calvento-cli: DTMF tones and decoder board programming from scripts.\n"
+    "\n"
+    "Commands\n"
+    "  synth    Write the exact samples of a sequence (8000 Hz, 16-bit, mono), as headerless\n"
+    "           little-endian samples (--raw) or a WAV file (--wav); FILE may be - for standard\n"
+    "           output. Durations in whole milliseconds, used as given (0 allowed); defaults\n"
+    "           --digit 60, --gap 40, --pause 300 (the pause a space stands for).\n"
+    "             calvento-cli synth --digit 80 --wav tones.wav \"159#D*0\"\n"
+    "  send     Play a sequence on the default sound device as the window's Send button does\n"
+    "           (too-short durations corrected, push-to-talk on RTS of --ptt for --txdelay ms,\n"
+    "           the sequence and 40 ms).\n"
+    "             calvento-cli send --ptt 1 --txdelay 300 \"1234#\"\n"
+    "  replace  Print the sequence that makes a board replace command ORIGINAL by NEW.\n"
+    "             calvento-cli replace --modifier \"*0*\" --checksum \"#\" 101 ABC\n"
+    "  image    Encode a configuration file into the board's 208-byte image (with the checks\n"
+    "           made before programming), or decode an image into a configuration file.\n"
+    "             calvento-cli image encode Default31.prg -o board.bin\n"
+    "             calvento-cli image decode board.bin -o copy.prg\n"
+    "  read     Read the board's configuration into a configuration file (standard output\n"
+    "           without -o).\n"
+    "             calvento-cli read --port 1 -o board.prg\n"
+    "  program  Program the board from a configuration file and verify the read-back.\n"
+    "             calvento-cli program --port /dev/ttyUSB0 board.prg\n"
+    "\n"
+    "PORT is a port number 1 to 16 (CALVENTO_COM<n>, then ports.conf in the program folder,\n"
+    "then /dev/ttyS<n-1>) or a device path.\n"
+    "Exit status: 0 success, 1 refused input or failed exchange, 2 wrong usage.\n";
+
+struct UsageError {
+    QString message;
+};
+struct Failure {
+    QString message;
+};
+
+void err(const QString& text) {
+    QTextStream(stderr) << QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                        << '\n';
+}
+
+// Options and positional arguments of one command.
+struct Args {
+    QStringList positional;
+    QHash<QString, QString> options;
+
+    static Args parse(const QStringList& in, const QStringList& withValue) {
+        Args a;
+        for (qsizetype i = 0; i < in.size(); ++i) {
+            const QString& s = in[i];
+            if (s.startsWith(QLatin1Char('-')) && s != QLatin1String("-")) {
+                if (!withValue.contains(s)) throw UsageError{"unknown option " + s};
+                if (i + 1 >= in.size()) throw UsageError{"missing value after " + s};
+                a.options.insert(s, in[++i]);
+            } else {
+                a.positional << s;
+            }
+        }
+        return a;
+    }
+    int milliseconds(const QString& name, int fallback) const {
+        if (!options.contains(name)) return fallback;
+        bool ok = false;
+        const int v = options.value(name).toInt(&ok);
+        if (!ok || v < 0) throw UsageError{name + " takes a whole number of milliseconds"};
+        return v;
+    }
+};
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    if (path == QLatin1String("-") ? !f.open(stdin, QIODevice::ReadOnly) : !f.open(QIODevice::ReadOnly))
+        throw Failure{"Unable to load data file " + path + ": " +
+                      (f.exists() || path == QLatin1String("-") ? f.errorString()
+                                                                 : QStringLiteral("File not found"))};
+    return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    if (path.isEmpty() || path == QLatin1String("-")) {
+        QFile out;
+        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+            throw Failure{QStringLiteral("Cannot write to standard output")};
+        return;
+    }
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+        throw Failure{"Cannot write " + path + ": " + out.errorString()};
+}
+
+QByteArray wavOf(const std::vector<int16_t>& samples) {
+    const auto dataBytes = static_cast<quint32>(samples.size() * 2);
+    QByteArray h;
+    auto u32 = [&h](quint32 v) { for (int i = 0; i < 4; ++i) h += char((v >> (8 * i)) & 0xFF); };
+    auto u16 = [&h](quint16 v) { h += char(v & 0xFF); h += char(v >> 8); };
+    h += "RIFF";
+    u32(36 + dataBytes);
+    h += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(8000);
+    u32(16000);
+    u16(2);
+    u16(16);
+    h += "data";
+    u32(dataBytes);
+    return h + QByteArray(reinterpret_cast<const char*>(samples.data()), dataBytes);
+}
+
+// ---- synth ---------------------------------------------------------------------------------------
+
+int synth(const QStringList& argv) {
+    const Args a = Args::parse(argv, {"--digit", "--gap", "--pause", "--raw", "--wav"});
+    if (a.positional.size() != 1) throw UsageError{"synth takes one SEQUENCE"};
+    if (a.options.contains("--raw") == a.options.contains("--wav"))
+        throw UsageError{"synth writes either --raw FILE or --wav FILE"};
+    ToneTiming t;
+    t.digitSeconds = a.milliseconds("--digit", 60) / 1000.0;
+    t.gapSeconds = a.milliseconds("--gap", 40) / 1000.0;
+    t.pauseSeconds = a.milliseconds("--pause", 300) / 1000.0;
+    ComputeSampleCounts(t);
+    DtmfToneTable table;
+    FillToneTable(table);
+    const std::string sequence = a.positional[0].toLatin1().toStdString();
+    const int64_t n = SequenceLength(sequence, t);
+    if (n > 200'000'000) throw Failure{QStringLiteral("The sequence would be %1 samples long.").arg(n)};
+    std::vector<int16_t> samples(static_cast<size_t>(n));
+    SynthesizeSequence(sequence, t, table, samples);
+    if (a.options.contains("--raw"))
+        writeFile(a.options["--raw"], QByteArray(reinterpret_cast<const char*>(samples.data()),
+                                                  static_cast<qsizetype>(samples.size() * 2)));
+    else
+        writeFile(a.options["--wav"], wavOf(samples));
+    err(QStringLiteral("%1 samples, %2 s").arg(n).arg(QString::number(n / 8000.0, 'f', 3)));
+    return 0;
+}
+
+// ---- the seams for a terminal ----------------------------------------------------------------------
+
+// Messages go to standard error; there are no file dialogs in a script.
+class ConsoleUi final : public UiServices {
+public:
+    void messageBox(const QString& text, const QString&, MessageIcon) override {
+        err(text);
+        ++shown;
+    }
+    QString openFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
+    int shown = 0;
+};
+
+// The status window as printed lines: a text that continues the previous one (the progress
+// dots) is printed as its continuation. They go to standard output, or to standard error when
+// standard output carries the configuration file.
+class ConsoleView final : public LinkView {
+public:
+    explicit ConsoleView(bool toStderr) : m_stream(toStderr ? stderr : stdout) {}
+    QString info() const override { return m_info; }
+    void setInfo(const QString& text) override {
+        QTextStream out(m_stream);
+        const QString shown = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
+        if (!m_line.isEmpty() && shown.startsWith(m_line)) {
+            out << shown.mid(m_line.size());
+        } else {
+            if (!m_line.isEmpty()) out << '\n';
+            out << shown;
+        }
+        out.flush();
+        m_line = shown;
+        m_info = text;
+    }
+    void setInfoRed(bool) override {}
+    bool okVisible() const override { return m_ok; }
+    void setOkVisible(bool visible) override { m_ok = visible; }
+    void showStatus() override {}
+    void decode(const DecoderImage& image) override { decoded = calvento::DecodeConfig(image); }
+    void endLine() {
+        if (!m_line.isEmpty()) QTextStream(m_stream) << '\n';
+        m_line.clear();
+    }
+    std::optional<DecoderConfig> decoded;
+
+private:
+    FILE* m_stream;
+    QString m_info;
+    QString m_line;
+    bool m_ok = true;
+};
+
+// PORT: a number 1 to 16 mapped as the window maps it, or a device path.
+QString deviceOf(const QString& port, int* number) {
+    bool isNumber = false;
+    const int n = port.toInt(&isNumber);
+    if (isNumber) {
+        if (n < 1 || n > 16) throw Failure{QStringLiteral("Please enter a valid Comm number.")};
+        *number = n;
+        return DeviceForPortNumber(n);
+    }
+    *number = 1;
+    return port;
+}
+
+void openPort(SerialPort& port, const QString& portArg, int* number) {
+    const QString device = deviceOf(portArg, number);
+    QString reason;
+    if (!port.open(device, &reason)) {
+        QString text = "Not able to open COM" + portArg + "\r\n" + device + ": " + reason;
+        if (reason.contains(QStringLiteral("ermission")))
+            text += QStringLiteral(" (is your user in the dialout group?)");
+        throw Failure{text};
+    }
+}
+
+// ---- send ----------------------------------------------------------------------------------------
+
+int send(const QStringList& argv) {
+    const Args a = Args::parse(argv, {"--digit", "--gap", "--pause", "--ptt", "--txdelay"});
+    if (a.positional.size() != 1) throw UsageError{"send takes one SEQUENCE"};
+    // The window's corrections of durations that are too short, and of the transmitter delay.
+    const int digit = std::max(25, a.milliseconds("--digit", 60));
+    const int gap = std::max(15, a.milliseconds("--gap", 40));
+    const int pause = std::max(25, a.milliseconds("--pause", 300));
+    int txDelay = a.milliseconds("--txdelay", 200);
+    txDelay = txDelay < 20 ? 20 : std::min(txDelay, 2000);
+
+    QtAudioOutput audio;
+    ConsoleUi ui;
+    Player player(audio, SystemClock(), ui);
+    if (!player.SoundCardPresent()) return 1;
+    FillToneTable(player.toneTable());
+    player.timing().digitSeconds = digit / 1000.0;
+    player.timing().gapSeconds = gap / 1000.0;
+    player.timing().pauseSeconds = pause / 1000.0;
+    ComputeSampleCounts(player.timing());
+
+    QtSerialPort port;
+    const bool ptt = a.options.contains("--ptt");
+    if (ptt) {
+        int number = 0;
+        openPort(port, a.options["--ptt"], &number);
+        QString reason;
+        if (!port.setRts(true, &reason))
+            throw Failure{"The transmitter was not keyed: the RTS line of " + port.device() +
+                          " could not be raised.\r\n" + reason};
+        SystemClock().sleepMs(txDelay);
+    }
+    player.SuonaSequenza(a.positional[0].toLatin1().toStdString());
+    if (ptt) {
+        SystemClock().sleepMs(40);
+        port.setRts(false, nullptr);
+        port.close();
+    }
+    if (ui.shown) return 1;
+    const int t = player.state().effectiveTimeMs;
+    QString time;
+    if (t <= 9999) {
+        time = QString::number(t) + QStringLiteral("mS.");
+    } else {
+        const qint64 tenths = (static_cast<qint64>(t) + 50) / 100;
+        time = QStringLiteral("%1.%2 Sec.").arg(tenths / 10).arg(tenths % 10);
+    }
+    QTextStream(stdout) << "Sequence completed.\nEffective time = " << time << '\n';
+    return 0;
+}
+
+// ---- replace ---------------------------------------------------------------------------------------
+
+int replace(const QStringList& argv) {
+    const Args a = Args::parse(argv, {"--modifier", "--checksum"});
+    if (a.positional.size() != 2 || !a.options.contains("--modifier") || !a.options.contains("--checksum"))
+        throw UsageError{"replace takes --modifier SEQ --checksum KEY ORIGINAL NEW"};
+    const ReplaceResult r = CalculateReplaceSequence(
+        a.positional[0].toLatin1().toStdString(), a.positional[1].toLatin1().toStdString(),
+        a.options["--modifier"].toLatin1().toStdString(), a.options["--checksum"].toLatin1().toStdString());
+    if (r.failure != ReplaceResult::Failure::None) throw Failure{QString::fromLatin1(r.message.c_str())};
+    QTextStream(stdout) << QString::fromLatin1(r.sequence.c_str()) << '\n';
+    return 0;
+}
+
+// ---- image ---------------------------------------------------------------------------------------
+
+DecoderConfig loadConfig(const QString& path, std::string* port) {
+    const QByteArray bytes = readFile(path);
+    const ConfigFileRead read = ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (!read.error.empty())
+        throw Failure{"Unable to load data file " + path + ": " + QString::fromLatin1(read.error.c_str())};
+    if (port) *port = read.values.back();
+    return ConfigFromFileValues(read.values);
+}
+
+DecoderImage encode(const DecoderConfig& config) {
+    const EncodeResult r = EncodeConfig(config);
+    if (!r.ok) throw Failure{QString::fromLatin1(r.message.c_str())};
+    return r.image;
+}
+
+int image(const QStringList& argv) {
+    if (argv.isEmpty()) throw UsageError{"image takes encode or decode"};
+    const Args a = Args::parse(argv.mid(1), {"-o"});
+    if (a.positional.size() != 1) throw UsageError{"image " + argv[0] + " takes one file"};
+    if (argv[0] == QLatin1String("encode")) {
+        const DecoderImage img = encode(loadConfig(a.positional[0], nullptr));
+        writeFile(a.options.value("-o"), QByteArray(reinterpret_cast<const char*>(img.data()), kImageSize));
+        return 0;
+    }
+    if (argv[0] == QLatin1String("decode")) {
+        const QByteArray bytes = readFile(a.positional[0]);
+        if (bytes.size() != kImageSize)
+            throw Failure{QStringLiteral("%1 is not a board image: it holds %2 bytes, not %3.")
+                              .arg(a.positional[0]).arg(bytes.size()).arg(kImageSize)};
+        DecoderImage img;
+        std::memcpy(img.data(), bytes.constData(), img.size());
+        const std::string file = FormatConfigFile(DecodeConfig(img), "1");
+        writeFile(a.options.value("-o"), QByteArray::fromStdString(file));
+        return 0;
+    }
+    throw UsageError{"image takes encode or decode, not " + argv[0]};
+}
+
+// ---- read and program ------------------------------------------------------------------------------
+
+// The board link as the window runs it: switched on (identify), the run, switched off.
+struct Session {
+    QtSerialPort port;
+    ConsoleView view;
+    BoardLink link{port, SystemClock(), view, [this] { return QString::number(number); }};
+    int number = 1;
+
+    Session(const QString& portArg, bool statusToStderr) : view(statusToStderr) {
+        openPort(port, portArg, &number);
+        link.setShowIdentification(true);
+        port.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::Identify), 2));
+        // Let the identification show, as it does in the window before the user presses a button.
+        for (int i = 0; i < 40; ++i) SystemClock().processEvents();
+    }
+    ~Session() {
+        if (port.isOpen()) {
+            port.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::SignOff), 2));
+            SystemClock().processEvents();
+            port.close();
+        }
+        view.endLine();
+    }
+    int finish(BoardLink::Outcome outcome) {
+        view.endLine();
+        if (outcome == BoardLink::Outcome::PortFailed) throw Failure{link.portFailure()};
+        if (outcome != BoardLink::Outcome::Done) {
+            err(QString(view.info()).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed());
+            return 1;
+        }
+        return 0;
+    }
+};
+
+int readBoard(const QStringList& argv) {
+    const Args a = Args::parse(argv, {"--port", "-o"});
+    if (!a.positional.isEmpty() || !a.options.contains("--port"))
+        throw UsageError{"read takes --port PORT [-o CONFIG.prg]"};
+    const QString output = a.options.value("-o");
+    Session s(a.options["--port"], output.isEmpty() || output == QLatin1String("-"));
+    const int status = s.finish(s.link.read());
+    if (status != 0 || !s.view.decoded) return status ? status : 1;
+    writeFile(a.options.value("-o"),
+              QByteArray::fromStdString(FormatConfigFile(*s.view.decoded, std::to_string(s.number))));
+    return 0;
+}
+
+int programBoard(const QStringList& argv) {
+    const Args a = Args::parse(argv, {"--port"});
+    if (a.positional.size() != 1 || !a.options.contains("--port"))
+        throw UsageError{"program takes --port PORT CONFIG.prg"};
+    const DecoderImage img = encode(loadConfig(a.positional[0], nullptr));
+    Session s(a.options["--port"], false);
+    s.link.transmitImage() = img;
+    return s.finish(s.link.program(s.number));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("calvento"));
+    QStringList args = app.arguments().mid(1);
+    try {
+        if (args.isEmpty()) throw UsageError{"no command given"};
+        const QString command = args.takeFirst();
+        if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+            QTextStream(stdout) << kUsage << '\n' << kHelp;
+            return 0;
+        }
+        if (command == QLatin1String("--version")) {
+            QTextStream(stdout) << "calvento-cli " << CALVENTO_VERSION_MAJOR << '.'
+                                << CALVENTO_VERSION_MINOR << '\n';
+            return 0;
+        }
+        if (command == QLatin1String("synth")) return synth(args);
+        if (command == QLatin1String("send")) return send(args);
+        if (command == QLatin1String("replace")) return replace(args);
+        if (command == QLatin1String("image")) return image(args);
+        if (command == QLatin1String("read")) return readBoard(args);
+        if (command == QLatin1String("program")) return programBoard(args);
+        throw UsageError{"unknown command " + command};
+    } catch (const UsageError& e) {
+        err("calvento-cli: " + e.message);
+        std::fputs(kUsage, stderr);
+        return 2;
+    } catch (const Failure& f) {
+        err(f.message);
+        return 1;
+    }
+}

@@ -1,0 +1,236 @@
+// calvento-cli run as a script would run it: its output compared with what the window's own
+// code produces (samples, image bytes, messages), its exit statuses, its board exchange against
+// calvento-board-sim, and a long random sequence decoded back by multimon-ng.
+#include <QProcess>
+#include <QtEndian>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "config/config_file.h"
+#include "config/decoder_config.h"
+#include "fakes.h"
+#include "tone/player.h"
+
+using namespace calvento;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QString err;
+};
+
+Run cli(const QStringList& args, const QByteArray& input = {}) {
+    QProcess p;
+    p.start(QStringLiteral(CALVENTO_CLI), args);
+    p.waitForStarted(5000);
+    if (!input.isEmpty()) p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The buffer the window's player hands the sound device for the same sequence and durations.
+std::vector<int16_t> playerBuffer(const std::string& seq, int digit, int gap, int pause) {
+    test::FakeAudioOutput audio;
+    test::FakeClock clock;
+    test::RecordingUi ui;
+    Player player(audio, clock, ui);
+    FillToneTable(player.toneTable());
+    player.timing().digitSeconds = digit / 1000.0;
+    player.timing().gapSeconds = gap / 1000.0;
+    player.timing().pauseSeconds = pause / 1000.0;
+    ComputeSampleCounts(player.timing());
+    player.SuonaSequenza(seq);
+    return audio.written;
+}
+
+struct Sim {
+    QProcess process;
+    QString device;
+    QTemporaryDir dir;
+    bool start(const QStringList& extra = {}) {
+        process.start(QStringLiteral(CALVENTO_BOARD_SIM),
+                      QStringList{"--save", dir.filePath("image.bin")} + extra);
+        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000)) return false;
+        device = QString::fromLatin1(process.readLine()).trimmed();
+        return !device.isEmpty();
+    }
+    ~Sim() {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+};
+
+}  // namespace
+
+class TstCli : public QObject {
+    Q_OBJECT
+private slots:
+    void synthIsThePlayersBuffer_data() {
+        QTest::addColumn<QString>("sequence");
+        QTest::addColumn<int>("digit");
+        QTest::addColumn<int>("gap");
+        QTest::addColumn<int>("pause");
+        QTest::newRow("defaults") << "0123456789*#ABCD" << 60 << 40 << 300;
+        QTest::newRow("spaces and junk") << " 1 x#  *d9 " << 25 << 15 << 25;
+        QTest::newRow("zero durations") << "12 3" << 0 << 0 << 0;
+        QTest::newRow("long tones") << "159#D*0" << 2000 << 500 << 1000;
+    }
+    void synthIsThePlayersBuffer() {
+        QFETCH(QString, sequence);
+        QFETCH(int, digit);
+        QFETCH(int, gap);
+        QFETCH(int, pause);
+        const Run r = cli({"synth", "--digit", QString::number(digit), "--gap", QString::number(gap),
+                           "--pause", QString::number(pause), "--raw", "-", sequence});
+        QCOMPARE(r.status, 0);
+        const std::vector<int16_t> expected = playerBuffer(sequence.toStdString(), digit, gap, pause);
+        QCOMPARE(r.out.size(), qsizetype(expected.size() * 2));
+        QVERIFY(std::memcmp(r.out.constData(), expected.data(), expected.size() * 2) == 0);
+        QVERIFY(r.err.startsWith(QString::number(expected.size()) + " samples"));
+    }
+
+    void synthWritesAWaveFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.wav");
+        QCOMPARE(cli({"synth", "--wav", path, "1"}).status, 0);
+        const QByteArray wav = fileBytes(path);
+        QVERIFY(wav.startsWith("RIFF"));
+        QCOMPARE(wav.mid(8, 8), QByteArray("WAVEfmt "));
+        QCOMPARE(qFromLittleEndian<quint32>(wav.constData() + 24), 8000u);
+        QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 34), quint16(16));
+        QCOMPARE(wav.size(), 44 + 481 * 2);  // 60 ms + 1 sample
+    }
+
+    void imageMatchesTheEncoder() {
+        QTemporaryDir dir;
+        const QString prg = QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg");
+        const Run enc = cli({"image", "encode", prg});
+        QCOMPARE(enc.status, 0);
+        const QByteArray file = fileBytes(prg);
+        const EncodeResult expected = EncodeConfig(
+            ConfigFromFileValues(ReadConfigFile(file.toStdString()).values));
+        QVERIFY(expected.ok);
+        QCOMPARE(enc.out, QByteArray(reinterpret_cast<const char*>(expected.image.data()), kImageSize));
+        // And back: decode gives a file that encodes to the same bytes.
+        const QString img = dir.filePath("b.bin");
+        QCOMPARE(cli({"image", "encode", prg, "-o", img}).status, 0);
+        const QString back = dir.filePath("back.prg");
+        QCOMPARE(cli({"image", "decode", img, "-o", back}).status, 0);
+        QVERIFY(fileBytes(back).endsWith("\"1\"\r\n"));
+        QCOMPARE(cli({"image", "encode", back}).out, enc.out);
+    }
+
+    void refusalsAndMistakes_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("replace refused in the window's words")
+            << QStringList{"replace", "--modifier", "*0", "--checksum", "#", "12*0", "3"} << 1
+            << "Original Sequence ends with Modifier ID Sequence.\nPlease modify Original Sequence.";
+        QTest::newRow("encode check fails")
+            << QStringList{"image", "encode", "-"} << 1 << "Please insert a valid Morse Speed";
+        QTest::newRow("missing file") << QStringList{"image", "encode", "/no/such.prg"} << 1
+                                      << "Unable to load data file /no/such.prg: File not found";
+        QTest::newRow("not an image") << QStringList{"image", "decode", CALVENTO_DATA_DIR "/Default31.prg"}
+                                      << 1 << "is not a board image";
+        QTest::newRow("no command") << QStringList{} << 2 << "usage:";
+        QTest::newRow("unknown option") << QStringList{"synth", "--fast", "1"} << 2 << "unknown option --fast";
+        QTest::newRow("negative duration") << QStringList{"synth", "--digit", "-5", "--raw", "-", "1"} << 2
+                                           << "--digit takes a whole number";
+        QTest::newRow("both outputs") << QStringList{"synth", "--raw", "a", "--wav", "b", "1"} << 2 << "either";
+        QTest::newRow("port out of range") << QStringList{"read", "--port", "17"} << 1
+                                           << "Please enter a valid Comm number.";
+        QTest::newRow("port that is not there") << QStringList{"read", "--port", "/dev/no-such-tty"} << 1
+                                                << "Not able to open COM/dev/no-such-tty";
+    }
+    void refusalsAndMistakes() {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        // A configuration whose speed is refused, on standard input.
+        const QByteArray badSpeed = QByteArray("0\r\n0\r\n0\r\n0\r\n\"1\",\"#\",1,\"999\",\"\",\"1\",\"1\",1,\"1\",\"2\"\r\n") +
+                                    QByteArray("\"\"\r\n").repeated(18) + "\"1\"\r\n";
+        const Run r = cli(args, args.contains("-") && args.contains("encode") ? badSpeed : QByteArray());
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    }
+
+    void helpListsEveryCommand() {
+        const Run r = cli({"--help"});
+        QCOMPARE(r.status, 0);
+        for (const char* c : {"synth", "send", "replace", "image encode", "image decode", "read", "program"})
+            QVERIFY2(r.out.contains(QByteArray("calvento-cli ") + c), c);
+        QCOMPARE(cli({"--version"}).out, QByteArray("calvento-cli 3.1\n"));
+    }
+
+    void readAndProgramTheSimulatedBoard() {
+        Sim sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        const QString out = dir.filePath("board.prg");
+        Run r = cli({"read", "--port", sim.device, "-o", out});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains("DTMF Decoder v3.1 by Kolbex detected."));
+        QVERIFY(r.out.contains("Data from DTMF Decoder v3.1 by Kolbex successfully read"));
+        QVERIFY(fileBytes(out).contains("\"SIM\""));
+
+        const QString prg = QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg");
+        r = cli({"program", "--port", sim.device, prg});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains("Sending data on COM1....."));
+        QVERIFY(r.out.contains("successfully programmed"));
+        QCOMPARE(fileBytes(sim.dir.filePath("image.bin")), cli({"image", "encode", prg}).out);
+
+        // Read without -o: the file on standard output, the status texts on standard error.
+        r = cli({"read", "--port", sim.device});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith("0\r\n"));
+        QVERIFY(r.out.contains("\"CALV\""));
+        QVERIFY(r.err.contains("successfully read"));
+    }
+
+    void aSilentBoardFailsTheRead() {
+        Sim sim;
+        QVERIFY(sim.start({"--silent"}));
+        const Run r = cli({"read", "--port", sim.device});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains("FAILED to read version! Please Check Connections / Decoder"));
+    }
+
+    // An independent decoder must hear exactly the keys of a long random sequence.
+    void multimonHearsTheKeys() {
+        const char keys[] = "0123456789*#ABCD";
+        QString sequence;
+        auto* rng = QRandomGenerator::global();
+        for (int i = 0; i < 120; ++i) sequence += QLatin1Char(keys[rng->bounded(16)]);
+        QTemporaryDir dir;
+        const QString raw = dir.filePath("t.raw"), resampled = dir.filePath("t22050.raw");
+        QCOMPARE(cli({"synth", "--raw", raw, sequence}).status, 0);
+        QCOMPARE(QProcess::execute("sox", {"-t", "raw", "-r", "8000", "-e", "signed", "-b", "16", "-c", "1",
+                                           raw, "-t", "raw", "-r", "22050", "-e", "signed", "-b", "16",
+                                           "-c", "1", resampled}),
+                 0);
+        QProcess decoder;
+        decoder.start("multimon-ng", {"-q", "-a", "DTMF", "-t", "raw", resampled});
+        QVERIFY(decoder.waitForFinished(60000));
+        QString heard;
+        const QRegularExpression line(QStringLiteral("^DTMF: (.)"), QRegularExpression::MultilineOption);
+        auto it = line.globalMatch(QString::fromLatin1(decoder.readAllStandardOutput()));
+        while (it.hasNext()) heard += it.next().captured(1);
+        QCOMPARE(heard, sequence);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCli)
+#include "tst_cli.moc"
