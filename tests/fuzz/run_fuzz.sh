@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every fuzz target on a copy of its seed corpus for SECONDS each (default 5).
+# Usage: tests/fuzz/run_fuzz.sh BUILD_DIR [SECONDS]
+# A longer hunt, for example an hour each:  tests/fuzz/run_fuzz.sh build-fuzz 3600
+set -euo pipefail
+build=${1:?usage: run_fuzz.sh BUILD_DIR [SECONDS]}
+seconds=${2:-5}
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/calvento-fuzz.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+status=0
+for target in fuzz_csv fuzz_config_file fuzz_reply_receiver fuzz_decode_config fuzz_calculator fuzz_rtf; do
+    mkdir -p "$work/$target"
+    cp "$here/corpus/$target"/* "$work/$target/" 2>/dev/null || true
+    echo "== $target: ${seconds}s"
+    if ! ASAN_OPTIONS=detect_leaks=0 "$build/bin/$target" -max_total_time="$seconds" \
+        -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 "$work/$target" \
+        > "$work/$target.log" 2>&1; then
+        tail -40 "$work/$target.log"
+        status=1
+    else
+        grep -E "^#[0-9]+.*DONE|Done [0-9]+ runs" "$work/$target.log" | tail -1 || true
+    fi
+done
+exit $status
