@@ -6,6 +6,7 @@
 // in the window's words); 2 wrong usage (with a usage line).
 #include <QCoreApplication>
 #include <QFile>
+#include <QSaveFile>
 #include <QStringList>
 #include <QTextStream>
 #include <cmath>
@@ -123,8 +124,10 @@ void writeFile(const QString& path, const QByteArray& bytes) {
             throw Failure{QStringLiteral("Cannot write to standard output")};
         return;
     }
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size())
+    // Through a temporary file renamed over the target: a failure never costs an old file.
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || out.write(bytes) != bytes.size() ||
+        !out.commit())
         throw Failure{"Cannot write " + path + ": " + out.errorString()};
 }
 

@@ -6,11 +6,13 @@
 // FF FF followed by four 53-byte packets stores a new image (a packet whose sum is wrong is not
 // stored). FF 99 (sign-off) and spaces (flush) get no answer. It can also misbehave on request,
 // so that the program's failure paths can be tried: stay silent, claim another identity, send
-// wrong sums, answer late, put a byte out of range into its data, or send noise first.
+// wrong sums, answer late, put a byte out of range into its data, send noise first, cut its
+// data reply short, keep a wrong byte, or hang up in the middle of a write.
 //
 // Usage: calvento-board-sim [--link PATH] [--image FILE] [--save FILE] [--log FILE]
 //          [--id TEXT] [--silent] [--bad-id-sum] [--bad-data-sum] [--late MS]
-//          [--bad-byte OFFSET] [--noise N] [--store-differs] [--hang-up-after-packets N]
+//          [--bad-byte OFFSET] [--noise N] [--partial N] [--store-differs]
+//          [--hang-up-after-packets N]
 // It runs until it is sent SIGTERM or SIGINT, or until --hang-up-after-packets closes it.
 #include <fcntl.h>
 #include <poll.h>
@@ -40,7 +42,7 @@ struct Options {
     std::string link, imageFile, saveFile, logFile;
     std::string id = kExpectedIdentification;
     bool silent = false, badIdSum = false, badDataSum = false, storeDiffers = false;
-    int lateMs = 0, badByteOffset = -1, noise = 0, hangUpAfterPackets = -1;
+    int lateMs = 0, badByteOffset = -1, noise = 0, partial = -1, hangUpAfterPackets = -1;
 };
 
 [[noreturn]] void usage(const char* message) {
@@ -48,7 +50,7 @@ struct Options {
     std::fprintf(stderr,
                  "usage: calvento-board-sim [--link PATH] [--image FILE] [--save FILE] "
                  "[--log FILE] [--id TEXT] [--silent] [--bad-id-sum] [--bad-data-sum] "
-                 "[--late MS] [--bad-byte OFFSET] [--noise N] [--store-differs] "
+                 "[--late MS] [--bad-byte OFFSET] [--noise N] [--partial N] [--store-differs] "
                  "[--hang-up-after-packets N]\n");
     std::exit(2);
 }
@@ -80,6 +82,7 @@ Options parse(int argc, char** argv) {
         else if (a == "--late") o.lateMs = number();
         else if (a == "--bad-byte") o.badByteOffset = number();
         else if (a == "--noise") o.noise = number();
+        else if (a == "--partial") o.partial = number();
         else if (a == "--hang-up-after-packets") o.hangUpAfterPackets = number();
         else if (a == "--help" || a == "-h") usage("a decoder board on a pseudo-terminal");
         else usage(("unknown option " + a).c_str());
@@ -211,6 +214,7 @@ private:
             sum += b;
         }
         r += static_cast<char>((sum + (m_o.badDataSum ? 1 : 0)) % 256);
+        if (m_o.partial >= 0 && static_cast<size_t>(m_o.partial) < r.size()) r.resize(static_cast<size_t>(m_o.partial));
         return r;
     }
 

@@ -79,7 +79,8 @@ AppSettings LoadAppSettingsFile(const QString& path, const QString& programFolde
 bool SaveAppSettingsFile(const QString& path, const AppSettings& settings, QString* error) {
     QSaveFile file(path);
     const QByteArray line = FormatAppSettings(settings);
-    if (!file.open(QIODevice::WriteOnly) || file.write(line) != line.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(line) != line.size() ||
+        !file.commit()) {
         if (error) *error = file.errorString();
         return false;
     }

@@ -457,7 +457,7 @@ void FrmTone::cmdSave_Click() {
     const std::string file = FormatConfigFile(c, latin1(ui.txtPrgComm->text()));
     // Written beside the target and renamed over it: a failure never costs the old file.
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) ||
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
         out.write(file.data(), static_cast<qint64>(file.size())) != static_cast<qint64>(file.size()) ||
         !out.commit()) {
         m_ui.messageBox(out.errorString(), QStringLiteral("Warning"), MessageIcon::None);

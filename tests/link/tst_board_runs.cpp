@@ -149,6 +149,8 @@ private slots:
                                            << "Error programming DTMF Decoder v3.1 by Kolbex" << false;
         QTest::newRow("late replies") << QStringList{"--late", "1000"} << false
                                          << "FAILED to read version! Please Check Connections / Decoder" << true;
+        QTest::newRow("data reply cut short") << QStringList{"--partial", "120"} << false
+                                              << "FAILED to read data!  Please check Connections / Decoder" << true;
         QTest::newRow("noise before replies") << QStringList{"--noise", "7"} << false
                                               << "Data from DTMF Decoder v3.1 by Kolbex successfully read" << false;
     }

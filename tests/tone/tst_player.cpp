@@ -167,6 +167,24 @@ private slots:
         QCOMPARE(r.ui.messages[0].icon, MessageIcon::Critical);
     }
 
+    // Run by ctest under an address-space limit that leaves no room for the 180 MB buffer.
+    void largestSequenceWithLittleMemory() {
+        if (qEnvironmentVariableIsEmpty("CALVENTO_MEMORY_LIMITED"))
+            QSKIP("runs under a memory limit (ctest: player_memory_limit)");
+        Rig r;
+        r.player.timing().digitSeconds = 9.999;
+        r.player.timing().gapSeconds = 0.999;
+        r.player.timing().pauseSeconds = 9.999;
+        ComputeSampleCounts(r.player.timing());
+        std::string largest;
+        for (int i = 0; i < 1024; ++i) largest += "0123456789*#ABCD"[i % 16];
+        r.player.SuonaSequenza(largest);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QVERIFY(r.ui.messages[0].text.contains("memory"));
+        QVERIFY(r.audio.log.isEmpty());
+        QVERIFY(!r.player.isPlaying());
+    }
+
     void aBufferThatCannotBeAllocatedIsToldNotCrashed() {
         Rig r;
         r.player.timing().pauseSeconds = 1e6;  // 8e9 samples per space: 16 GB each
