@@ -1,18 +1,22 @@
 # Shared by ./run and ./test: installs the Debian packages that are missing, then configures and
-# builds into build/ with Ninja. Sourced, not run: it leaves BUILD_DIR set for the caller.
+# builds with Ninja. Sourced, not run.
 # Set CALVENTO_NO_INSTALL=1 to skip the package check (for machines set up by other means).
 
 CALVENTO_PACKAGES=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config dpkg-dev file
     qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
-    multimon-ng pulseaudio pulseaudio-utils sox socat xvfb
     fonts-liberation fonts-liberation2
+)
+# What the tests use besides: a DTMF decoder, a sound server, X without a screen, the fuzzers.
+CALVENTO_TEST_PACKAGES=(
+    multimon-ng pulseaudio pulseaudio-utils sox socat xvfb xauth xdotool
+    clang libclang-rt-dev
 )
 
 calvento_install_packages() {
     [ "${CALVENTO_NO_INSTALL:-0}" = 1 ] && return 0
     local missing=()
-    for p in "${CALVENTO_PACKAGES[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -24,10 +28,12 @@ calvento_install_packages() {
         "${missing[@]}"
 }
 
+# calvento_build DIR [cmake options]: configures DIR once, then builds it.
 calvento_build() {
-    BUILD_DIR=${BUILD_DIR:-build}
-    if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-        cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     fi
-    cmake --build "$BUILD_DIR" --parallel 2
+    cmake --build "$dir" --parallel 2
 }
