@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QFont>
 #include <QGuiApplication>
@@ -130,6 +131,7 @@ QString FrmTone::settingsFilePath() const { return ProgramFile(QStringLiteral("C
 void FrmTone::Form_Load() {
     FillToneTable(m_player.toneTable());
 
+    if (!QFileInfo::exists(settingsFilePath())) CopyShippedDefaultConfiguration();
     const AppSettings s = LoadAppSettingsFile(settingsFilePath(), ProgramFolder());
 
     moveToSavedPosition(s.left, s.top);

@@ -11,7 +11,6 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("calvento"));
-    QApplication::setOrganizationName(QStringLiteral("calvento"));
     // The status and instructions windows may still be open when the main window closes; the
     // program ends with the main window all the same.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -3,17 +3,38 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 namespace calvento {
 
+namespace {
+
+const QString kManualName = QStringLiteral("Manuale_Calvento31.rtf");
+const QString kDefaultConfigName = QStringLiteral("Default31.prg");
+
+// Where an installed program keeps its shipped files: share/calvento beside its bin folder
+// (so that an install under any prefix works), or the system's data folders.
+QString installedDataFile(const QString& name) {
+    const QString beside = QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../share/calvento/") + name;
+    if (QFileInfo::exists(beside)) return QDir::cleanPath(beside);
+    return QStandardPaths::locate(QStandardPaths::AppDataLocation, name);
+}
+
+}  // namespace
+
 QString ProgramFolder() {
     const QString home = qEnvironmentVariable("CALVENTO_HOME");
     if (!home.isEmpty()) return QDir::toNativeSeparators(QDir::cleanPath(home));
 
+    // A program unpacked into a folder of its own keeps everything there (portable use). An
+    // installed one never writes beside its executable, even when it could (run as root).
     const QString exeDir = QCoreApplication::applicationDirPath();
-    if (!exeDir.isEmpty() && QFileInfo(exeDir).isWritable())
+    const bool installed = !installedDataFile(kManualName).isEmpty() &&
+                           !QFileInfo::exists(exeDir + QLatin1Char('/') + kManualName);
+    if (!installed && !exeDir.isEmpty() && QFileInfo(exeDir).isWritable())
         return QDir::toNativeSeparators(exeDir);
 
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
@@ -26,15 +47,17 @@ QString ProgramFile(const QString& fileName) {
 }
 
 QString ManualPath() {
-    const QString name = QStringLiteral("Manuale_Calvento31.rtf");
-    const QString local = ProgramFile(name);
+    const QString local = ProgramFile(kManualName);
     if (QFileInfo::exists(local)) return local;
-#ifdef CALVENTO_INSTALL_DATADIR
-    const QString installed = QStringLiteral(CALVENTO_INSTALL_DATADIR) + QLatin1Char('/') + name;
-    if (QFileInfo::exists(installed)) return QDir::toNativeSeparators(installed);
-#endif
-    const QString shared = QStandardPaths::locate(QStandardPaths::AppDataLocation, name);
-    return shared.isEmpty() ? local : QDir::toNativeSeparators(shared);
+    const QString installed = installedDataFile(kManualName);
+    return installed.isEmpty() ? local : QDir::toNativeSeparators(installed);
+}
+
+bool CopyShippedDefaultConfiguration() {
+    const QString target = ProgramFile(kDefaultConfigName);
+    if (QFileInfo::exists(target)) return false;
+    const QString shipped = installedDataFile(kDefaultConfigName);
+    return !shipped.isEmpty() && QFile::copy(shipped, target);
 }
 
 }  // namespace calvento

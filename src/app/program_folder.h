@@ -1,8 +1,9 @@
 // The program folder: where the settings file, the default configuration and the manual live.
 //
 // CALVENTO_HOME names it when set (tests and portable set-ups use that); otherwise it is the
-// executable's own folder when the program may write there, as on a portable Windows install;
-// otherwise the per-user configuration folder, created on first use. File names are joined with
+// executable's own folder when the program may write there and is not an installed program, as
+// on a portable Windows install; otherwise the per-user configuration folder, created on first
+// use. An installed program finds its manual and default configuration in share/calvento. File names are joined with
 // the platform's own separator, because the user sees these paths in messages and dialogs.
 #pragma once
 
@@ -18,5 +19,10 @@ QString ProgramFile(const QString& fileName);
 // The user manual: in the program folder, else where an installed program keeps its data; the
 // program folder's path when it is in neither, so that a message can name where it was looked for.
 QString ManualPath();
+
+// On a first start, puts the shipped default configuration into the program folder (when an
+// installed program has one and the folder has none), so that a new user sees a loaded example
+// rather than a load failure. True when it copied.
+bool CopyShippedDefaultConfiguration();
 
 }  // namespace calvento
