@@ -89,15 +89,19 @@ BoardLink::Outcome BoardLink::read() {
     m_clock.sleepMs(200);
     appendInfo(QStringLiteral("."));
     m_clock.processEvents();
-    m_verifyMode = false;
+    return requestData(false, QStringLiteral("FAILED to read data!  Please check Connections / Decoder"));
+}
+
+// The read command and the full 832 ms wait for the data reply, which the receiver decodes or
+// compares as it completes; zero bytes are let through only while it comes.
+BoardLink::Outcome BoardLink::requestData(bool verify, const QString& failure) {
+    m_verifyMode = verify;
     m_port.setNullDiscard(false);
     if (!send(bytesOf(BoardCommand::Read, 2))) return Outcome::PortFailed;
     m_clock.processEvents();
     if (!waitTimeOut(832)) return Outcome::PortFailed;
     m_port.setNullDiscard(true);
-    if (!m_view.okVisible())
-        return failedWait(QStringLiteral("FAILED to read data!  Please check Connections / Decoder"),
-                          Outcome::NoData);
+    if (!m_view.okVisible()) return failedWait(failure, Outcome::NoData);
     return m_lastReply;
 }
 
@@ -126,17 +130,8 @@ BoardLink::Outcome BoardLink::program(int portNumber) {
         m_clock.processEvents();
     }
     m_clock.sleepMs(100);
-    m_verifyMode = true;
-    m_port.setNullDiscard(false);
-    if (!send(bytesOf(BoardCommand::Read, 2))) return Outcome::PortFailed;
-    m_clock.processEvents();
-    if (!waitTimeOut(832)) return Outcome::PortFailed;
-    m_port.setNullDiscard(true);
-    if (!m_view.okVisible())
-        return failedWait(
-            QStringLiteral("FAILED to read data!  Unable to program, please check Decoder"),
-            Outcome::NoData);
-    return m_lastReply;
+    return requestData(true,
+                       QStringLiteral("FAILED to read data!  Unable to program, please check Decoder"));
 }
 
 bool BoardLink::RequestIdentification() {

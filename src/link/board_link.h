@@ -86,6 +86,7 @@ private:
     bool sendFlush();
     bool waitTimeOut(int ms, const std::function<bool()>& done = {});
     Outcome failedWait(const QString& text, Outcome outcome);
+    Outcome requestData(bool verify, const QString& failure);
     void appendInfo(const QString& text);
 
     SerialPort& m_port;

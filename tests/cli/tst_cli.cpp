@@ -10,6 +10,7 @@
 
 #include "config/config_file.h"
 #include "config/decoder_config.h"
+#include "board_sim_process.h"
 #include "fakes.h"
 #include "tone/player.h"
 
@@ -53,23 +54,6 @@ std::vector<int16_t> playerBuffer(const std::string& seq, int digit, int gap, in
     player.SuonaSequenza(seq);
     return audio.written;
 }
-
-struct Sim {
-    QProcess process;
-    QString device;
-    QTemporaryDir dir;
-    bool start(const QStringList& extra = {}) {
-        process.start(QStringLiteral(CALVENTO_BOARD_SIM),
-                      QStringList{"--save", dir.filePath("image.bin")} + extra);
-        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000)) return false;
-        device = QString::fromLatin1(process.readLine()).trimmed();
-        return !device.isEmpty();
-    }
-    ~Sim() {
-        process.terminate();
-        process.waitForFinished(3000);
-    }
-};
 
 }  // namespace
 
@@ -175,7 +159,7 @@ private slots:
     }
 
     void readAndProgramTheSimulatedBoard() {
-        Sim sim;
+        test::Sim sim;
         QVERIFY(sim.start());
         QTemporaryDir dir;
         const QString out = dir.filePath("board.prg");
@@ -190,7 +174,7 @@ private slots:
         QCOMPARE(r.status, 0);
         QVERIFY(r.out.contains("Sending data on COM1....."));
         QVERIFY(r.out.contains("successfully programmed"));
-        QCOMPARE(fileBytes(sim.dir.filePath("image.bin")), cli({"image", "encode", prg}).out);
+        QCOMPARE(fileBytes(sim.savePath()), cli({"image", "encode", prg}).out);
 
         // Read without -o: the file on standard output, the status texts on standard error.
         r = cli({"read", "--port", sim.device});
@@ -201,7 +185,7 @@ private slots:
     }
 
     void aSilentBoardFailsTheRead() {
-        Sim sim;
+        test::Sim sim;
         QVERIFY(sim.start({"--silent"}));
         const Run r = cli({"read", "--port", sim.device});
         QCOMPARE(r.status, 1);

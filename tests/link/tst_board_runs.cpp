@@ -8,46 +8,13 @@
 
 #include "app/dialog.h"
 #include "link/qt_serial_port.h"
+#include "board_sim_process.h"
 #include "window_rig.h"
 
 using namespace calvento;
 using namespace calvento::test;
 
 namespace {
-
-// One simulated board for one test.
-struct Sim {
-    QTemporaryDir dir;
-    QProcess process;
-    QString device;
-    QString logPath() const { return dir.filePath("received.bin"); }
-    QString savePath() const { return dir.filePath("image.bin"); }
-
-    bool start(const QStringList& extra = {}) {
-        process.start(QStringLiteral(CALVENTO_BOARD_SIM),
-                      QStringList{"--log", logPath(), "--save", savePath()} + extra);
-        if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000)) return false;
-        device = QString::fromLatin1(process.readLine()).trimmed();
-        return !device.isEmpty();
-    }
-    ~Sim() {
-        process.terminate();
-        process.waitForFinished(3000);
-    }
-    QByteArray received() const {
-        QFile f(logPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    DecoderImage image() const {
-        QFile f(savePath());
-        DecoderImage img{};
-        if (f.open(QIODevice::ReadOnly)) {
-            const QByteArray b = f.readAll();
-            if (b.size() == kImageSize) std::memcpy(img.data(), b.constData(), img.size());
-        }
-        return img;
-    }
-};
 
 struct LinkRig : Rig {
     QtSerialPort port;
