@@ -63,9 +63,10 @@ int main() {
     const long after = peakRssKb();
     std::printf("largest  1024 keys 9999/999 ms: %lld samples in %.3f s = %.1f Msamples/s\n",
                 static_cast<long long>(n), s, n / s / 1e6);
-    std::printf("memory   peak %.1f MB (buffer %.1f MB, before it %.1f MB); "
-                "budget 2 bytes/sample + 64 MB = %.1f MB\n",
-                after / 1024.0, n * 2 / 1048576.0, before / 1024.0, (n * 2) / 1048576.0 + 64.0);
+    std::printf(
+        "memory   peak %.1f MB (buffer %.1f MB, before it %.1f MB); "
+        "budget 2 bytes/sample + 64 MB = %.1f MB\n",
+        after / 1024.0, n * 2 / 1048576.0, before / 1024.0, (n * 2) / 1048576.0 + 64.0);
 
     // The fast path against the reference over the first samples of the largest sequence.
     std::vector<int16_t> ref(2'000'000), fast(2'000'000);

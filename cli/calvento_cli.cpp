@@ -30,8 +30,10 @@ using namespace calvento;
 namespace {
 
 const char kUsage[] =
-    "usage: calvento-cli synth  [--digit MS] [--gap MS] [--pause MS] (--raw FILE | --wav FILE) SEQUENCE\n"
-    "       calvento-cli send   [--digit MS] [--gap MS] [--pause MS] [--ptt PORT] [--txdelay MS] SEQUENCE\n"
+    "usage: calvento-cli synth  [--digit MS] [--gap MS] [--pause MS] (--raw FILE | --wav FILE) "
+    "SEQUENCE\n"
+    "       calvento-cli send   [--digit MS] [--gap MS] [--pause MS] [--ptt PORT] [--txdelay MS] "
+    "SEQUENCE\n"
     "       calvento-cli replace --modifier SEQ --checksum KEY ORIGINAL NEW\n"
     "       calvento-cli image encode CONFIG.prg [-o IMAGE.bin]\n"
     "       calvento-cli image decode IMAGE.bin [-o CONFIG.prg]\n"
@@ -110,10 +112,12 @@ struct Args {
 
 QByteArray readFile(const QString& path) {
     QFile f(path);
-    if (path == QLatin1String("-") ? !f.open(stdin, QIODevice::ReadOnly) : !f.open(QIODevice::ReadOnly))
+    if (path == QLatin1String("-") ? !f.open(stdin, QIODevice::ReadOnly)
+                                   : !f.open(QIODevice::ReadOnly))
         throw Failure{"Unable to load data file " + path + ": " +
-                      (f.exists() || path == QLatin1String("-") ? f.errorString()
-                                                                 : QStringLiteral("File not found"))};
+                      (f.exists() || path == QLatin1String("-")
+                           ? f.errorString()
+                           : QStringLiteral("File not found"))};
     return f.readAll();
 }
 
@@ -126,16 +130,21 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     }
     // Through a temporary file renamed over the target: a failure never costs an old file.
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || out.write(bytes) != bytes.size() ||
-        !out.commit())
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        out.write(bytes) != bytes.size() || !out.commit())
         throw Failure{"Cannot write " + path + ": " + out.errorString()};
 }
 
 QByteArray wavOf(const std::vector<int16_t>& samples) {
     const auto dataBytes = static_cast<quint32>(samples.size() * 2);
     QByteArray h;
-    auto u32 = [&h](quint32 v) { for (int i = 0; i < 4; ++i) h += char((v >> (8 * i)) & 0xFF); };
-    auto u16 = [&h](quint16 v) { h += char(v & 0xFF); h += char(v >> 8); };
+    auto u32 = [&h](quint32 v) {
+        for (int i = 0; i < 4; ++i) h += char((v >> (8 * i)) & 0xFF);
+    };
+    auto u16 = [&h](quint16 v) {
+        h += char(v & 0xFF);
+        h += char(v >> 8);
+    };
     h += "RIFF";
     u32(36 + dataBytes);
     h += "WAVEfmt ";
@@ -151,7 +160,8 @@ QByteArray wavOf(const std::vector<int16_t>& samples) {
     return h + QByteArray(reinterpret_cast<const char*>(samples.data()), dataBytes);
 }
 
-// ---- synth ---------------------------------------------------------------------------------------
+// ---- synth
+// ---------------------------------------------------------------------------------------
 
 int synth(const QStringList& argv) {
     const Args a = Args::parse(argv, {"--digit", "--gap", "--pause", "--raw", "--wav"});
@@ -167,19 +177,21 @@ int synth(const QStringList& argv) {
     FillToneTable(table);
     const std::string sequence = a.positional[0].toLatin1().toStdString();
     const int64_t n = SequenceLength(sequence, t);
-    if (n > 200'000'000) throw Failure{QStringLiteral("The sequence would be %1 samples long.").arg(n)};
+    if (n > 200'000'000)
+        throw Failure{QStringLiteral("The sequence would be %1 samples long.").arg(n)};
     std::vector<int16_t> samples(static_cast<size_t>(n));
     SynthesizeSequence(sequence, t, table, samples);
     if (a.options.contains("--raw"))
         writeFile(a.options["--raw"], QByteArray(reinterpret_cast<const char*>(samples.data()),
-                                                  static_cast<qsizetype>(samples.size() * 2)));
+                                                 static_cast<qsizetype>(samples.size() * 2)));
     else
         writeFile(a.options["--wav"], wavOf(samples));
     err(QStringLiteral("%1 samples, %2 s").arg(n).arg(QString::number(n / 8000.0, 'f', 3)));
     return 0;
 }
 
-// ---- the seams for a terminal ----------------------------------------------------------------------
+// ---- the seams for a terminal
+// ----------------------------------------------------------------------
 
 // Messages go to standard error; there are no file dialogs in a script.
 class ConsoleUi final : public UiServices {
@@ -188,8 +200,12 @@ public:
         err(text);
         ++shown;
     }
-    QString openFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
+    QString openFileName(const QString&, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override {
+        return {};
+    }
     int shown = 0;
 };
 
@@ -202,7 +218,8 @@ public:
     QString info() const override { return m_info; }
     void setInfo(const QString& text) override {
         QTextStream out(m_stream);
-        const QString shown = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
+        const QString shown =
+            QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
         if (!m_line.isEmpty() && shown.startsWith(m_line)) {
             out << shown.mid(m_line.size());
         } else {
@@ -255,7 +272,8 @@ void openPort(SerialPort& port, const QString& portArg, int* number) {
     }
 }
 
-// ---- send ----------------------------------------------------------------------------------------
+// ---- send
+// ----------------------------------------------------------------------------------------
 
 int send(const QStringList& argv) {
     const Args a = Args::parse(argv, {"--digit", "--gap", "--pause", "--ptt", "--txdelay"});
@@ -307,27 +325,34 @@ int send(const QStringList& argv) {
     return 0;
 }
 
-// ---- replace ---------------------------------------------------------------------------------------
+// ---- replace
+// ---------------------------------------------------------------------------------------
 
 int replace(const QStringList& argv) {
     const Args a = Args::parse(argv, {"--modifier", "--checksum"});
-    if (a.positional.size() != 2 || !a.options.contains("--modifier") || !a.options.contains("--checksum"))
+    if (a.positional.size() != 2 || !a.options.contains("--modifier") ||
+        !a.options.contains("--checksum"))
         throw UsageError{"replace takes --modifier SEQ --checksum KEY ORIGINAL NEW"};
     const ReplaceResult r = CalculateReplaceSequence(
         a.positional[0].toLatin1().toStdString(), a.positional[1].toLatin1().toStdString(),
-        a.options["--modifier"].toLatin1().toStdString(), a.options["--checksum"].toLatin1().toStdString());
-    if (r.failure != ReplaceResult::Failure::None) throw Failure{QString::fromLatin1(r.message.c_str())};
+        a.options["--modifier"].toLatin1().toStdString(),
+        a.options["--checksum"].toLatin1().toStdString());
+    if (r.failure != ReplaceResult::Failure::None)
+        throw Failure{QString::fromLatin1(r.message.c_str())};
     QTextStream(stdout) << QString::fromLatin1(r.sequence.c_str()) << '\n';
     return 0;
 }
 
-// ---- image ---------------------------------------------------------------------------------------
+// ---- image
+// ---------------------------------------------------------------------------------------
 
 DecoderConfig loadConfig(const QString& path, std::string* port) {
     const QByteArray bytes = readFile(path);
-    const ConfigFileRead read = ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    const ConfigFileRead read =
+        ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     if (!read.error.empty())
-        throw Failure{"Unable to load data file " + path + ": " + QString::fromLatin1(read.error.c_str())};
+        throw Failure{"Unable to load data file " + path + ": " +
+                      QString::fromLatin1(read.error.c_str())};
     if (port) *port = read.values.back();
     return ConfigFromFileValues(read.values);
 }
@@ -344,14 +369,17 @@ int image(const QStringList& argv) {
     if (a.positional.size() != 1) throw UsageError{"image " + argv[0] + " takes one file"};
     if (argv[0] == QLatin1String("encode")) {
         const DecoderImage img = encode(loadConfig(a.positional[0], nullptr));
-        writeFile(a.options.value("-o"), QByteArray(reinterpret_cast<const char*>(img.data()), kImageSize));
+        writeFile(a.options.value("-o"),
+                  QByteArray(reinterpret_cast<const char*>(img.data()), kImageSize));
         return 0;
     }
     if (argv[0] == QLatin1String("decode")) {
         const QByteArray bytes = readFile(a.positional[0]);
         if (bytes.size() != kImageSize)
             throw Failure{QStringLiteral("%1 is not a board image: it holds %2 bytes, not %3.")
-                              .arg(a.positional[0]).arg(bytes.size()).arg(kImageSize)};
+                              .arg(a.positional[0])
+                              .arg(bytes.size())
+                              .arg(kImageSize)};
         DecoderImage img;
         std::memcpy(img.data(), bytes.constData(), img.size());
         const std::string file = FormatConfigFile(DecodeConfig(img), "1");
@@ -361,7 +389,8 @@ int image(const QStringList& argv) {
     throw UsageError{"image takes encode or decode, not " + argv[0]};
 }
 
-// ---- read and program ------------------------------------------------------------------------------
+// ---- read and program
+// ------------------------------------------------------------------------------
 
 // The board link as the window runs it: switched on (identify), the run, switched off.
 struct Session {
@@ -389,7 +418,9 @@ struct Session {
         view.endLine();
         if (outcome == BoardLink::Outcome::PortFailed) throw Failure{link.portFailure()};
         if (outcome != BoardLink::Outcome::Done) {
-            err(QString(view.info()).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed());
+            err(QString(view.info())
+                    .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                    .trimmed());
             return 1;
         }
         return 0;
@@ -404,8 +435,8 @@ int readBoard(const QStringList& argv) {
     Session s(a.options["--port"], output.isEmpty() || output == QLatin1String("-"));
     const int status = s.finish(s.link.read());
     if (status != 0 || !s.view.decoded) return status ? status : 1;
-    writeFile(a.options.value("-o"),
-              QByteArray::fromStdString(FormatConfigFile(*s.view.decoded, std::to_string(s.number))));
+    writeFile(a.options.value("-o"), QByteArray::fromStdString(FormatConfigFile(
+                                         *s.view.decoded, std::to_string(s.number))));
     return 0;
 }
 

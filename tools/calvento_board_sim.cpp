@@ -36,7 +36,9 @@ using namespace calvento;
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
-void onSignal(int) { g_stop = 1; }
+void onSignal(int) {
+    g_stop = 1;
+}
 
 struct Options {
     std::string link, imageFile, saveFile, logFile;
@@ -70,22 +72,38 @@ Options parse(int argc, char** argv) {
             if (v.empty() || *end) usage(("not a number: " + v).c_str());
             return static_cast<int>(n);
         };
-        if (a == "--link") o.link = value();
-        else if (a == "--image") o.imageFile = value();
-        else if (a == "--save") o.saveFile = value();
-        else if (a == "--log") o.logFile = value();
-        else if (a == "--id") o.id = value();
-        else if (a == "--silent") o.silent = true;
-        else if (a == "--bad-id-sum") o.badIdSum = true;
-        else if (a == "--bad-data-sum") o.badDataSum = true;
-        else if (a == "--store-differs") o.storeDiffers = true;
-        else if (a == "--late") o.lateMs = number();
-        else if (a == "--bad-byte") o.badByteOffset = number();
-        else if (a == "--noise") o.noise = number();
-        else if (a == "--partial") o.partial = number();
-        else if (a == "--hang-up-after-packets") o.hangUpAfterPackets = number();
-        else if (a == "--help" || a == "-h") usage("a decoder board on a pseudo-terminal");
-        else usage(("unknown option " + a).c_str());
+        if (a == "--link")
+            o.link = value();
+        else if (a == "--image")
+            o.imageFile = value();
+        else if (a == "--save")
+            o.saveFile = value();
+        else if (a == "--log")
+            o.logFile = value();
+        else if (a == "--id")
+            o.id = value();
+        else if (a == "--silent")
+            o.silent = true;
+        else if (a == "--bad-id-sum")
+            o.badIdSum = true;
+        else if (a == "--bad-data-sum")
+            o.badDataSum = true;
+        else if (a == "--store-differs")
+            o.storeDiffers = true;
+        else if (a == "--late")
+            o.lateMs = number();
+        else if (a == "--bad-byte")
+            o.badByteOffset = number();
+        else if (a == "--noise")
+            o.noise = number();
+        else if (a == "--partial")
+            o.partial = number();
+        else if (a == "--hang-up-after-packets")
+            o.hangUpAfterPackets = number();
+        else if (a == "--help" || a == "-h")
+            usage("a decoder board on a pseudo-terminal");
+        else
+            usage(("unknown option " + a).c_str());
     }
     return o;
 }
@@ -93,7 +111,8 @@ Options parse(int argc, char** argv) {
 // The image of a board fresh from the factory: a plain, valid configuration.
 DecoderImage defaultImage() {
     DecoderConfig c;
-    for (int i = 0; i < kCommandCount; ++i) c.commands[static_cast<size_t>(i)] = std::to_string(100 + i);
+    for (int i = 0; i < kCommandCount; ++i)
+        c.commands[static_cast<size_t>(i)] = std::to_string(100 + i);
     c.modifierId = "*0*";
     c.checksumId = "#";
     c.cwCall = "SIM";
@@ -118,7 +137,8 @@ void saveImage(const std::string& path, const DecoderImage& image) {
     const std::string tmp = path + ".tmp";
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        out.write(reinterpret_cast<const char*>(image.data()),
+                  static_cast<std::streamsize>(image.size()));
     }
     std::rename(tmp.c_str(), path.c_str());
 }
@@ -169,7 +189,8 @@ private:
                 // FF FF then four packets; they come with pauses between them.
                 const size_t need = 2 + 4 * kPacketSize;
                 const size_t packetsIn = (std::min(m_in.size(), need) - 2) / kPacketSize;
-                if (m_o.hangUpAfterPackets >= 0 && static_cast<int>(packetsIn) >= m_o.hangUpAfterPackets)
+                if (m_o.hangUpAfterPackets >= 0 &&
+                    static_cast<int>(packetsIn) >= m_o.hangUpAfterPackets)
                     return false;
                 if (m_in.size() < need) return true;
                 store(m_in.substr(2, 4 * kPacketSize));
@@ -184,8 +205,10 @@ private:
         DecoderImage next = m_image;
         for (size_t k = 0; k < 4; ++k) {
             unsigned sum = 0;
-            for (size_t j = 0; j < 52; ++j) sum += static_cast<uint8_t>(packets[k * kPacketSize + j]);
-            if (static_cast<uint8_t>(sum % 256) != static_cast<uint8_t>(packets[k * kPacketSize + 52]))
+            for (size_t j = 0; j < 52; ++j)
+                sum += static_cast<uint8_t>(packets[k * kPacketSize + j]);
+            if (static_cast<uint8_t>(sum % 256) !=
+                static_cast<uint8_t>(packets[k * kPacketSize + 52]))
                 continue;  // a bad packet is not stored
             for (size_t j = 0; j < 52; ++j)
                 next[52 * k + j] = static_cast<uint8_t>(packets[k * kPacketSize + j]);
@@ -214,7 +237,8 @@ private:
             sum += b;
         }
         r += static_cast<char>((sum + (m_o.badDataSum ? 1 : 0)) % 256);
-        if (m_o.partial >= 0 && static_cast<size_t>(m_o.partial) < r.size()) r.resize(static_cast<size_t>(m_o.partial));
+        if (m_o.partial >= 0 && static_cast<size_t>(m_o.partial) < r.size())
+            r.resize(static_cast<size_t>(m_o.partial));
         return r;
     }
 

@@ -43,9 +43,9 @@ ParsedAppSettings ParseAppSettings(const QByteArray& utf8) {
         field = *n;
         return true;
     };
-    result.complete = text(s.configFilePath) && number(s.left) && number(s.top) &&
-                      number(s.tab) && text(s.sequence) && text(s.digitMs) && text(s.gapMs) &&
-                      text(s.pauseMs) && text(s.pttCom) && text(s.prgComm) && text(s.txDelayMs);
+    result.complete = text(s.configFilePath) && number(s.left) && number(s.top) && number(s.tab) &&
+                      text(s.sequence) && text(s.digitMs) && text(s.gapMs) && text(s.pauseMs) &&
+                      text(s.pttCom) && text(s.prgComm) && text(s.txDelayMs);
     return result;
 }
 
@@ -79,8 +79,8 @@ AppSettings LoadAppSettingsFile(const QString& path, const QString& programFolde
 bool SaveAppSettingsFile(const QString& path, const AppSettings& settings, QString* error) {
     QSaveFile file(path);
     const QByteArray line = FormatAppSettings(settings);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(line) != line.size() ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(line) != line.size() || !file.commit()) {
         if (error) *error = file.errorString();
         return false;
     }

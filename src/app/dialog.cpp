@@ -1,7 +1,6 @@
 // The status window. See dialog.h.
 #include "app/dialog.h"
 
-
 namespace calvento {
 
 Dialog::Dialog(QWidget* owner) : QDialog(owner) {
@@ -17,6 +16,8 @@ void Dialog::setTextColor(const QColor& color) {
     ui.lblInfo->setPalette(p);
 }
 
-QColor Dialog::textColor() const { return ui.lblInfo->palette().color(QPalette::WindowText); }
+QColor Dialog::textColor() const {
+    return ui.lblInfo->palette().color(QPalette::WindowText);
+}
 
 }  // namespace calvento

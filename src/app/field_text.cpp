@@ -8,11 +8,15 @@ namespace calvento {
 
 namespace {
 
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
+bool isDigit(int c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
-int ToCapital(int keyAscii) { return keyAscii >= 'a' && keyAscii <= 'z' ? keyAscii - 32 : keyAscii; }
+int ToCapital(int keyAscii) {
+    return keyAscii >= 'a' && keyAscii <= 'z' ? keyAscii - 32 : keyAscii;
+}
 
 void FilterDigitKey(int& keyAscii) {
     if (!isDigit(keyAscii) && keyAscii != kKeyBackspace) keyAscii = 0;
@@ -22,7 +26,9 @@ void FilterDecimalKey(int& keyAscii) {
     if (!isDigit(keyAscii) && keyAscii != '.' && keyAscii != kKeyBackspace) keyAscii = 0;
 }
 
-void FilterSequenceKey(int& keyAscii) { FilterKeyField(keyAscii, true, 0); }
+void FilterSequenceKey(int& keyAscii) {
+    FilterKeyField(keyAscii, true, 0);
+}
 
 void FilterKeyField(int& keyAscii, bool allowCopy, int refusedKey) {
     keyAscii = ToCapital(keyAscii);

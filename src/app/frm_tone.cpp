@@ -7,30 +7,30 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
+#include <QSaveFile>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <cmath>
 
 #include "app/app_settings.h"
+#include "app/classic_layout.h"
 #include "app/clock.h"
 #include "app/dialog.h"
 #include "app/field_text.h"
 #include "app/frm_istruzioni.h"
 #include "app/program_folder.h"
-#include "app/classic_layout.h"
 #include "app/user_interface.h"
 #include "config/config_file.h"
-#include "remote/replace_calculator.h"
 #include "link/port_names.h"
 #include "link/serial_port.h"
+#include "remote/replace_calculator.h"
 #include "tone/player.h"
 
 namespace calvento {
@@ -38,7 +38,8 @@ namespace calvento {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
-const QString kVersion = QStringLiteral("%1.%2").arg(CALVENTO_VERSION_MAJOR).arg(CALVENTO_VERSION_MINOR);
+const QString kVersion =
+    QStringLiteral("%1.%2").arg(CALVENTO_VERSION_MAJOR).arg(CALVENTO_VERSION_MINOR);
 
 }  // namespace
 
@@ -52,7 +53,9 @@ public:
         m_w.statusWindow().setTextColor(red ? QColor(Qt::red) : QColor(Qt::black));
     }
     bool okVisible() const override { return !m_w.statusWindow().ui.OKButton->isHidden(); }
-    void setOkVisible(bool visible) override { m_w.statusWindow().ui.OKButton->setVisible(visible); }
+    void setOkVisible(bool visible) override {
+        m_w.statusWindow().ui.OKButton->setVisible(visible);
+    }
     void showStatus() override { m_w.statusWindow().show(); }
     void decode(const DecoderImage& image) override {
         m_w.setConfig(calvento::DecodeConfig(image));
@@ -62,7 +65,9 @@ private:
     FrmTone& m_w;
 };
 
-QString ProgramCaption() { return QStringLiteral("Calvento v%1 by Kolbex").arg(kVersion); }
+QString ProgramCaption() {
+    return QStringLiteral("Calvento v%1 by Kolbex").arg(kVersion);
+}
 
 void InstallClassicFontSubstitutes() {
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
@@ -86,8 +91,7 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     setFixedSize(size());
     setWindowTitle(ProgramCaption());
     ui.lblInfoSend->setText(
-        QStringLiteral("Calvento v%1 by Kolbex\r\nDTMF decoder companion")
-            .arg(kVersion));
+        QStringLiteral("Calvento v%1 by Kolbex\r\nDTMF decoder companion").arg(kVersion));
 
     // Timer1 shows the credit text for the first 20 seconds; tmrTimeOut is the board's reply
     // time-out and only runs during an exchange.
@@ -97,8 +101,8 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     connect(m_timer1, &QTimer::timeout, this, &FrmTone::Timer1_Timer);
     m_timer1->start();
     m_statusView = std::make_unique<StatusView>(*this);
-    m_link = new BoardLink(MSComm1, m_clock, *m_statusView,
-                           [this] { return ui.txtPrgComm->text(); }, this);
+    m_link = new BoardLink(
+        MSComm1, m_clock, *m_statusView, [this] { return ui.txtPrgComm->text(); }, this);
 
     connectEntryFields();
     connect(ui.cmdTone, &QPushButton::clicked, this, &FrmTone::cmdTone_Click);
@@ -124,7 +128,9 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
 
 FrmTone::~FrmTone() = default;
 
-QString FrmTone::settingsFilePath() const { return ProgramFile(QStringLiteral("Calvento31.ini")); }
+QString FrmTone::settingsFilePath() const {
+    return ProgramFile(QStringLiteral("Calvento31.ini"));
+}
 
 // ---- start-up and close -------------------------------------------------------------------------
 
@@ -203,7 +209,8 @@ void FrmTone::Form_Unload() {
 
     // The board is told the link ends; a push-to-talk port just closes (RTS drops with it).
     if (MSComm1.isOpen()) {
-        if (ui.chkPrg->isChecked()) MSComm1.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::SignOff), 2));
+        if (ui.chkPrg->isChecked())
+            MSComm1.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::SignOff), 2));
         MSComm1.close();
     }
 }
@@ -238,7 +245,9 @@ bool FrmTone::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-FrmIstruzioni* FrmTone::instructionsWindow() const { return m_instructions.data(); }
+FrmIstruzioni* FrmTone::instructionsWindow() const {
+    return m_instructions.data();
+}
 
 void FrmTone::Form_KeyDown(int keyCode) {
     if (keyCode != Qt::Key_F1) return;
@@ -300,9 +309,9 @@ void FrmTone::connectEntryFields() {
     connect(ui.cmdLoad, &QPushButton::clicked, this, &FrmTone::cmdLoad_Click);
 
     // txtTmr1 selects on click like its twin txtTmr2 and every other numeric field.
-    for (QLineEdit* f : {ui.Text2, ui.Text3, ui.Text4, ui.txtTxd, ui.txtPttCom, ui.txtPrgComm,
-                         ui.txtCallID, ui.txtMorseSpeed, ui.txtTmr1, ui.txtTmr2, ui.txtBlo,
-                         ui.txtBhi})
+    for (QLineEdit* f :
+         {ui.Text2, ui.Text3, ui.Text4, ui.txtTxd, ui.txtPttCom, ui.txtPrgComm, ui.txtCallID,
+          ui.txtMorseSpeed, ui.txtTmr1, ui.txtTmr2, ui.txtBlo, ui.txtBhi})
         m_selectOnClick << f;
 
     for (QObject* f : m_keyFilters.keys()) f->installEventFilter(this);
@@ -334,10 +343,10 @@ bool FrmTone::filterKey(QLineEdit* field, QKeyEvent* event) {
 
 void FrmTone::chkOutput_Click(int index) {
     QPushButton* outputs[] = {ui.chkOutput_0, ui.chkOutput_1, ui.chkOutput_2, ui.chkOutput_3};
-    outputs[index]->setText(QStringLiteral("Output %1 %2")
-                                .arg(index + 1)
-                                .arg(outputs[index]->isChecked() ? QStringLiteral("ON")
-                                                                 : QStringLiteral("OFF")));
+    outputs[index]->setText(
+        QStringLiteral("Output %1 %2")
+            .arg(index + 1)
+            .arg(outputs[index]->isChecked() ? QStringLiteral("ON") : QStringLiteral("OFF")));
 }
 
 // ---- "Configuration" frame and the configuration fields ----------------------------------------
@@ -347,7 +356,9 @@ namespace {
 const QString kConfigFilter = QStringLiteral("Configuration file (*.prg);;All files (*)");
 const QString kDefaultConfigName = QStringLiteral("Default31.prg");
 
-std::string latin1(const QString& text) { return text.toLatin1().toStdString(); }
+std::string latin1(const QString& text) {
+    return text.toLatin1().toStdString();
+}
 QString fromLatin1(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
@@ -371,22 +382,39 @@ QString FrmTone::fieldText(ConfigField field) const {
         return QString::number(box->isChecked() ? 1 : 0);
     };
     switch (field) {
-        case ConfigField::Output0: return state(ui.chkOutput_0);
-        case ConfigField::Output1: return state(ui.chkOutput_1);
-        case ConfigField::Output2: return state(ui.chkOutput_2);
-        case ConfigField::Output3: return state(ui.chkOutput_3);
-        case ConfigField::CwEnabled: return state(ui.chkMorse);
-        case ConfigField::VoltageCheckEnabled: return state(ui.chkBCheck);
-        case ConfigField::ModifierId: return ui.txtSeqCmd->text();
-        case ConfigField::ChecksumId: return ui.txtCrcTag->text();
-        case ConfigField::MorseSpeed: return ui.txtMorseSpeed->text();
-        case ConfigField::CwCall: return ui.txtCallID->text();
-        case ConfigField::Timer1: return ui.txtTmr1->text();
-        case ConfigField::Timer2: return ui.txtTmr2->text();
-        case ConfigField::BatteryLow: return ui.txtBlo->text();
-        case ConfigField::BatteryHigh: return ui.txtBhi->text();
-        case ConfigField::PrgPort: return ui.txtPrgComm->text();
-        default: return txtMem(static_cast<int>(field) - static_cast<int>(ConfigField::Command0))->text();
+        case ConfigField::Output0:
+            return state(ui.chkOutput_0);
+        case ConfigField::Output1:
+            return state(ui.chkOutput_1);
+        case ConfigField::Output2:
+            return state(ui.chkOutput_2);
+        case ConfigField::Output3:
+            return state(ui.chkOutput_3);
+        case ConfigField::CwEnabled:
+            return state(ui.chkMorse);
+        case ConfigField::VoltageCheckEnabled:
+            return state(ui.chkBCheck);
+        case ConfigField::ModifierId:
+            return ui.txtSeqCmd->text();
+        case ConfigField::ChecksumId:
+            return ui.txtCrcTag->text();
+        case ConfigField::MorseSpeed:
+            return ui.txtMorseSpeed->text();
+        case ConfigField::CwCall:
+            return ui.txtCallID->text();
+        case ConfigField::Timer1:
+            return ui.txtTmr1->text();
+        case ConfigField::Timer2:
+            return ui.txtTmr2->text();
+        case ConfigField::BatteryLow:
+            return ui.txtBlo->text();
+        case ConfigField::BatteryHigh:
+            return ui.txtBhi->text();
+        case ConfigField::PrgPort:
+            return ui.txtPrgComm->text();
+        default:
+            return txtMem(static_cast<int>(field) - static_cast<int>(ConfigField::Command0))
+                ->text();
     }
 }
 
@@ -403,21 +431,36 @@ void FrmTone::setFieldText(ConfigField field, const QString& value) {
         }
     };
     switch (field) {
-        case ConfigField::Output0: return setState(ui.chkOutput_0);
-        case ConfigField::Output1: return setState(ui.chkOutput_1);
-        case ConfigField::Output2: return setState(ui.chkOutput_2);
-        case ConfigField::Output3: return setState(ui.chkOutput_3);
-        case ConfigField::CwEnabled: return setState(ui.chkMorse);
-        case ConfigField::VoltageCheckEnabled: return setState(ui.chkBCheck);
-        case ConfigField::ModifierId: return ui.txtSeqCmd->setText(value);
-        case ConfigField::ChecksumId: return ui.txtCrcTag->setText(value);
-        case ConfigField::MorseSpeed: return ui.txtMorseSpeed->setText(value);
-        case ConfigField::CwCall: return ui.txtCallID->setText(value);
-        case ConfigField::Timer1: return ui.txtTmr1->setText(value);
-        case ConfigField::Timer2: return ui.txtTmr2->setText(value);
-        case ConfigField::BatteryLow: return ui.txtBlo->setText(value);
-        case ConfigField::BatteryHigh: return ui.txtBhi->setText(value);
-        case ConfigField::PrgPort: return ui.txtPrgComm->setText(value);
+        case ConfigField::Output0:
+            return setState(ui.chkOutput_0);
+        case ConfigField::Output1:
+            return setState(ui.chkOutput_1);
+        case ConfigField::Output2:
+            return setState(ui.chkOutput_2);
+        case ConfigField::Output3:
+            return setState(ui.chkOutput_3);
+        case ConfigField::CwEnabled:
+            return setState(ui.chkMorse);
+        case ConfigField::VoltageCheckEnabled:
+            return setState(ui.chkBCheck);
+        case ConfigField::ModifierId:
+            return ui.txtSeqCmd->setText(value);
+        case ConfigField::ChecksumId:
+            return ui.txtCrcTag->setText(value);
+        case ConfigField::MorseSpeed:
+            return ui.txtMorseSpeed->setText(value);
+        case ConfigField::CwCall:
+            return ui.txtCallID->setText(value);
+        case ConfigField::Timer1:
+            return ui.txtTmr1->setText(value);
+        case ConfigField::Timer2:
+            return ui.txtTmr2->setText(value);
+        case ConfigField::BatteryLow:
+            return ui.txtBlo->setText(value);
+        case ConfigField::BatteryHigh:
+            return ui.txtBhi->setText(value);
+        case ConfigField::PrgPort:
+            return ui.txtPrgComm->setText(value);
         default:
             return txtMem(static_cast<int>(field) - static_cast<int>(ConfigField::Command0))
                 ->setText(value);
@@ -442,12 +485,14 @@ bool FrmTone::EncodeConfig() {
     return result.ok;
 }
 
-void FrmTone::DecodeConfig() { setConfig(calvento::DecodeConfig(receiveImage())); }
+void FrmTone::DecodeConfig() {
+    setConfig(calvento::DecodeConfig(receiveImage()));
+}
 
 void FrmTone::showFileInCaption(const QString& path) {
     m_configFilePath = path;
-    const QString name = path.mid(std::max(path.lastIndexOf(QLatin1Char('/')),
-                                           path.lastIndexOf(QLatin1Char('\\'))) + 1);
+    const QString name = path.mid(
+        std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
     setWindowTitle(QStringLiteral("Calvento v%1 - %2").arg(kVersion, name));
 }
 
@@ -460,7 +505,8 @@ void FrmTone::cmdSave_Click() {
     // Written beside the target and renamed over it: a failure never costs the old file.
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        out.write(file.data(), static_cast<qint64>(file.size())) != static_cast<qint64>(file.size()) ||
+        out.write(file.data(), static_cast<qint64>(file.size())) !=
+            static_cast<qint64>(file.size()) ||
         !out.commit()) {
         m_ui.messageBox(out.errorString(), QStringLiteral("Warning"), MessageIcon::None);
         return;
@@ -485,7 +531,8 @@ void FrmTone::LoadConfigFile(const QString& path) {
     }
     const QByteArray bytes = file.readAll();
     file.close();
-    const ConfigFileRead read = ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    const ConfigFileRead read =
+        ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 
     // Each value goes into its control as it is read: a failure part-way leaves the earlier
     // ones in place and the later ones untouched.
@@ -566,9 +613,9 @@ void FrmTone::txtMem_DblClick(int index) {
 }
 
 void FrmTone::cmdSeqCalc_Click() {
-    const ReplaceResult r = CalculateReplaceSequence(
-        latin1(ui.txtSeqOri->text()), latin1(ui.txtSeqNew->text()), latin1(ui.txtSeqCmd->text()),
-        latin1(ui.txtCrcTag->text()));
+    const ReplaceResult r =
+        CalculateReplaceSequence(latin1(ui.txtSeqOri->text()), latin1(ui.txtSeqNew->text()),
+                                 latin1(ui.txtSeqCmd->text()), latin1(ui.txtCrcTag->text()));
     if (r.failure != ReplaceResult::Failure::None) {
         m_ui.messageBox(fromLatin1(r.message), fromLatin1(r.title),
                         r.exclamation ? MessageIcon::Exclamation : MessageIcon::Information);
@@ -595,7 +642,7 @@ Dialog& FrmTone::statusWindow() {
 // One run at a time: while a read or a programming run waits, nothing may start another run or
 // take the port away from it. The controls get back the states they had.
 void FrmTone::lockForRun(bool locked) {
-    QWidget* const controls[] = {ui.cmdRead, ui.cmdSend, ui.chkPrg, ui.chkPtt,
+    QWidget* const controls[] = {ui.cmdRead, ui.cmdSend,    ui.chkPrg,   ui.chkPtt,
                                  ui.cmdLoad, ui.txtPrgComm, ui.txtPttCom};
     if (locked) {
         m_enabledBeforeRun.clear();
@@ -649,8 +696,8 @@ QString EffectiveTimeText(int ms) {
     // Tenths of a second rounded half up, in whole numbers, so that no binary fraction can
     // round 12.45 s the wrong way.
     const qint64 tenths = (static_cast<qint64>(ms) + 50) / 100;
-    return QString::number(tenths / 10) + QLocale().decimalPoint() +
-           QString::number(tenths % 10) + QStringLiteral(" Sec.");
+    return QString::number(tenths / 10) + QLocale().decimalPoint() + QString::number(tenths % 10) +
+           QStringLiteral(" Sec.");
 }
 
 void FrmTone::Text1_Click() {
@@ -687,13 +734,16 @@ void FrmTone::cmdTone_Click() {
     // A delay above the tool tip's 2000 ms is held at 2000: a slow transmitter asked for a long
     // delay, and cutting it to the minimum would lose the first key.
     const double delay = TolerantNumber(ui.txtTxd->text().toStdString());
-    if (delay < 20) ui.txtTxd->setText(QStringLiteral("20"));
-    else if (delay > 2000) ui.txtTxd->setText(QStringLiteral("2000"));
+    if (delay < 20)
+        ui.txtTxd->setText(QStringLiteral("20"));
+    else if (delay > 2000)
+        ui.txtTxd->setText(QStringLiteral("2000"));
 
     bool keyed = true;
     if (ui.chkPtt->isChecked()) {
         keyed = SetPtt(true);
-        m_clock.sleepMs(static_cast<int>(std::nearbyint(TolerantNumber(ui.txtTxd->text().toStdString()))));
+        m_clock.sleepMs(
+            static_cast<int>(std::nearbyint(TolerantNumber(ui.txtTxd->text().toStdString()))));
     }
 
     m_player.SuonaSequenza(ui.Text1->text().toLatin1().toStdString());
@@ -708,10 +758,10 @@ void FrmTone::cmdTone_Click() {
     if (!m_timer1->isActive()) m_timer1->start();
     // A send whose transmitter was not keyed did not go over the air: the status says so instead
     // of "Sequence completed.", and a message tells why.
-    ui.lblInfoSend->setText((keyed ? QStringLiteral("Sequence completed.")
-                                   : QStringLiteral("PTT NOT keyed!")) +
-                            QStringLiteral("\r\nEffective time = ") +
-                            EffectiveTimeText(m_player.state().effectiveTimeMs));
+    ui.lblInfoSend->setText(
+        (keyed ? QStringLiteral("Sequence completed.") : QStringLiteral("PTT NOT keyed!")) +
+        QStringLiteral("\r\nEffective time = ") +
+        EffectiveTimeText(m_player.state().effectiveTimeMs));
     if (!keyed) {
         m_ui.messageBox(QStringLiteral("The transmitter was not keyed: the RTS line of PTT Comm "
                                        "%1 could not be raised.\r\n%2")

@@ -141,7 +141,6 @@ private:
     void cmdSeqCalc_Click();
     QLineEdit* txtMem(int index) const;
 
-
     Player& m_player;
     SerialPort& MSComm1;
     UiServices& m_ui;

@@ -17,8 +17,8 @@ const QString kDefaultConfigName = QStringLiteral("Default31.prg");
 // Where an installed program keeps its shipped files: share/calvento beside its bin folder
 // (so that an install under any prefix works), or the system's data folders.
 QString installedDataFile(const QString& name) {
-    const QString beside = QCoreApplication::applicationDirPath() +
-                           QStringLiteral("/../share/calvento/") + name;
+    const QString beside =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/calvento/") + name;
     if (QFileInfo::exists(beside)) return QDir::cleanPath(beside);
     return QStandardPaths::locate(QStandardPaths::AppDataLocation, name);
 }

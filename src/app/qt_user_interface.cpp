@@ -18,10 +18,18 @@ public:
         box.setText(text);
         box.setStandardButtons(QMessageBox::Ok);
         switch (icon) {
-            case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-            case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-            case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-            case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+            case MessageIcon::None:
+                box.setIcon(QMessageBox::NoIcon);
+                break;
+            case MessageIcon::Information:
+                box.setIcon(QMessageBox::Information);
+                break;
+            case MessageIcon::Exclamation:
+                box.setIcon(QMessageBox::Warning);
+                break;
+            case MessageIcon::Critical:
+                box.setIcon(QMessageBox::Critical);
+                break;
         }
         box.exec();
     }

@@ -25,15 +25,60 @@ QChar fromCp1252(uint8_t b) {
 
 // Destinations whose text is never shown.
 bool isSkippedDestination(const QByteArray& word) {
-    static const char* const kSkipped[] = {
-        "fonttbl", "stylesheet", "info", "pict", "header", "headerl", "headerr", "headerf",
-        "footer", "footerl", "footerr", "footerf", "listtable", "listoverridetable", "rsidtbl",
-        "generator", "xmlnstbl", "themedata", "colorschememapping", "datastore",
-        "latentstyles", "pgdsctbl", "object", "fldinst", "nonshppict", "filetbl", "revtbl",
-        "footnote", "annotation", "bkmkstart", "bkmkend", "pnseclvl", "pntext", "pntxtb",
-        "pntxta", "template", "userprops", "xe", "tc", "mmathPr", "wgrffmtfilter",
-        "docvar", "atnid", "atnauthor", "company", "operator", "title", "author", "subject",
-        "keywords", "comment", "doccomm", "hlinkbase", "upr"};
+    static const char* const kSkipped[] = {"fonttbl",
+                                           "stylesheet",
+                                           "info",
+                                           "pict",
+                                           "header",
+                                           "headerl",
+                                           "headerr",
+                                           "headerf",
+                                           "footer",
+                                           "footerl",
+                                           "footerr",
+                                           "footerf",
+                                           "listtable",
+                                           "listoverridetable",
+                                           "rsidtbl",
+                                           "generator",
+                                           "xmlnstbl",
+                                           "themedata",
+                                           "colorschememapping",
+                                           "datastore",
+                                           "latentstyles",
+                                           "pgdsctbl",
+                                           "object",
+                                           "fldinst",
+                                           "nonshppict",
+                                           "filetbl",
+                                           "revtbl",
+                                           "footnote",
+                                           "annotation",
+                                           "bkmkstart",
+                                           "bkmkend",
+                                           "pnseclvl",
+                                           "pntext",
+                                           "pntxtb",
+                                           "pntxta",
+                                           "template",
+                                           "userprops",
+                                           "xe",
+                                           "tc",
+                                           "mmathPr",
+                                           "wgrffmtfilter",
+                                           "docvar",
+                                           "atnid",
+                                           "atnauthor",
+                                           "company",
+                                           "operator",
+                                           "title",
+                                           "author",
+                                           "subject",
+                                           "keywords",
+                                           "comment",
+                                           "doccomm",
+                                           "hlinkbase",
+                                           "upr"};
     for (const char* s : kSkipped)
         if (word == s) return true;
     return false;
@@ -119,7 +164,6 @@ public:
     }
 
 private:
-
     // After \uN the next unicodeSkip characters are the ANSI stand-in; a \'hh counts as one.
     void skipStandIns() {
         for (int n = state().unicodeSkip; n > 0 && m_pos < m_in.size(); --n) {
@@ -153,26 +197,44 @@ private:
                 case '*':  // an optional destination: whatever it is, we do not show it
                     state().skip = true;
                     return;
-                case '~': text(QChar(0x00A0)); return;
-                case '_': text(QChar(0x2011)); return;
-                case '-': return;
-                case '\\': case '{': case '}': text(QLatin1Char(first)); return;
-                case '\r': case '\n': paragraph(); return;
-                default: return;
+                case '~':
+                    text(QChar(0x00A0));
+                    return;
+                case '_':
+                    text(QChar(0x2011));
+                    return;
+                case '-':
+                    return;
+                case '\\':
+                case '{':
+                case '}':
+                    text(QLatin1Char(first));
+                    return;
+                case '\r':
+                case '\n':
+                    paragraph();
+                    return;
+                default:
+                    return;
             }
         }
         const qsizetype start = m_pos;
-        while (m_pos < m_in.size() && std::isalpha(static_cast<unsigned char>(m_in[m_pos]))) ++m_pos;
+        while (m_pos < m_in.size() && std::isalpha(static_cast<unsigned char>(m_in[m_pos])))
+            ++m_pos;
         const QByteArray word = m_in.mid(start, m_pos - start);
         bool hasParam = false;
         int param = 0;
         const qsizetype numStart = m_pos;
-        if (m_pos < m_in.size() && (m_in[m_pos] == '-' || std::isdigit(static_cast<unsigned char>(m_in[m_pos])))) {
+        if (m_pos < m_in.size() &&
+            (m_in[m_pos] == '-' || std::isdigit(static_cast<unsigned char>(m_in[m_pos])))) {
             ++m_pos;
-            while (m_pos < m_in.size() && std::isdigit(static_cast<unsigned char>(m_in[m_pos])) && m_pos - numStart < 10) ++m_pos;
+            while (m_pos < m_in.size() && std::isdigit(static_cast<unsigned char>(m_in[m_pos])) &&
+                   m_pos - numStart < 10)
+                ++m_pos;
             param = m_in.mid(numStart, m_pos - numStart).toInt(&hasParam);
         }
-        if (m_pos < m_in.size() && m_in[m_pos] == ' ') ++m_pos;  // the delimiter belongs to the word
+        if (m_pos < m_in.size() && m_in[m_pos] == ' ')
+            ++m_pos;  // the delimiter belongs to the word
         apply(word, hasParam, param);
     }
 
@@ -186,40 +248,67 @@ private:
             s.colorTable = true;
             m_colors.clear();
             m_red = m_green = m_blue = 0;
-        } else if (w == "red") m_red = p;
-        else if (w == "green") m_green = p;
-        else if (w == "blue") m_blue = p;
-        else if (w == "par" || w == "sect") paragraph();
-        else if (w == "line") text(QChar::LineSeparator);
-        else if (w == "tab" || w == "cell") text(QLatin1Char('\t'));
-        else if (w == "row") paragraph();
-        else if (w == "b") s.bold = !hasParam || p != 0;
-        else if (w == "i") s.italic = !hasParam || p != 0;
-        else if (w == "ul") s.underline = !hasParam || p != 0;
-        else if (w == "ulnone") s.underline = false;
-        else if (w == "fs") s.halfPoints = hasParam && p > 0 && p < 2000 ? p : 24;
-        else if (w == "cf") s.color = hasParam ? p : 0;
+        } else if (w == "red")
+            m_red = p;
+        else if (w == "green")
+            m_green = p;
+        else if (w == "blue")
+            m_blue = p;
+        else if (w == "par" || w == "sect")
+            paragraph();
+        else if (w == "line")
+            text(QChar::LineSeparator);
+        else if (w == "tab" || w == "cell")
+            text(QLatin1Char('\t'));
+        else if (w == "row")
+            paragraph();
+        else if (w == "b")
+            s.bold = !hasParam || p != 0;
+        else if (w == "i")
+            s.italic = !hasParam || p != 0;
+        else if (w == "ul")
+            s.underline = !hasParam || p != 0;
+        else if (w == "ulnone")
+            s.underline = false;
+        else if (w == "fs")
+            s.halfPoints = hasParam && p > 0 && p < 2000 ? p : 24;
+        else if (w == "cf")
+            s.color = hasParam ? p : 0;
         else if (w == "plain") {
             s.bold = s.italic = s.underline = false;
             s.halfPoints = 24;
             s.color = 0;
-        } else if (w == "pard") m_alignment = Qt::AlignLeft;
-        else if (w == "qc") m_alignment = Qt::AlignHCenter;
-        else if (w == "qr") m_alignment = Qt::AlignRight;
-        else if (w == "qj") m_alignment = Qt::AlignJustify;
-        else if (w == "ql") m_alignment = Qt::AlignLeft;
-        else if (w == "uc") s.unicodeSkip = hasParam && p >= 0 && p < 10 ? p : 1;
+        } else if (w == "pard")
+            m_alignment = Qt::AlignLeft;
+        else if (w == "qc")
+            m_alignment = Qt::AlignHCenter;
+        else if (w == "qr")
+            m_alignment = Qt::AlignRight;
+        else if (w == "qj")
+            m_alignment = Qt::AlignJustify;
+        else if (w == "ql")
+            m_alignment = Qt::AlignLeft;
+        else if (w == "uc")
+            s.unicodeSkip = hasParam && p >= 0 && p < 10 ? p : 1;
         else if (w == "u" && hasParam) {
             text(QChar(static_cast<char16_t>(p < 0 ? p + 65536 : p)));
             skipStandIns();
-        } else if (w == "lquote") text(QChar(0x2018));
-        else if (w == "rquote") text(QChar(0x2019));
-        else if (w == "ldblquote") text(QChar(0x201C));
-        else if (w == "rdblquote") text(QChar(0x201D));
-        else if (w == "bullet") text(QChar(0x2022));
-        else if (w == "endash") text(QChar(0x2013));
-        else if (w == "emdash") text(QChar(0x2014));
-        else if (w == "emspace" || w == "enspace") text(QLatin1Char(' '));
+        } else if (w == "lquote")
+            text(QChar(0x2018));
+        else if (w == "rquote")
+            text(QChar(0x2019));
+        else if (w == "ldblquote")
+            text(QChar(0x201C));
+        else if (w == "rdblquote")
+            text(QChar(0x201D));
+        else if (w == "bullet")
+            text(QChar(0x2022));
+        else if (w == "endash")
+            text(QChar(0x2013));
+        else if (w == "emdash")
+            text(QChar(0x2014));
+        else if (w == "emspace" || w == "enspace")
+            text(QLatin1Char(' '));
     }
 
     const QByteArray& m_in;

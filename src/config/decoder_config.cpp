@@ -13,11 +13,17 @@ constexpr char kKeyOrder[] = "D1234567890*#ABC";
 constexpr uint8_t kEnd = 128;
 constexpr uint8_t kFiller = 255;
 
-int roundHalfEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+int roundHalfEven(double v) {
+    return static_cast<int>(std::nearbyint(v));
+}
 
-double number(const std::string& text) { return TolerantNumber(text); }
+double number(const std::string& text) {
+    return TolerantNumber(text);
+}
 
-std::string quoted(char c) { return std::string("\"") + c + "\""; }
+std::string quoted(char c) {
+    return std::string("\"") + c + "\"";
+}
 
 // Writes the key codes of `keys` at `offset`, or explains which character has none.
 bool writeKeys(DecoderImage& image, int offset, const std::string& keys, const std::string& field,
@@ -38,11 +44,11 @@ bool writeKeys(DecoderImage& image, int offset, const std::string& keys, const s
 const std::array<ConfigField, 32> kDecodeOrder = [] {
     std::array<ConfigField, 32> order{};
     size_t n = 0;
-    for (ConfigField f : {ConfigField::Output0, ConfigField::Output1, ConfigField::Output2,
-                          ConfigField::Output3, ConfigField::CwEnabled,
-                          ConfigField::VoltageCheckEnabled, ConfigField::ChecksumId,
-                          ConfigField::MorseSpeed, ConfigField::Timer1, ConfigField::Timer2,
-                          ConfigField::BatteryLow, ConfigField::BatteryHigh})
+    for (ConfigField f :
+         {ConfigField::Output0, ConfigField::Output1, ConfigField::Output2, ConfigField::Output3,
+          ConfigField::CwEnabled, ConfigField::VoltageCheckEnabled, ConfigField::ChecksumId,
+          ConfigField::MorseSpeed, ConfigField::Timer1, ConfigField::Timer2,
+          ConfigField::BatteryLow, ConfigField::BatteryHigh})
         order[n++] = f;
     for (int i = 0; i < kCommandCount; ++i) order[n++] = CommandField(i);
     order[n++] = ConfigField::ModifierId;
@@ -66,28 +72,44 @@ auto textOf(Config& c, ConfigField f) -> decltype(&c.modifierId) {
         index < static_cast<int>(ConfigField::PrgPort))
         return &c.commands[static_cast<size_t>(index - static_cast<int>(ConfigField::Command0))];
     switch (f) {
-        case ConfigField::ModifierId: return &c.modifierId;
-        case ConfigField::ChecksumId: return &c.checksumId;
-        case ConfigField::MorseSpeed: return &c.morseSpeed;
-        case ConfigField::CwCall: return &c.cwCall;
-        case ConfigField::Timer1: return &c.timer1;
-        case ConfigField::Timer2: return &c.timer2;
-        case ConfigField::BatteryLow: return &c.batteryLow;
-        case ConfigField::BatteryHigh: return &c.batteryHigh;
-        default: return nullptr;
+        case ConfigField::ModifierId:
+            return &c.modifierId;
+        case ConfigField::ChecksumId:
+            return &c.checksumId;
+        case ConfigField::MorseSpeed:
+            return &c.morseSpeed;
+        case ConfigField::CwCall:
+            return &c.cwCall;
+        case ConfigField::Timer1:
+            return &c.timer1;
+        case ConfigField::Timer2:
+            return &c.timer2;
+        case ConfigField::BatteryLow:
+            return &c.batteryLow;
+        case ConfigField::BatteryHigh:
+            return &c.batteryHigh;
+        default:
+            return nullptr;
     }
 }
 
 template <typename Config>
 auto stateOf(Config& c, ConfigField f) -> decltype(&c.cwEnabled) {
     switch (f) {
-        case ConfigField::Output0: return &c.powerOnOutputs[0];
-        case ConfigField::Output1: return &c.powerOnOutputs[1];
-        case ConfigField::Output2: return &c.powerOnOutputs[2];
-        case ConfigField::Output3: return &c.powerOnOutputs[3];
-        case ConfigField::CwEnabled: return &c.cwEnabled;
-        case ConfigField::VoltageCheckEnabled: return &c.voltageCheckEnabled;
-        default: return nullptr;
+        case ConfigField::Output0:
+            return &c.powerOnOutputs[0];
+        case ConfigField::Output1:
+            return &c.powerOnOutputs[1];
+        case ConfigField::Output2:
+            return &c.powerOnOutputs[2];
+        case ConfigField::Output3:
+            return &c.powerOnOutputs[3];
+        case ConfigField::CwEnabled:
+            return &c.cwEnabled;
+        case ConfigField::VoltageCheckEnabled:
+            return &c.voltageCheckEnabled;
+        default:
+            return nullptr;
     }
 }
 
@@ -100,8 +122,10 @@ std::string GetField(const DecoderConfig& c, ConfigField f) {
 }
 
 void SetField(DecoderConfig& c, ConfigField f, const std::string& value) {
-    if (auto* text = textOf(c, f)) *text = value;
-    else if (auto* state = stateOf(c, f)) *state = static_cast<int>(TolerantNumber(value));
+    if (auto* text = textOf(c, f))
+        *text = value;
+    else if (auto* state = stateOf(c, f))
+        *state = static_cast<int>(TolerantNumber(value));
 }
 
 int KeyCode(char key) {
@@ -110,7 +134,9 @@ int KeyCode(char key) {
     return -1;
 }
 
-char KeyOfCode(int code) { return code >= 0 && code < 16 ? kKeyOrder[code] : '\0'; }
+char KeyOfCode(int code) {
+    return code >= 0 && code < 16 ? kKeyOrder[code] : '\0';
+}
 
 EncodeResult EncodeConfig(const DecoderConfig& c) {
     EncodeResult r;
@@ -176,8 +202,7 @@ EncodeResult EncodeConfig(const DecoderConfig& c) {
     img[192 + c.modifierId.size()] = kEnd;
 
     if (c.cwCall.size() > 6) return fail("CW Call has more than 6 characters.");
-    for (size_t k = 0; k < c.cwCall.size(); ++k)
-        img[201 + k] = static_cast<uint8_t>(c.cwCall[k]);
+    for (size_t k = 0; k < c.cwCall.size(); ++k) img[201 + k] = static_cast<uint8_t>(c.cwCall[k]);
     img[201 + c.cwCall.size()] = 0;
 
     r.ok = true;
@@ -208,7 +233,8 @@ DecoderConfig DecodeConfig(const DecoderImage& img) {
         }
         return keys;
     };
-    for (int i = 0; i < kCommandCount; ++i) c.commands[static_cast<size_t>(i)] = keysFrom(8 + 10 * i, 10);
+    for (int i = 0; i < kCommandCount; ++i)
+        c.commands[static_cast<size_t>(i)] = keysFrom(8 + 10 * i, 10);
     c.modifierId = keysFrom(192, 8);
     for (int off = 201; off <= 207 && img[static_cast<size_t>(off)] != 0; ++off)
         c.cwCall += static_cast<char>(img[static_cast<size_t>(off)]);

@@ -44,10 +44,21 @@ using DecoderImage = std::array<uint8_t, kImageSize>;
 // The fields of the record one by one, so that the window, the file format and the codec share
 // one list: check box states travel as their decimal text ("0", "1", "2").
 enum class ConfigField {
-    Output0, Output1, Output2, Output3,
-    ModifierId, ChecksumId, CwEnabled, MorseSpeed, CwCall, Timer1, Timer2, VoltageCheckEnabled,
-    BatteryLow, BatteryHigh,
-    Command0,  // Command0 + i for command i
+    Output0,
+    Output1,
+    Output2,
+    Output3,
+    ModifierId,
+    ChecksumId,
+    CwEnabled,
+    MorseSpeed,
+    CwCall,
+    Timer1,
+    Timer2,
+    VoltageCheckEnabled,
+    BatteryLow,
+    BatteryHigh,
+    Command0,                            // Command0 + i for command i
     PrgPort = Command0 + kCommandCount,  // not part of the record: the file's last value
 };
 
@@ -73,7 +84,7 @@ char KeyOfCode(int code);
 
 struct EncodeResult {
     bool ok = false;
-    std::string message;  // shown in a "Warning" box, no icon, when !ok
+    std::string message;   // shown in a "Warning" box, no icon, when !ok
     DecoderImage image{};  // complete when ok; as far as it got otherwise
 };
 

@@ -28,13 +28,16 @@ BoardLink::BoardLink(SerialPort& port, Clock& clock, LinkView& view,
     connect(&m_port, &SerialPort::lineError, this, &BoardLink::MSComm1_OnComm);
 }
 
-void BoardLink::appendInfo(const QString& text) { m_view.setInfo(m_view.info() + text); }
+void BoardLink::appendInfo(const QString& text) {
+    m_view.setInfo(m_view.info() + text);
+}
 
 bool BoardLink::send(const QByteArray& bytes) {
     if (m_port.isOpen() && m_port.write(bytes)) return true;
-    m_portFailure = m_port.isOpen()
-                        ? QStringLiteral("The serial port %1 refused the data.").arg(m_port.device())
-                        : QStringLiteral("The serial port %1 is no longer open.").arg(m_port.device());
+    m_portFailure =
+        m_port.isOpen()
+            ? QStringLiteral("The serial port %1 refused the data.").arg(m_port.device())
+            : QStringLiteral("The serial port %1 is no longer open.").arg(m_port.device());
     return false;
 }
 
@@ -55,7 +58,8 @@ bool BoardLink::waitTimeOut(int ms, const std::function<bool()>& done) {
         m_clock.processEvents();
         if (!m_port.isOpen()) {
             m_tmrTimeOut->stop();
-            m_portFailure = QStringLiteral("The serial port %1 is no longer open.").arg(m_port.device());
+            m_portFailure =
+                QStringLiteral("The serial port %1 is no longer open.").arg(m_port.device());
             return false;
         }
         if (static_cast<uint32_t>(m_clock.tickCount() - t0) >= static_cast<uint32_t>(ms))
@@ -83,13 +87,15 @@ BoardLink::Outcome BoardLink::read() {
     m_clock.processEvents();
     if (!RequestIdentification()) {
         if (!m_portFailure.isEmpty()) return Outcome::PortFailed;
-        return failedWait(QStringLiteral("FAILED to read version! Please Check Connections / Decoder"),
-                          Outcome::NoVersion);
+        return failedWait(
+            QStringLiteral("FAILED to read version! Please Check Connections / Decoder"),
+            Outcome::NoVersion);
     }
     m_clock.sleepMs(200);
     appendInfo(QStringLiteral("."));
     m_clock.processEvents();
-    return requestData(false, QStringLiteral("FAILED to read data!  Please check Connections / Decoder"));
+    return requestData(false,
+                       QStringLiteral("FAILED to read data!  Please check Connections / Decoder"));
 }
 
 // The read command and the full 832 ms wait for the data reply, which the receiver decodes or
@@ -130,8 +136,8 @@ BoardLink::Outcome BoardLink::program(int portNumber) {
         m_clock.processEvents();
     }
     m_clock.sleepMs(100);
-    return requestData(true,
-                       QStringLiteral("FAILED to read data!  Unable to program, please check Decoder"));
+    return requestData(
+        true, QStringLiteral("FAILED to read data!  Unable to program, please check Decoder"));
 }
 
 bool BoardLink::RequestIdentification() {
@@ -147,16 +153,34 @@ bool BoardLink::RequestIdentification() {
 void BoardLink::MSComm1_OnComm(int commEvent) {
     QString text;
     switch (commEvent) {
-        case CommEvent::Receive: ReadInput(); return;
-        case CommEvent::Break: text = QStringLiteral("Comm Break Detected"); break;
-        case CommEvent::Frame: text = QStringLiteral("Comm Frame Error"); break;
-        case CommEvent::Overrun: text = QStringLiteral("Comm OverRun Error"); break;
-        case CommEvent::RxOver: text = QStringLiteral("Comm OverFlow Error"); break;
-        case CommEvent::RxParity: text = QStringLiteral("Comm Parity Error"); break;
-        case CommEvent::TxFull: text = QStringLiteral("Comm Tx Buffer Full"); break;
-        case CommEvent::Dcb: text = QStringLiteral("Comm Device Control Block Error"); break;
+        case CommEvent::Receive:
+            ReadInput();
+            return;
+        case CommEvent::Break:
+            text = QStringLiteral("Comm Break Detected");
+            break;
+        case CommEvent::Frame:
+            text = QStringLiteral("Comm Frame Error");
+            break;
+        case CommEvent::Overrun:
+            text = QStringLiteral("Comm OverRun Error");
+            break;
+        case CommEvent::RxOver:
+            text = QStringLiteral("Comm OverFlow Error");
+            break;
+        case CommEvent::RxParity:
+            text = QStringLiteral("Comm Parity Error");
+            break;
+        case CommEvent::TxFull:
+            text = QStringLiteral("Comm Tx Buffer Full");
+            break;
+        case CommEvent::Dcb:
+            text = QStringLiteral("Comm Device Control Block Error");
+            break;
         default:
-            text = QStringLiteral("Errore n.%1 su COM%2").arg(commEvent).arg(m_portText ? m_portText() : QString());
+            text = QStringLiteral("Errore n.%1 su COM%2")
+                       .arg(commEvent)
+                       .arg(m_portText ? m_portText() : QString());
             break;
     }
     m_view.setInfo(text);  // seen only while the status window is up

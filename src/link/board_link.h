@@ -43,17 +43,17 @@ class BoardLink : public QObject {
 
 public:
     enum class Outcome {
-        Done,            // read and decoded, or programmed and verified
-        NoVersion,       // no (or the wrong) identification
-        NoData,          // no data reply completed in time
-        BadSum,          // a data reply with a wrong sum
-        Mismatch,        // the read-back differs from what was sent
-        PortFailed,      // the port went away or refused the bytes; see portFailure()
+        Done,        // read and decoded, or programmed and verified
+        NoVersion,   // no (or the wrong) identification
+        NoData,      // no data reply completed in time
+        BadSum,      // a data reply with a wrong sum
+        Mismatch,    // the read-back differs from what was sent
+        PortFailed,  // the port went away or refused the bytes; see portFailure()
     };
 
     // `portText` gives the programming port field's text, for line-error messages.
-    BoardLink(SerialPort& port, Clock& clock, LinkView& view,
-              std::function<QString()> portText, QObject* parent = nullptr);
+    BoardLink(SerialPort& port, Clock& clock, LinkView& view, std::function<QString()> portText,
+              QObject* parent = nullptr);
 
     QTimer* tmrTimeOut() const { return m_tmrTimeOut; }
     DecoderImage& transmitImage() { return m_txImage; }

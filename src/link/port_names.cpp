@@ -9,7 +9,8 @@
 namespace calvento {
 
 QString DeviceForPortNumber(int number, const QString& portsConf) {
-    const QString fromEnv = qEnvironmentVariable(qPrintable(QStringLiteral("CALVENTO_COM%1").arg(number)));
+    const QString fromEnv =
+        qEnvironmentVariable(qPrintable(QStringLiteral("CALVENTO_COM%1").arg(number)));
     if (!fromEnv.isEmpty()) return fromEnv;
 
     const QString key = QStringLiteral("COM%1").arg(number);

@@ -51,10 +51,10 @@ struct ReplyReceiver {
 };
 
 enum class ReplyEvent {
-    None,                    // nothing completed with this byte
-    DataReply,               // 208 bytes with a matching sum are in receiveImage
-    DataReplyBadSum,         // 208 bytes arrived, but the sum byte differs
-    IdentificationReply,     // a text with a matching sum: see IdentificationText
+    None,                 // nothing completed with this byte
+    DataReply,            // 208 bytes with a matching sum are in receiveImage
+    DataReplyBadSum,      // 208 bytes arrived, but the sum byte differs
+    IdentificationReply,  // a text with a matching sum: see IdentificationText
 };
 
 ReplyEvent HandleReplyByte(ReplyReceiver& rx, uint8_t b);

@@ -8,7 +8,8 @@ namespace {
 constexpr char kKeyOrder[] = "D1234567890*#ABC";
 
 bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // Small a-d as capitals: they count as A-D in the checksum, so they must sound as A-D too.

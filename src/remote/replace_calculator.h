@@ -19,18 +19,25 @@ int KeyValue(char c);
 std::string ChecksumSuffix(const std::string& checksumId, int sum);
 
 struct ReplaceResult {
-    enum class Failure { None, MissingIds, OriginalEndsWithModifier, NewEndsWithModifier, TooShort,
-                         NotAKey };
+    enum class Failure {
+        None,
+        MissingIds,
+        OriginalEndsWithModifier,
+        NewEndsWithModifier,
+        TooShort,
+        NotAKey
+    };
     Failure failure = Failure::None;
-    std::string sequence;  // the sequence to send, when there is no failure
-    std::string message;   // the two-sentence messages use CR LF between the sentences
-    std::string title;     // "DTMF" or "Warning"
+    std::string sequence;      // the sequence to send, when there is no failure
+    std::string message;       // the two-sentence messages use CR LF between the sentences
+    std::string title;         // "DTMF" or "Warning"
     bool exclamation = false;  // exclamation icon; the information icon otherwise
     int selectionStart = 0;    // for the ends-with failures: the keys to select in the field
     int selectionLength = 0;
 };
 
 ReplaceResult CalculateReplaceSequence(const std::string& original, const std::string& newSequence,
-                                       const std::string& modifierId, const std::string& checksumId);
+                                       const std::string& modifierId,
+                                       const std::string& checksumId);
 
 }  // namespace calvento

@@ -26,15 +26,15 @@ struct PcmFormat {
 // Result codes shown to the user.
 namespace AudioResult {
 constexpr int Ok = 0;
-constexpr int Error = 1;           // unspecified failure
-constexpr int BadDeviceId = 2;     // no output device to open
-constexpr int Allocated = 4;       // the device is busy or the sound server refused it
-constexpr int InvalidHandle = 5;   // a step called without an open device
-constexpr int NoDriver = 6;        // no sound system at all
-constexpr int NoMemory = 7;        // the buffer could not be handed over
-constexpr int BadFormat = 32;      // the device cannot play this format
-constexpr int StillPlaying = 33;   // the buffer is still in use by the device
-constexpr int Unprepared = 34;     // write before prepare
+constexpr int Error = 1;          // unspecified failure
+constexpr int BadDeviceId = 2;    // no output device to open
+constexpr int Allocated = 4;      // the device is busy or the sound server refused it
+constexpr int InvalidHandle = 5;  // a step called without an open device
+constexpr int NoDriver = 6;       // no sound system at all
+constexpr int NoMemory = 7;       // the buffer could not be handed over
+constexpr int BadFormat = 32;     // the device cannot play this format
+constexpr int StillPlaying = 33;  // the buffer is still in use by the device
+constexpr int Unprepared = 34;    // write before prepare
 }  // namespace AudioResult
 
 class AudioOutput {

@@ -26,7 +26,9 @@ constexpr int64_t kBackgroundSynthesisSamples = 4'000'000;
 Player::Player(AudioOutput& audio, Clock& clock, UiServices& ui)
     : m_audio(audio), m_clock(clock), m_ui(ui) {}
 
-Player::~Player() { StopPlayback(); }
+Player::~Player() {
+    StopPlayback();
+}
 
 bool Player::SoundCardPresent() {
     if (m_audio.outputDeviceCount() > 0) return true;
@@ -103,8 +105,9 @@ void Player::SuonaSequenza(const std::string& sequence) {
     while (!m_audio.done()) {
         m_clock.processEvents();
         if (static_cast<uint32_t>(m_clock.tickCount() - t0) > limitMs) {
-            fail(QStringLiteral("The sound device did not finish playing the sequence; "
-                                "playback was stopped."));
+            fail(
+                QStringLiteral("The sound device did not finish playing the sequence; "
+                               "playback was stopped."));
             return;
         }
     }
@@ -135,8 +138,8 @@ void Player::synthesizeInto(const std::string& sequence) {
     }
     // A long buffer takes a good part of a second: compute it on worker threads and keep the
     // window responsive meanwhile. isPlaying is already set, so nothing can start a second run.
-    auto work = std::async(std::launch::async,
-                           [&] { SynthesizeSequence(sequence, timing, m_table, out); });
+    auto work =
+        std::async(std::launch::async, [&] { SynthesizeSequence(sequence, timing, m_table, out); });
     while (work.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
         m_clock.processEvents();
     work.get();

@@ -25,10 +25,14 @@ QAudioFormat toQtFormat(const PcmFormat& f) {
 
 int resultOf(QAudio::Error error) {
     switch (error) {
-        case QAudio::NoError: return AudioResult::Ok;
-        case QAudio::OpenError: return AudioResult::Allocated;
-        case QAudio::FatalError: return AudioResult::NoDriver;
-        default: return AudioResult::Error;
+        case QAudio::NoError:
+            return AudioResult::Ok;
+        case QAudio::OpenError:
+            return AudioResult::Allocated;
+        case QAudio::FatalError:
+            return AudioResult::NoDriver;
+        default:
+            return AudioResult::Error;
     }
 }
 
@@ -72,8 +76,8 @@ int QtAudioOutput::write() {
     if (!m_sink) return AudioResult::InvalidHandle;
     if (!m_prepared) return AudioResult::Unprepared;
     m_io = m_sink->start();
-    if (!m_io) return m_sink->error() == QAudio::NoError ? AudioResult::Error
-                                                         : resultOf(m_sink->error());
+    if (!m_io)
+        return m_sink->error() == QAudio::NoError ? AudioResult::Error : resultOf(m_sink->error());
     m_sinceWrite.start();
     feed();
     return resultOf(m_sink->error());
@@ -103,9 +107,8 @@ bool QtAudioOutput::done() {
     if (m_dataWritten < m_bytes) return false;
     // The sink reports how much of the stream the server has played: what it has read, less the
     // latency of the device behind it. That must cover every real sample.
-    const qint64 playedBytes =
-        m_sink->processedUSecs() * m_sink->format().bytesPerFrame() * m_sink->format().sampleRate() /
-        1000000;
+    const qint64 playedBytes = m_sink->processedUSecs() * m_sink->format().bytesPerFrame() *
+                               m_sink->format().sampleRate() / 1000000;
     return playedBytes >= m_bytes && m_sinceWrite.elapsed() >= m_durationMs;
 }
 

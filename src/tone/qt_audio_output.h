@@ -44,9 +44,9 @@ private:
     std::unique_ptr<QAudioSink> m_sink;
     QIODevice* m_io = nullptr;  // owned by the sink while it plays
     const char* m_data = nullptr;
-    qint64 m_bytes = 0;          // real samples, in bytes
-    qint64 m_dataWritten = 0;    // real bytes handed to the server
-    qint64 m_totalWritten = 0;   // real bytes plus the silence after them
+    qint64 m_bytes = 0;         // real samples, in bytes
+    qint64 m_dataWritten = 0;   // real bytes handed to the server
+    qint64 m_totalWritten = 0;  // real bytes plus the silence after them
     qint64 m_durationMs = 0;
     bool m_prepared = false;
     QElapsedTimer m_sinceWrite;

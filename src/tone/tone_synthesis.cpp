@@ -241,8 +241,8 @@ void ToneSamples(int64_t first, double wLow, double wHigh, double amplitude,
     }
 }
 
-void SynthesizeSequence(std::string_view seq, const ToneTiming& timing,
-                        const DtmfToneTable& table, std::span<int16_t> out) {
+void SynthesizeSequence(std::string_view seq, const ToneTiming& timing, const DtmfToneTable& table,
+                        std::span<int16_t> out) {
     const int64_t n = static_cast<int64_t>(out.size());
     if (n == 0) return;
     const std::vector<Segment> segments = segmentsOf(seq, timing, table, n);

@@ -13,9 +13,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include <QRegularExpression>
 #include "app/dialog.h"
 #include "window_rig.h"
-#include <QRegularExpression>
 
 using namespace calvento;
 using namespace calvento::test;
@@ -30,16 +30,19 @@ QStringList misfits(QWidget* window) {
         if (!visible(l) || l->text().isEmpty()) continue;
         const QFontMetrics fm = l->fontMetrics();
         if (l->wordWrap()) {
-            const QRect need = fm.boundingRect(QRect(0, 0, l->width(), 10000),
-                                               Qt::TextWordWrap, l->text());
+            const QRect need =
+                fm.boundingRect(QRect(0, 0, l->width(), 10000), Qt::TextWordWrap, l->text());
             if (need.height() > l->height()) out << l->objectName() + ": wrapped text too tall";
         } else if (fm.horizontalAdvance(l->text()) > l->width()) {
-            out << QStringLiteral("%1 \"%2\": %3 px in %4").arg(l->objectName(), l->text())
-                       .arg(fm.horizontalAdvance(l->text())).arg(l->width());
+            out << QStringLiteral("%1 \"%2\": %3 px in %4")
+                       .arg(l->objectName(), l->text())
+                       .arg(fm.horizontalAdvance(l->text()))
+                       .arg(l->width());
         }
     }
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
-        if (!visible(b) || b->text().isEmpty() || qobject_cast<QTabBar*>(b->parentWidget())) continue;
+        if (!visible(b) || b->text().isEmpty() || qobject_cast<QTabBar*>(b->parentWidget()))
+            continue;
         const int text = b->fontMetrics().horizontalAdvance(b->text());
         int room = b->width() - 8;  // a push button's frame and padding
         if (auto* check = qobject_cast<QCheckBox*>(b)) {
@@ -48,13 +51,19 @@ QStringList misfits(QWidget* window) {
             room = check->style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, check).width();
         }
         if (text > room)
-            out << QStringLiteral("%1 \"%2\": %3 px in %4").arg(b->objectName(), b->text()).arg(text).arg(room);
+            out << QStringLiteral("%1 \"%2\": %3 px in %4")
+                       .arg(b->objectName(), b->text())
+                       .arg(text)
+                       .arg(room);
     }
     for (QGroupBox* g : window->findChildren<QGroupBox*>()) {
         if (!visible(g)) continue;
         const int text = g->fontMetrics().horizontalAdvance(g->title());
         if (text + 8 > g->width())
-            out << QStringLiteral("%1 \"%2\": %3 px in %4").arg(g->objectName(), g->title()).arg(text).arg(g->width());
+            out << QStringLiteral("%1 \"%2\": %3 px in %4")
+                       .arg(g->objectName(), g->title())
+                       .arg(text)
+                       .arg(g->width());
     }
     for (QTabBar* bar : window->findChildren<QTabBar*>()) {
         if (!visible(bar)) continue;
@@ -70,7 +79,10 @@ QStringList misfits(QWidget* window) {
         const int text = e->fontMetrics().horizontalAdvance(e->text());
         const int room = e->contentsRect().width() - 4;
         if (text > room)
-            out << QStringLiteral("%1 \"%2\": %3 px in %4").arg(e->objectName(), e->text()).arg(text).arg(room);
+            out << QStringLiteral("%1 \"%2\": %3 px in %4")
+                       .arg(e->objectName(), e->text())
+                       .arg(text)
+                       .arg(room);
     }
     return out;
 }
@@ -105,16 +117,14 @@ private slots:
         QVERIFY(w.grab().save(QStringLiteral(CALVENTO_SCREENSHOT_DIR "/") + name + ".png"));
         QStringList bad = misfits(&w);
         // The send status line holds its longest texts too.
-        for (const QString& status : {QStringLiteral("Sequence completed.\r\nEffective time = ") +
-                                          EffectiveTimeText(9999),
-                                      QStringLiteral("Sequence completed.\r\nEffective time = ") +
-                                          EffectiveTimeText(99999),
-                                      QStringLiteral("PTT NOT keyed!\r\nEffective time = ") +
-                                          EffectiveTimeText(99999),
-                                      QStringLiteral("Sending Sequence.....")}) {
+        for (const QString& status :
+             {QStringLiteral("Sequence completed.\r\nEffective time = ") + EffectiveTimeText(9999),
+              QStringLiteral("Sequence completed.\r\nEffective time = ") + EffectiveTimeText(99999),
+              QStringLiteral("PTT NOT keyed!\r\nEffective time = ") + EffectiveTimeText(99999),
+              QStringLiteral("Sending Sequence.....")}) {
             QLabel* info = w.ui.lblInfoSend;
             const QRect need = info->fontMetrics().boundingRect(QRect(0, 0, info->width(), 10000),
-                                                               Qt::TextWordWrap, status);
+                                                                Qt::TextWordWrap, status);
             if (need.height() > info->height()) bad << "lblInfoSend cannot show: " + status;
         }
         QVERIFY2(bad.isEmpty(), qPrintable(bad.join("\n")));
@@ -126,7 +136,8 @@ private slots:
         FrmTone& w = r.open();
         Dialog& d = w.statusWindow();
         for (const char* text : {"FAILED to get Version!  Unable to program, please check Decoder",
-                                 "Wrong version detected: DTMF Decoder v2.0 by Kolbex\r\nUse DTMF Decoder v3.1 by Kolbex !",
+                                 "Wrong version detected: DTMF Decoder v2.0 by Kolbex\r\nUse DTMF "
+                                 "Decoder v3.1 by Kolbex !",
                                  "Data from DTMF Decoder v3.1 by Kolbex successfully read"}) {
             d.ui.lblInfo->setText(text);
             const QRect need = d.ui.lblInfo->fontMetrics().boundingRect(

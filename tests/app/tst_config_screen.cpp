@@ -51,9 +51,8 @@ private slots:
         r.ui.fileAnswer = path;
         QTest::mouseClick(w.ui.cmdSave, Qt::LeftButton);
         QVERIFY(r.ui.messages.empty());
-        QCOMPARE(r.ui.dialogs.back(),
-                 (QStringList{"Save File", r.dir.path(), "Default31.prg",
-                              "Configuration file (*.prg);;All files (*)"}));
+        QCOMPARE(r.ui.dialogs.back(), (QStringList{"Save File", r.dir.path(), "Default31.prg",
+                                                   "Configuration file (*.prg);;All files (*)"}));
         QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - board2.prg"));
         QCOMPARE(w.configFilePath(), path);
         QVERIFY(readFile(path).endsWith("\"7\"\r\n"));
@@ -109,7 +108,8 @@ private slots:
         const QString path = r.dir.filePath("short.prg");
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("1\r\n1\r\n0\r\n0\r\n\"12\",\"D\",0,\"30\",\"XY\",\"5\",\"6\",0,\"1.0\",\"2.0\"\r\n");
+        f.write(
+            "1\r\n1\r\n0\r\n0\r\n\"12\",\"D\",0,\"30\",\"XY\",\"5\",\"6\",0,\"1.0\",\"2.0\"\r\n");
         f.close();
         const QString commandBefore = r.mem(0)->text();
         r.ui.fileAnswer = path;
@@ -173,7 +173,8 @@ private slots:
         w.ui.txtTmr1->setText("0");
         QVERIFY(!w.EncodeConfig());
         QCOMPARE(r.ui.messages.size(), size_t(1));
-        QCOMPARE(r.ui.messages[0].text, QStringLiteral("Please insert a valid Output 1 Timer Interval"));
+        QCOMPARE(r.ui.messages[0].text,
+                 QStringLiteral("Please insert a valid Output 1 Timer Interval"));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
         QCOMPARE(r.ui.messages[0].icon, MessageIcon::None);
     }
@@ -182,11 +183,21 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("text");
-        QTest::newRow("command: b becomes B; E, space, comma refused") << "txtMem_3" << "1bE ,#" << "1B#";
-        QTest::newRow("modifier") << "txtSeqCmd" << "*d0x" << "*D0";
-        QTest::newRow("checksum") << "txtCrcTag" << "e" << "";
-        QTest::newRow("original accepts the checksum key") << "txtSeqOri" << "12#" << "12#";
-        QTest::newRow("new refuses the checksum key") << "txtSeqNew" << "1#2" << "12";
+        QTest::newRow("command: b becomes B; E, space, comma refused") << "txtMem_3"
+                                                                       << "1bE ,#"
+                                                                       << "1B#";
+        QTest::newRow("modifier") << "txtSeqCmd"
+                                  << "*d0x"
+                                  << "*D0";
+        QTest::newRow("checksum") << "txtCrcTag"
+                                  << "e"
+                                  << "";
+        QTest::newRow("original accepts the checksum key") << "txtSeqOri"
+                                                           << "12#"
+                                                           << "12#";
+        QTest::newRow("new refuses the checksum key") << "txtSeqNew"
+                                                      << "1#2"
+                                                      << "12";
     }
     void sequenceFieldFilters() {
         QFETCH(QString, field);
@@ -226,7 +237,8 @@ private slots:
         QTest::keyClick(w.ui.txtCrcTag, '5');
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].text,
-                 QStringLiteral("Digit 5 already used in command sequences.\r\nPlease choose another digit."));
+                 QStringLiteral(
+                     "Digit 5 already used in command sequences.\r\nPlease choose another digit."));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
         QCOMPARE(w.ui.txtCrcTag->text(), QStringLiteral("5"));
         QCOMPARE(w.ui.txtCrcTag->selectedText(), QStringLiteral("5"));

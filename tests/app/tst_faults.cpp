@@ -1,10 +1,10 @@
 // Faults from the field, survived: a settings folder the program may not write to, and a disk
 // that fills up during a configuration save. Both are real file systems (small tmpfs mounts,
 // so these tests need root; they are skipped without it).
-#include <QApplication>
-#include <QSignalSpy>
 #include <sys/mount.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QSignalSpy>
 
 #include "window_rig.h"
 
@@ -20,8 +20,8 @@ struct SmallDisk {
     SmallDisk(const QString& where, int kilobytes) : path(where) {
         QDir().mkpath(path);
         const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
-        mounted = geteuid() == 0 &&
-                  ::mount("tmpfs", path.toLocal8Bit().constData(), "tmpfs", 0, options.constData()) == 0;
+        mounted = geteuid() == 0 && ::mount("tmpfs", path.toLocal8Bit().constData(), "tmpfs", 0,
+                                            options.constData()) == 0;
     }
     bool makeReadOnly() {
         return ::mount("tmpfs", path.toLocal8Bit().constData(), "tmpfs", MS_REMOUNT | MS_RDONLY,
@@ -54,7 +54,8 @@ private slots:
         QTemporaryDir outer;
         SmallDisk disk(outer.filePath("home"), 256);
         if (!disk.mounted) QSKIP("mounting a small file system needs root");
-        QVERIFY(QFile::copy(QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg"), disk.path + "/Default31.prg"));
+        QVERIFY(QFile::copy(QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg"),
+                            disk.path + "/Default31.prg"));
         QVERIFY(disk.makeReadOnly());
 
         Rig r(nullptr, false);
@@ -66,10 +67,11 @@ private slots:
         QVERIFY(r.ui.messages.empty());
         QSignalSpy closed(&w, &FrmTone::closed);
         QVERIFY(w.close());
-        QCOMPARE(closed.count(), 1);  // the program still ends
+        QCOMPARE(closed.count(), 1);                // the program still ends
         QCOMPARE(r.ui.messages.size(), size_t(1));  // told once
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
-        QVERIFY(r.ui.messages[0].text.startsWith("The settings could not be saved to " + disk.path));
+        QVERIFY(
+            r.ui.messages[0].text.startsWith("The settings could not be saved to " + disk.path));
         QVERIFY(!QFile::exists(disk.path + "/Calvento31.ini"));
     }
 

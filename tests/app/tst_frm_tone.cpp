@@ -17,7 +17,7 @@ using namespace calvento::test;
 namespace {
 
 QStringList timingFields(FrmTone& w) {
-    return {w.ui.Text1->text(), w.ui.Text2->text(),     w.ui.Text3->text(), w.ui.Text4->text(),
+    return {w.ui.Text1->text(),     w.ui.Text2->text(),      w.ui.Text3->text(), w.ui.Text4->text(),
             w.ui.txtPttCom->text(), w.ui.txtPrgComm->text(), w.ui.txtTxd->text()};
 }
 
@@ -76,9 +76,8 @@ private slots:
         QTest::addColumn<int>("tab");
         QTest::addColumn<QStringList>("fields");
         QTest::addColumn<bool>("rewritten");
-        QTest::newRow("too few fields")
-            << QByteArray("\"\",0,0,1,\"159\",\"70\"\r\n") << 1
-            << QStringList{"159", "70", "", "", "", "", ""} << true;
+        QTest::newRow("too few fields") << QByteArray("\"\",0,0,1,\"159\",\"70\"\r\n") << 1
+                                        << QStringList{"159", "70", "", "", "", "", ""} << true;
         QTest::newRow("top is not a number")
             << QByteArray("\"\",0,abc,1,\"159\",\"70\",\"30\",\"500\",\"3\",\"4\",\"250\"\r\n") << 0
             << QStringList{"", "", "", "", "", "", ""} << true;
@@ -126,8 +125,9 @@ private slots:
         QSignalSpy closed(&w, &FrmTone::closed);
         QVERIFY(w.close());
         QCOMPARE(closed.count(), 1);
-        QCOMPARE(r.readIni(), "\"" + r.defaultConfig().toUtf8() +
-                                  "\",450,675,1,\"*#0\",\"80\",\"40\",\"300\",\"1\",\"12\",\"200\"\r\n");
+        QCOMPARE(r.readIni(),
+                 "\"" + r.defaultConfig().toUtf8() +
+                     "\",450,675,1,\"*#0\",\"80\",\"40\",\"300\",\"1\",\"12\",\"200\"\r\n");
         // And the next start reads them again.
         Rig again;
         qputenv("CALVENTO_HOME", r.dir.path().toUtf8());

@@ -39,11 +39,13 @@ private slots:
         QTextDocument doc;
         QVERIFY(ReadRtf(fixture("formatting.rtf"), &doc));
         const QString text = doc.toPlainText();
-        QVERIFY2(text.contains("Plain start. Bold words then italic words then underlined words."), qPrintable(text));
+        QVERIFY2(text.contains("Plain start. Bold words then italic words then underlined words."),
+                 qPrintable(text));
         QVERIFY(text.contains(QString::fromUtf8("Accents: àèéìòù ÀÉ ç ñ ü.")));
         QVERIFY(text.contains(QString::fromUtf8("Signs: € “quoted” – — ‘single’.")));
         QVERIFY(text.contains(QString::fromUtf8("Beyond Latin: αβγ ≤ ≥ ✓.")));
-        for (const char* hidden : {"Times New Roman", "Liberation", "Symbol", "Fixture", "LibreOffice"})
+        for (const char* hidden :
+             {"Times New Roman", "Liberation", "Symbol", "Fixture", "LibreOffice"})
             QVERIFY2(!text.contains(hidden), hidden);
         QCOMPARE(formatOf(doc, "Bold words").fontWeight(), int(QFont::Bold));
         QVERIFY(formatOf(doc, "italic words").fontItalic());
@@ -51,8 +53,9 @@ private slots:
         QVERIFY(!formatOf(doc, "Plain start").fontItalic());
         QCOMPARE(formatOf(doc, "Big text").fontPointSize(), 20.0);
         QCOMPARE(formatOf(doc, "red text").foreground().color(), QColor(255, 0, 0));
-        QCOMPARE(doc.find("Centred line").block().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
-                 Qt::AlignHCenter);
+        QCOMPARE(
+            doc.find("Centred line").block().blockFormat().alignment() & Qt::AlignHorizontal_Mask,
+            Qt::AlignHCenter);
         QVERIFY(text.contains(QStringLiteral("Line one") + QChar::LineSeparator + "line two") ||
                 text.contains("Line one\nline two"));
     }
@@ -79,11 +82,12 @@ private slots:
             << QByteArray("{\\rtf1\\uc2 x\\u8804\\'3c=y}") << QString::fromUtf8("x≤y");
         QTest::newRow("unknown optional destination")
             << QByteArray("{\\rtf1 a{\\*\\unknowndest hidden {nested}}b}") << "ab";
-        QTest::newRow("known destinations") << QByteArray("{\\rtf1{\\info{\\title T}}{\\stylesheet{s}}ok}")
-                                            << "ok";
+        QTest::newRow("known destinations")
+            << QByteArray("{\\rtf1{\\info{\\title T}}{\\stylesheet{s}}ok}") << "ok";
         QTest::newRow("field result shown, instruction not")
             << QByteArray("{\\rtf1{\\field{\\*\\fldinst HYPERLINK x}{\\fldrslt link}}}") << "link";
-        QTest::newRow("literal braces and backslash") << QByteArray("{\\rtf1 \\{a\\}\\\\}") << "{a}\\";
+        QTest::newRow("literal braces and backslash")
+            << QByteArray("{\\rtf1 \\{a\\}\\\\}") << "{a}\\";
         QTest::newRow("unbalanced close braces do no harm") << QByteArray("{\\rtf1 a}}}b") << "ab";
     }
     void escapesAndDestinations() {

@@ -2,14 +2,14 @@
 // filters, Enter, the counter, the corrections of the durations, the effective-time texts, push-
 // to-talk keying in its order, the port hand-over between push-to-talk and programming, and one
 // run on a real pseudo-terminal through the Qt serial backend.
-#include <QApplication>
-#include <QClipboard>
-#include <QLocale>
-#include <QTimer>
-#include <QElapsedTimer>
 #include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QTimer>
 
 #include "link/qt_serial_port.h"
 #include "window_rig.h"
@@ -19,7 +19,9 @@ using namespace calvento::test;
 
 namespace {
 
-QLineEdit* field(FrmTone& w, const QString& name) { return w.findChild<QLineEdit*>(name); }
+QLineEdit* field(FrmTone& w, const QString& name) {
+    return w.findChild<QLineEdit*>(name);
+}
 
 // What reached the other end of a pseudo-terminal, waiting (with the event loop running, so that
 // the port flushes) until `count` bytes are there or two seconds have passed.
@@ -32,8 +34,10 @@ QByteArray readFromMaster(int master, int count) {
         QCoreApplication::processEvents();
         char buf[64];
         const ssize_t n = read(master, buf, sizeof buf);
-        if (n > 0) got.append(buf, n);
-        else QTest::qWait(5);
+        if (n > 0)
+            got.append(buf, n);
+        else
+            QTest::qWait(5);
     }
     return got;
 }
@@ -67,16 +71,36 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("text");
-        QTest::newRow("sequence: small a-d become capitals") << "Text1" << "12ab" << "12AB";
-        QTest::newRow("sequence: e, F, +, space refused") << "Text1" << "1eF+ #*D" << "1#*D";
-        QTest::newRow("call: signs 58-64 and capitals") << "txtCallID" << "?=@k1 " << "?=@K1 ";
-        QTest::newRow("call: slash, hyphen, point, comma refused") << "txtCallID" << "/-.,a" << "A";
-        QTest::newRow("voltage: points") << "txtBlo" << "12.5" << "12.5";
-        QTest::newRow("voltage: two points pass") << "txtBhi" << "1..2" << "1..2";
-        QTest::newRow("timer: no point, no minus") << "txtTmr1" << "1.-2" << "12";
-        QTest::newRow("duration: digits only") << "Text2" << "a5x0" << "50";
-        QTest::newRow("port: digits only") << "txtPrgComm" << "1a2" << "12";
-        QTest::newRow("speed: digits only") << "txtMorseSpeed" << "2 0" << "20";
+        QTest::newRow("sequence: small a-d become capitals") << "Text1"
+                                                             << "12ab"
+                                                             << "12AB";
+        QTest::newRow("sequence: e, F, +, space refused") << "Text1"
+                                                          << "1eF+ #*D"
+                                                          << "1#*D";
+        QTest::newRow("call: signs 58-64 and capitals") << "txtCallID"
+                                                        << "?=@k1 "
+                                                        << "?=@K1 ";
+        QTest::newRow("call: slash, hyphen, point, comma refused") << "txtCallID"
+                                                                   << "/-.,a"
+                                                                   << "A";
+        QTest::newRow("voltage: points") << "txtBlo"
+                                         << "12.5"
+                                         << "12.5";
+        QTest::newRow("voltage: two points pass") << "txtBhi"
+                                                  << "1..2"
+                                                  << "1..2";
+        QTest::newRow("timer: no point, no minus") << "txtTmr1"
+                                                   << "1.-2"
+                                                   << "12";
+        QTest::newRow("duration: digits only") << "Text2"
+                                               << "a5x0"
+                                               << "50";
+        QTest::newRow("port: digits only") << "txtPrgComm"
+                                           << "1a2"
+                                           << "12";
+        QTest::newRow("speed: digits only") << "txtMorseSpeed"
+                                            << "2 0"
+                                            << "20";
     }
     void keyFilters() {
         QFETCH(QString, field);
@@ -150,14 +174,14 @@ private slots:
     void durationsAreCorrectedBeforeSending_data() {
         QTest::addColumn<QStringList>("typed");  // Text2, Text3, Text4, txtTxd
         QTest::addColumn<QStringList>("after");
-        QTest::newRow("too short") << QStringList{"10", "5", "20", "5000"}
-                                   << QStringList{"25", "15", "25", "2000"};
+        QTest::newRow("too short")
+            << QStringList{"10", "5", "20", "5000"} << QStringList{"25", "15", "25", "2000"};
         QTest::newRow("empty fields read as 0")
             << QStringList{"", "", "", ""} << QStringList{"25", "15", "25", "20"};
-        QTest::newRow("in range stay") << QStringList{"25", "15", "300", "2000"}
-                                       << QStringList{"25", "15", "300", "2000"};
-        QTest::newRow("delay below 20") << QStringList{"60", "40", "300", "19"}
-                                        << QStringList{"60", "40", "300", "20"};
+        QTest::newRow("in range stay")
+            << QStringList{"25", "15", "300", "2000"} << QStringList{"25", "15", "300", "2000"};
+        QTest::newRow("delay below 20")
+            << QStringList{"60", "40", "300", "19"} << QStringList{"60", "40", "300", "20"};
     }
     void durationsAreCorrectedBeforeSending() {
         QFETCH(QStringList, typed);
@@ -265,7 +289,8 @@ private slots:
         r.w().ui.chkPrg->setChecked(true);
         QCOMPARE(r.port.isOpen(), valid);
         QCOMPARE(r.ui.messages.empty(), valid);
-        if (!valid) QCOMPARE(r.ui.messages[0].text, QStringLiteral("Please enter a valid Comm number."));
+        if (!valid)
+            QCOMPARE(r.ui.messages[0].text, QStringLiteral("Please enter a valid Comm number."));
     }
 
     void theProgrammingLinkHandsThePortToPushToTalk() {
@@ -300,7 +325,8 @@ private slots:
         w.ui.chkPtt->setChecked(true);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].text,
-                 QStringLiteral("Not able to open COM03\r\n/dev/nothing-here: No such file or directory"));
+                 QStringLiteral(
+                     "Not able to open COM03\r\n/dev/nothing-here: No such file or directory"));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
         QCOMPARE(r.ui.messages[0].icon, MessageIcon::Information);
         QVERIFY(!w.ui.chkPtt->isChecked());
@@ -316,7 +342,8 @@ private slots:
         w.ui.Text1->setFocus();
         r.audio.turnsUntilDone = 4;
         r.clock.onTurn = [&] {
-            if (r.player.isPlaying() && r.clock.turns == 3) QTest::keyClick(w.ui.Text1, Qt::Key_Return);
+            if (r.player.isPlaying() && r.clock.turns == 3)
+                QTest::keyClick(w.ui.Text1, Qt::Key_Return);
         };
         r.journal.clear();
         QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);

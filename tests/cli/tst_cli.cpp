@@ -2,15 +2,15 @@
 // code produces (samples, image bytes, messages), its exit statuses, its board exchange against
 // calvento-board-sim, and a long random sequence decoded back by multimon-ng.
 #include <QProcess>
-#include <QtEndian>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
+#include "board_sim_process.h"
 #include "config/config_file.h"
 #include "config/decoder_config.h"
-#include "board_sim_process.h"
 #include "fakes.h"
 #include "tone/player.h"
 
@@ -75,10 +75,12 @@ private slots:
         QFETCH(int, digit);
         QFETCH(int, gap);
         QFETCH(int, pause);
-        const Run r = cli({"synth", "--digit", QString::number(digit), "--gap", QString::number(gap),
-                           "--pause", QString::number(pause), "--raw", "-", sequence});
+        const Run r =
+            cli({"synth", "--digit", QString::number(digit), "--gap", QString::number(gap),
+                 "--pause", QString::number(pause), "--raw", "-", sequence});
         QCOMPARE(r.status, 0);
-        const std::vector<int16_t> expected = playerBuffer(sequence.toStdString(), digit, gap, pause);
+        const std::vector<int16_t> expected =
+            playerBuffer(sequence.toStdString(), digit, gap, pause);
         QCOMPARE(r.out.size(), qsizetype(expected.size() * 2));
         QVERIFY(std::memcmp(r.out.constData(), expected.data(), expected.size() * 2) == 0);
         QVERIFY(r.err.startsWith(QString::number(expected.size()) + " samples"));
@@ -102,10 +104,11 @@ private slots:
         const Run enc = cli({"image", "encode", prg});
         QCOMPARE(enc.status, 0);
         const QByteArray file = fileBytes(prg);
-        const EncodeResult expected = EncodeConfig(
-            ConfigFromFileValues(ReadConfigFile(file.toStdString()).values));
+        const EncodeResult expected =
+            EncodeConfig(ConfigFromFileValues(ReadConfigFile(file.toStdString()).values));
         QVERIFY(expected.ok);
-        QCOMPARE(enc.out, QByteArray(reinterpret_cast<const char*>(expected.image.data()), kImageSize));
+        QCOMPARE(enc.out,
+                 QByteArray(reinterpret_cast<const char*>(expected.image.data()), kImageSize));
         // And back: decode gives a file that encodes to the same bytes.
         const QString img = dir.filePath("b.bin");
         QCOMPARE(cli({"image", "encode", prg, "-o", img}).status, 0);
@@ -121,31 +124,39 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("replace refused in the window's words")
             << QStringList{"replace", "--modifier", "*0", "--checksum", "#", "12*0", "3"} << 1
-            << "Original Sequence ends with Modifier ID Sequence.\nPlease modify Original Sequence.";
+            << "Original Sequence ends with Modifier ID Sequence.\nPlease modify Original "
+               "Sequence.";
         QTest::newRow("encode check fails")
             << QStringList{"image", "encode", "-"} << 1 << "Please insert a valid Morse Speed";
         QTest::newRow("missing file") << QStringList{"image", "encode", "/no/such.prg"} << 1
                                       << "Unable to load data file /no/such.prg: File not found";
-        QTest::newRow("not an image") << QStringList{"image", "decode", CALVENTO_DATA_DIR "/Default31.prg"}
-                                      << 1 << "is not a board image";
+        QTest::newRow("not an image")
+            << QStringList{"image", "decode", CALVENTO_DATA_DIR "/Default31.prg"} << 1
+            << "is not a board image";
         QTest::newRow("no command") << QStringList{} << 2 << "usage:";
-        QTest::newRow("unknown option") << QStringList{"synth", "--fast", "1"} << 2 << "unknown option --fast";
-        QTest::newRow("negative duration") << QStringList{"synth", "--digit", "-5", "--raw", "-", "1"} << 2
-                                           << "--digit takes a whole number";
-        QTest::newRow("both outputs") << QStringList{"synth", "--raw", "a", "--wav", "b", "1"} << 2 << "either";
-        QTest::newRow("port out of range") << QStringList{"read", "--port", "17"} << 1
-                                           << "Please enter a valid Comm number.";
-        QTest::newRow("port that is not there") << QStringList{"read", "--port", "/dev/no-such-tty"} << 1
-                                                << "Not able to open COM/dev/no-such-tty";
+        QTest::newRow("unknown option")
+            << QStringList{"synth", "--fast", "1"} << 2 << "unknown option --fast";
+        QTest::newRow("negative duration")
+            << QStringList{"synth", "--digit", "-5", "--raw", "-", "1"} << 2
+            << "--digit takes a whole number";
+        QTest::newRow("both outputs")
+            << QStringList{"synth", "--raw", "a", "--wav", "b", "1"} << 2 << "either";
+        QTest::newRow("port out of range")
+            << QStringList{"read", "--port", "17"} << 1 << "Please enter a valid Comm number.";
+        QTest::newRow("port that is not there") << QStringList{"read", "--port", "/dev/no-such-tty"}
+                                                << 1 << "Not able to open COM/dev/no-such-tty";
     }
     void refusalsAndMistakes() {
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QString, message);
         // A configuration whose speed is refused, on standard input.
-        const QByteArray badSpeed = QByteArray("0\r\n0\r\n0\r\n0\r\n\"1\",\"#\",1,\"999\",\"\",\"1\",\"1\",1,\"1\",\"2\"\r\n") +
-                                    QByteArray("\"\"\r\n").repeated(18) + "\"1\"\r\n";
-        const Run r = cli(args, args.contains("-") && args.contains("encode") ? badSpeed : QByteArray());
+        const QByteArray badSpeed =
+            QByteArray(
+                "0\r\n0\r\n0\r\n0\r\n\"1\",\"#\",1,\"999\",\"\",\"1\",\"1\",1,\"1\",\"2\"\r\n") +
+            QByteArray("\"\"\r\n").repeated(18) + "\"1\"\r\n";
+        const Run r =
+            cli(args, args.contains("-") && args.contains("encode") ? badSpeed : QByteArray());
         QCOMPARE(r.status, status);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
     }
@@ -153,7 +164,8 @@ private slots:
     void helpListsEveryCommand() {
         const Run r = cli({"--help"});
         QCOMPARE(r.status, 0);
-        for (const char* c : {"synth", "send", "replace", "image encode", "image decode", "read", "program"})
+        for (const char* c :
+             {"synth", "send", "replace", "image encode", "image decode", "read", "program"})
             QVERIFY2(r.out.contains(QByteArray("calvento-cli ") + c), c);
         QCOMPARE(cli({"--version"}).out, QByteArray("calvento-cli 3.1\n"));
     }
@@ -201,15 +213,17 @@ private slots:
         QTemporaryDir dir;
         const QString raw = dir.filePath("t.raw"), resampled = dir.filePath("t22050.raw");
         QCOMPARE(cli({"synth", "--raw", raw, sequence}).status, 0);
-        QCOMPARE(QProcess::execute("sox", {"-t", "raw", "-r", "8000", "-e", "signed", "-b", "16", "-c", "1",
-                                           raw, "-t", "raw", "-r", "22050", "-e", "signed", "-b", "16",
-                                           "-c", "1", resampled}),
-                 0);
+        QCOMPARE(
+            QProcess::execute("sox", {"-t",     "raw", "-r", "8000", "-e",  "signed", "-b",    "16",
+                                      "-c",     "1",   raw,  "-t",   "raw", "-r",     "22050", "-e",
+                                      "signed", "-b",  "16", "-c",   "1",   resampled}),
+            0);
         QProcess decoder;
         decoder.start("multimon-ng", {"-q", "-a", "DTMF", "-t", "raw", resampled});
         QVERIFY(decoder.waitForFinished(60000));
         QString heard;
-        const QRegularExpression line(QStringLiteral("^DTMF: (.)"), QRegularExpression::MultilineOption);
+        const QRegularExpression line(QStringLiteral("^DTMF: (.)"),
+                                      QRegularExpression::MultilineOption);
         auto it = line.globalMatch(QString::fromLatin1(decoder.readAllStandardOutput()));
         while (it.hasNext()) heard += it.next().captured(1);
         QCOMPARE(heard, sequence);

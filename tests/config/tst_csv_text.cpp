@@ -5,7 +5,6 @@
 
 using namespace calvento;
 
-
 class TstCsvText : public QObject {
     Q_OBJECT
 private slots:
@@ -20,12 +19,11 @@ private slots:
             << QByteArray("1,2\r\n\r\n\r\n3") << QStringList{"1", "2", "3"};
         QTest::newRow("empty values between commas")
             << QByteArray("\"\",,3\r\n") << QStringList{"", "", "3"};
-        QTest::newRow("commas inside quotes") << QByteArray("\"a,b\",c")
-                                              << QStringList{"a,b", "c"};
-        QTest::newRow("blanks around bare values") << QByteArray("  7 ,\t8\r\n")
-                                                   << QStringList{"7", "8"};
-        QTest::newRow("unterminated quote runs to the end") << QByteArray("\"abc")
-                                                            << QStringList{"abc"};
+        QTest::newRow("commas inside quotes") << QByteArray("\"a,b\",c") << QStringList{"a,b", "c"};
+        QTest::newRow("blanks around bare values")
+            << QByteArray("  7 ,\t8\r\n") << QStringList{"7", "8"};
+        QTest::newRow("unterminated quote runs to the end")
+            << QByteArray("\"abc") << QStringList{"abc"};
         QTest::newRow("nothing") << QByteArray("") << QStringList{};
     }
     void reads() {

@@ -13,7 +13,7 @@ namespace {
 // A configuration that passes every check.
 DecoderConfig valid() {
     DecoderConfig c;
-    c.commands = {"101", "100", "201", "200", "301", "300", "401", "400", "555",
+    c.commands = {"101", "100", "201", "200", "301", "300", "401", "400",  "555",
                   "999", "111", "110", "221", "220", "441", "440", "1234", "4321"};
     c.modifierId = "*0*";
     c.checksumId = "#";
@@ -52,6 +52,7 @@ private slots:
         auto row = [](const char* name, Setter s, const char* msg, int offset = 0, int byte = 0) {
             QTest::newRow(name) << s << QString(msg) << offset << byte;
         };
+        // clang-format off
         row("speed 14", [](DecoderConfig& c) { c.morseSpeed = "14"; }, "", 2, 85);
         row("speed 150", [](DecoderConfig& c) { c.morseSpeed = "150"; }, "", 2, 8);
         row("speed 20: 59.5 to even", [](DecoderConfig& c) { c.morseSpeed = "20"; }, "", 2, 60);
@@ -87,6 +88,7 @@ private slots:
         row("bad checksum key", [](DecoderConfig& c) { c.checksumId = "E"; }, "Checksum ID: \"E\" is not a DTMF key.");
         row("call of 7", [](DecoderConfig& c) { c.cwCall = "ABCDEFG"; }, "CW Call has more than 6 characters.");
         row("command of 11", [](DecoderConfig& c) { c.commands[17] = "12345678901"; }, "Command #17 has more than 10 keys.");
+        // clang-format on
     }
     void encodeChecks() {
         QFETCH(Setter, change);
@@ -109,11 +111,14 @@ private slots:
         c.cwCall = "ABC";
         EncodeResult r = EncodeConfig(c);
         QVERIFY(r.ok);
-        QCOMPARE(bytes(r.image, 8, 10), (std::vector<int>{13, 14, 15, 128, 255, 255, 255, 255, 255, 255}));
-        QCOMPARE(bytes(r.image, 18, 10), (std::vector<int>{128, 255, 255, 255, 255, 255, 255, 255, 255, 255}));
+        QCOMPARE(bytes(r.image, 8, 10),
+                 (std::vector<int>{13, 14, 15, 128, 255, 255, 255, 255, 255, 255}));
+        QCOMPARE(bytes(r.image, 18, 10),
+                 (std::vector<int>{128, 255, 255, 255, 255, 255, 255, 255, 255, 255}));
         QCOMPARE(bytes(r.image, 28, 10), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
         QCOMPARE(bytes(r.image, 201, 7), (std::vector<int>{65, 66, 67, 0, 255, 255, 255}));
-        QCOMPARE(bytes(r.image, 192, 9), (std::vector<int>{11, 10, 11, 128, 255, 255, 255, 255, 255}));
+        QCOMPARE(bytes(r.image, 192, 9),
+                 (std::vector<int>{11, 10, 11, 128, 255, 255, 255, 255, 255}));
         QCOMPARE(int(r.image[7]), 255);
         QCOMPARE(bytes(r.image, 188, 4), (std::vector<int>{255, 255, 255, 255}));
 
@@ -149,9 +154,9 @@ private slots:
 
     void decodeRules() {
         DecoderImage img = EncodeConfig(valid()).image;
-        img[2] = 0;                      // no speed: the field stays empty, decoding goes on
-        img[8 + 10 * 4 + 1] = 0x5A;      // a code above 15 inside a command is skipped
-        img[1] = 16;                     // a checksum byte above 15 gives an empty field
+        img[2] = 0;                  // no speed: the field stays empty, decoding goes on
+        img[8 + 10 * 4 + 1] = 0x5A;  // a code above 15 inside a command is skipped
+        img[1] = 16;                 // a checksum byte above 15 gives an empty field
         for (int off = 201; off <= 207; ++off) img[static_cast<size_t>(off)] = 'K';
         img[5] = 7;
         const DecoderConfig c = DecodeConfig(img);
@@ -224,14 +229,20 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("values");
         QTest::addColumn<QString>("error");
-        const QByteArray head = "0\r\n1\r\n0\r\n0\r\n\"*0*\",\"#\",1,\"20\",\"CALV\",\"10\",\"30\",0,\"11.5\",\"13.8\"\r\n";
+        const QByteArray head =
+            "0\r\n1\r\n0\r\n0\r\n\"*0*\",\"#\",1,\"20\",\"CALV\",\"10\",\"30\",0,\"11.5\",\"13."
+            "8\"\r\n";
         QByteArray commands;
         for (int i = 0; i < 18; ++i) commands += "\"" + QByteArray::number(100 + i) + "\"\r\n";
         QTest::newRow("complete") << head + commands + "\"3\"\r\n" << 33 << "";
-        QTest::newRow("joined lines, bare LF") << QByteArray(head).replace("\r\n", ",") + QByteArray(commands).replace("\r\n", "\n") + "\"3\"" << 33 << "";
+        QTest::newRow("joined lines, bare LF")
+            << QByteArray(head).replace("\r\n", ",") + QByteArray(commands).replace("\r\n", "\n") +
+                   "\"3\""
+            << 33 << "";
         QTest::newRow("extra values ignored") << head + commands + "\"3\",\"x\",7\r\n" << 33 << "";
         QTest::newRow("only 14 values") << head << 14 << "Input past end of file";
-        QTest::newRow("first line 3") << QByteArray("3\r\n") + head.mid(3) + commands << 0 << "Invalid property value";
+        QTest::newRow("first line 3")
+            << QByteArray("3\r\n") + head.mid(3) + commands << 0 << "Invalid property value";
         QTest::newRow("flag not a number") << QByteArray("0\r\nx\r\n") << 1 << "Type mismatch";
         QTest::newRow("empty file") << QByteArray() << 0 << "Input past end of file";
     }

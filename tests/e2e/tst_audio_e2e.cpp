@@ -21,7 +21,8 @@ QString decodeDtmf(const QString& rawFile) {
     decoder.start("multimon-ng", {"-q", "-a", "DTMF", "-t", "raw", rawFile});
     if (!decoder.waitForFinished(60000)) return QStringLiteral("<multimon-ng did not finish>");
     QString keys;
-    const QRegularExpression line(QStringLiteral("^DTMF: (.)"), QRegularExpression::MultilineOption);
+    const QRegularExpression line(QStringLiteral("^DTMF: (.)"),
+                                  QRegularExpression::MultilineOption);
     auto it = line.globalMatch(QString::fromLatin1(decoder.readAllStandardOutput()));
     while (it.hasNext()) keys += it.next().captured(1);
     return keys;
@@ -82,7 +83,9 @@ private slots:
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 0);
         const QString out = QString::fromLatin1(cli.readAllStandardOutput());
-        QVERIFY2(QRegularExpression("^Sequence completed.\nEffective time = \\d+mS.\n$").match(out).hasMatch(),
+        QVERIFY2(QRegularExpression("^Sequence completed.\nEffective time = \\d+mS.\n$")
+                     .match(out)
+                     .hasMatch(),
                  qPrintable(out + cli.readAllStandardError()));
     }
 };

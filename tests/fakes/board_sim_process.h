@@ -38,7 +38,8 @@ struct Sim {
         calvento::DecoderImage img{};
         if (f.open(QIODevice::ReadOnly)) {
             const QByteArray b = f.readAll();
-            if (b.size() == calvento::kImageSize) std::memcpy(img.data(), b.constData(), img.size());
+            if (b.size() == calvento::kImageSize)
+                std::memcpy(img.data(), b.constData(), img.size());
         }
         return img;
     }

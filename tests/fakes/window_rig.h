@@ -31,7 +31,9 @@ struct Rig {
             QFile::copy(QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg"), defaultConfig());
     }
     QString iniPath() const { return dir.filePath("Calvento31.ini"); }
-    QString defaultConfig() const { return QDir::toNativeSeparators(dir.filePath("Default31.prg")); }
+    QString defaultConfig() const {
+        return QDir::toNativeSeparators(dir.filePath("Default31.prg"));
+    }
     void writeIni(const QByteArray& content) const {
         QFile f(iniPath());
         QVERIFY(f.open(QIODevice::WriteOnly));

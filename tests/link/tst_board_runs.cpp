@@ -7,8 +7,8 @@
 #include <QTimer>
 
 #include "app/dialog.h"
-#include "link/qt_serial_port.h"
 #include "board_sim_process.h"
+#include "link/qt_serial_port.h"
 #include "window_rig.h"
 
 using namespace calvento;
@@ -32,7 +32,9 @@ struct LinkRig : Rig {
     void linkOn() { w().ui.chkPrg->setChecked(true); }
 };
 
-QByteArray hex(const char* bytes, int n) { return QByteArray(bytes, n); }
+QByteArray hex(const char* bytes, int n) {
+    return QByteArray(bytes, n);
+}
 
 }  // namespace
 
@@ -62,7 +64,8 @@ private slots:
         t.start();
         QTest::mouseClick(r.w().ui.cmdRead, Qt::LeftButton);
         qInfo("read run: %lld ms", static_cast<long long>(t.elapsed()));
-        QCOMPARE(r.info(), QStringLiteral("Data from DTMF Decoder v3.1 by Kolbex successfully read"));
+        QCOMPARE(r.info(),
+                 QStringLiteral("Data from DTMF Decoder v3.1 by Kolbex successfully read"));
         QVERIFY(r.okShown());
         QCOMPARE(r.w().ui.txtMem_0->text(), QStringLiteral("100"));
         QCOMPARE(r.w().ui.txtCallID->text(), QStringLiteral("SIM"));
@@ -104,22 +107,30 @@ private slots:
         QTest::addColumn<bool>("program");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("flushed");
-        QTest::newRow("no answer, read") << QStringList{"--silent"} << false
-                                         << "FAILED to read version! Please Check Connections / Decoder" << true;
-        QTest::newRow("wrong version, program") << QStringList{"--id", "DTMF Decoder v3.0 by Kolbex"} << true
-                                                << "FAILED to get Version!  Unable to program, please check Decoder" << true;
-        QTest::newRow("data sum wrong") << QStringList{"--bad-data-sum"} << false
-                                        << "Error reading data from DTMF Decoder v3.1 by Kolbex" << false;
-        QTest::newRow("byte out of range") << QStringList{"--bad-byte", "8"} << false
-                                           << "FAILED to read data!  Please check Connections / Decoder" << true;
-        QTest::newRow("read-back differs") << QStringList{"--store-differs"} << true
-                                           << "Error programming DTMF Decoder v3.1 by Kolbex" << false;
-        QTest::newRow("late replies") << QStringList{"--late", "1000"} << false
-                                         << "FAILED to read version! Please Check Connections / Decoder" << true;
-        QTest::newRow("data reply cut short") << QStringList{"--partial", "120"} << false
-                                              << "FAILED to read data!  Please check Connections / Decoder" << true;
-        QTest::newRow("noise before replies") << QStringList{"--noise", "7"} << false
-                                              << "Data from DTMF Decoder v3.1 by Kolbex successfully read" << false;
+        QTest::newRow("no answer, read")
+            << QStringList{"--silent"} << false
+            << "FAILED to read version! Please Check Connections / Decoder" << true;
+        QTest::newRow("wrong version, program")
+            << QStringList{"--id", "DTMF Decoder v3.0 by Kolbex"} << true
+            << "FAILED to get Version!  Unable to program, please check Decoder" << true;
+        QTest::newRow("data sum wrong")
+            << QStringList{"--bad-data-sum"} << false
+            << "Error reading data from DTMF Decoder v3.1 by Kolbex" << false;
+        QTest::newRow("byte out of range")
+            << QStringList{"--bad-byte", "8"} << false
+            << "FAILED to read data!  Please check Connections / Decoder" << true;
+        QTest::newRow("read-back differs")
+            << QStringList{"--store-differs"} << true
+            << "Error programming DTMF Decoder v3.1 by Kolbex" << false;
+        QTest::newRow("late replies")
+            << QStringList{"--late", "1000"} << false
+            << "FAILED to read version! Please Check Connections / Decoder" << true;
+        QTest::newRow("data reply cut short")
+            << QStringList{"--partial", "120"} << false
+            << "FAILED to read data!  Please check Connections / Decoder" << true;
+        QTest::newRow("noise before replies")
+            << QStringList{"--noise", "7"} << false
+            << "Data from DTMF Decoder v3.1 by Kolbex successfully read" << false;
     }
     void failures() {
         QFETCH(QStringList, simOptions);
@@ -143,8 +154,9 @@ private slots:
         LinkRig r({"--id", "DTMF Decoder v2.0 by Kolbex"});
         QVERIFY(r.up);
         r.linkOn();
-        QTRY_COMPARE(r.info(), QStringLiteral("Wrong version detected: DTMF Decoder v2.0 by Kolbex\r\n"
-                                              "Use DTMF Decoder v3.1 by Kolbex !"));
+        QTRY_COMPARE(r.info(),
+                     QStringLiteral("Wrong version detected: DTMF Decoder v2.0 by Kolbex\r\n"
+                                    "Use DTMF Decoder v3.1 by Kolbex !"));
         QCOMPARE(r.w().statusWindow().textColor(), QColor(Qt::red));
     }
 

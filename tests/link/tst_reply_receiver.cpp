@@ -65,24 +65,34 @@ private slots:
         QByteArray okAt7 = data(sampleImage());
         okAt7[2 + 7] = 0x5B;
         okAt7[okAt7.size() - 1] = char(okAt7.back() + 0x5B - 0xA7);
-        QTest::newRow("identification") << identification("DTMF Decoder v3.1 by Kolbex")
-                                        << QList<E>{E::IdentificationReply} << "DTMF Decoder v3.1 by Kolbex";
+        QTest::newRow("identification")
+            << identification("DTMF Decoder v3.1 by Kolbex") << QList<E>{E::IdentificationReply}
+            << "DTMF Decoder v3.1 by Kolbex";
         QTest::newRow("carriage returns anywhere are not summed")
-            << identification("DTMF\r Decoder\r") << QList<E>{E::IdentificationReply} << "DTMF Decoder";
+            << identification("DTMF\r Decoder\r") << QList<E>{E::IdentificationReply}
+            << "DTMF Decoder";
         QTest::newRow("identification with a wrong sum is dropped")
             << identification("DTMF", 1) << QList<E>{} << "";
-        QTest::newRow("text byte above 0x80 abandons it")
-            << QByteArray("\xFF\xAA" "DT\x81" "MF\n\x00", 8) << QList<E>{} << "";
+        QTest::newRow("text byte above 0x80 abandons it") << QByteArray(
+                                                                 "\xFF\xAA"
+                                                                 "DT\x81"
+                                                                 "MF\n\x00",
+                                                                 8)
+                                                          << QList<E>{} << "";
         QTest::newRow("bytes before the first FF are ignored")
-            << QByteArray("\x01\x02 abc") + identification("X") << QList<E>{E::IdentificationReply} << "X";
+            << QByteArray("\x01\x02 abc") + identification("X") << QList<E>{E::IdentificationReply}
+            << "X";
         QTest::newRow("data reply") << data(sampleImage()) << QList<E>{E::DataReply} << "";
-        QTest::newRow("data with a wrong sum") << data(sampleImage(), 1) << QList<E>{E::DataReplyBadSum} << "";
+        QTest::newRow("data with a wrong sum")
+            << data(sampleImage(), 1) << QList<E>{E::DataReplyBadSum} << "";
         QTest::newRow("0x5B at offset 8 abandons the reply") << badAt8 << QList<E>{} << "";
         QTest::newRow("0x5B at offset 7 is fine") << okAt7 << QList<E>{E::DataReply} << "";
         QTest::newRow("an unknown kind returns to sync")
-            << QByteArray("\xFF\x12") + identification("Y") << QList<E>{E::IdentificationReply} << "Y";
+            << QByteArray("\xFF\x12") + identification("Y") << QList<E>{E::IdentificationReply}
+            << "Y";
         QTest::newRow("two replies back to back")
-            << identification("A") + data(sampleImage()) << QList<E>{E::IdentificationReply, E::DataReply} << "A";
+            << identification("A") + data(sampleImage())
+            << QList<E>{E::IdentificationReply, E::DataReply} << "A";
     }
     void streams() {
         QFETCH(QByteArray, bytes);
@@ -123,12 +133,18 @@ private slots:
     void identificationNormalisation_data() {
         QTest::addColumn<QString>("received");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("as expected") << "DTMF Decoder v3.1 by Kolbex" << "DTMF Decoder v3.1 by Kolbex";
-        QTest::newRow("two spaces after Decoder") << "DTMF Decoder  v3.1 by Kolbex" << "DTMF Decoder v3.1 by Kolbex";
-        QTest::newRow("spaces around") << "  DTMF Decoder v3.1 by Kolbex " << "DTMF Decoder v3.1 by Kolbex";
-        QTest::newRow("beyond 30 characters is lost") << "DTMF Decoder v3.1 by Kolbex and more" << "DTMF Decoder v3.1 by Kolbex an";
-        QTest::newRow("short") << " v3 " << "v3";
-        QTest::newRow("lower case stays lower case") << "dtmf decoder v3.1 by kolbex" << "dtmf decoder v3.1 by kolbex";
+        QTest::newRow("as expected") << "DTMF Decoder v3.1 by Kolbex"
+                                     << "DTMF Decoder v3.1 by Kolbex";
+        QTest::newRow("two spaces after Decoder") << "DTMF Decoder  v3.1 by Kolbex"
+                                                  << "DTMF Decoder v3.1 by Kolbex";
+        QTest::newRow("spaces around") << "  DTMF Decoder v3.1 by Kolbex "
+                                       << "DTMF Decoder v3.1 by Kolbex";
+        QTest::newRow("beyond 30 characters is lost") << "DTMF Decoder v3.1 by Kolbex and more"
+                                                      << "DTMF Decoder v3.1 by Kolbex an";
+        QTest::newRow("short") << " v3 "
+                               << "v3";
+        QTest::newRow("lower case stays lower case") << "dtmf decoder v3.1 by kolbex"
+                                                     << "dtmf decoder v3.1 by kolbex";
     }
     void identificationNormalisation() {
         QFETCH(QString, received);

@@ -17,12 +17,24 @@ private slots:
         QTest::addColumn<QString>("newSeq");
         QTest::addColumn<QString>("sequence");
         // modifier "*0*", checksum "#"
-        QTest::newRow("ABC sums 42: keys 2 and 0") << "101" << "ABC" << "101*0*ABC#20";
-        QTest::newRow("1 sums 1: keys D and 1") << "12" << "1" << "12*0*1#D1";
-        QTest::newRow("ten C sum 150: keys 9 and 6") << "12" << "CCCCCCCCCC" << "12*0*CCCCCCCCCC#96";
-        QTest::newRow("lower case counts and sounds as capitals") << "1a" << "abc" << "1A*0*ABC#20";
-        QTest::newRow("modifier inside the original is fine") << "*0*1" << "5" << "*0*1*0*5#D5";
-        QTest::newRow("D is 0, 0 is 10") << "99" << "D0" << "99*0*D0#D0";
+        QTest::newRow("ABC sums 42: keys 2 and 0") << "101"
+                                                   << "ABC"
+                                                   << "101*0*ABC#20";
+        QTest::newRow("1 sums 1: keys D and 1") << "12"
+                                                << "1"
+                                                << "12*0*1#D1";
+        QTest::newRow("ten C sum 150: keys 9 and 6") << "12"
+                                                     << "CCCCCCCCCC"
+                                                     << "12*0*CCCCCCCCCC#96";
+        QTest::newRow("lower case counts and sounds as capitals") << "1a"
+                                                                  << "abc"
+                                                                  << "1A*0*ABC#20";
+        QTest::newRow("modifier inside the original is fine") << "*0*1"
+                                                              << "5"
+                                                              << "*0*1*0*5#D5";
+        QTest::newRow("D is 0, 0 is 10") << "99"
+                                         << "D0"
+                                         << "99*0*D0#D0";
     }
     void sequences() {
         QFETCH(QString, original);
@@ -42,6 +54,7 @@ private slots:
         QTest::addColumn<Failure>("failure");
         QTest::addColumn<QString>("title");
         QTest::addColumn<int>("selStart");
+        // clang-format off
         QTest::newRow("no modifier") << "12" << "3" << "" << "#" << Failure::MissingIds << "DTMF" << 0;
         QTest::newRow("no checksum") << "12" << "3" << "*0" << "" << Failure::MissingIds << "DTMF" << 0;
         QTest::newRow("original ends with modifier") << "12*0" << "3" << "*0" << "#" << Failure::OriginalEndsWithModifier << "Warning" << 2;
@@ -50,6 +63,7 @@ private slots:
         QTest::newRow("original of one key") << "1" << "3" << "*0" << "#" << Failure::TooShort << "DTMF" << 0;
         QTest::newRow("empty new") << "12" << "" << "*0" << "#" << Failure::TooShort << "DTMF" << 0;
         QTest::newRow("pasted non-key") << "12" << "3x" << "*0" << "#" << Failure::NotAKey << "DTMF" << 0;
+        // clang-format on
     }
     void failures() {
         QFETCH(QString, original);
@@ -59,12 +73,14 @@ private slots:
         QFETCH(Failure, failure);
         QFETCH(QString, title);
         QFETCH(int, selStart);
-        const ReplaceResult r = CalculateReplaceSequence(original.toStdString(), newSeq.toStdString(),
-                                                         modifier.toStdString(), checksum.toStdString());
+        const ReplaceResult r =
+            CalculateReplaceSequence(original.toStdString(), newSeq.toStdString(),
+                                     modifier.toStdString(), checksum.toStdString());
         QCOMPARE(r.failure, failure);
         QCOMPARE(QString::fromStdString(r.title), title);
         QVERIFY(r.sequence.empty());
-        if (failure == Failure::OriginalEndsWithModifier || failure == Failure::NewEndsWithModifier) {
+        if (failure == Failure::OriginalEndsWithModifier ||
+            failure == Failure::NewEndsWithModifier) {
             QCOMPARE(r.selectionStart, selStart);
             QCOMPARE(r.selectionLength, modifier.size());
         }

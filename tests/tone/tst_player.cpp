@@ -41,7 +41,8 @@ private slots:
         QCOMPARE(r.audio.format.samplesPerSecond, 8000);
         QCOMPARE(r.audio.format.averageBytesPerSecond, 16000);
         QCOMPARE(r.audio.format.blockAlign, 2);
-        const auto expected = SynthesizeSequence("159#D*0", r.player.timing(), r.player.toneTable());
+        const auto expected =
+            SynthesizeSequence("159#D*0", r.player.timing(), r.player.toneTable());
         QVERIFY(r.audio.written == expected);
     }
 
