@@ -196,6 +196,32 @@ private slots:
         QVERIFY(!w.Timer1()->isActive());
     }
 
+    // Tab visits the controls in reading order.
+    void tabFollowsReadingOrder() {
+        Rig r;
+        FrmTone& w = r.open();
+        QStringList order;
+        QWidget* start = w.ui.txtSeqOri;
+        QWidget* c = start;
+        do {
+            if (c->focusPolicy() & Qt::TabFocus) order << c->objectName();
+            c = c->nextInFocusChain();
+        } while (c != start && order.size() < 200);
+        auto after = [&](const char* a, const char* b) {
+            return order.indexOf(QString(a)) >= 0 &&
+                   order.indexOf(QString(b)) == order.indexOf(QString(a)) + 1;
+        };
+        QVERIFY2(after("txtSeqOri", "txtSeqNew"), qPrintable(order.join(" ")));
+        QVERIFY(after("txtSeqNew", "cmdSeqCalc"));
+        QVERIFY(after("Text1", "Text2"));
+        QVERIFY(after("Text2", "Text3"));
+        QVERIFY(after("txtPttCom", "chkPtt"));
+        QVERIFY(after("txtMem_8", "txtMem_9"));
+        QVERIFY(after("txtCallID", "txtSeqCmd"));
+        QVERIFY(after("txtPrgComm", "chkPrg"));
+        QVERIFY(after("cmdRead", "cmdSend"));
+    }
+
     // Every field has a label a screen reader can name it by, or a name of its own, and every
     // control with a help text carries it as its accessible description too.
     void controlsAreNamedForScreenReaders() {
