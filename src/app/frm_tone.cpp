@@ -93,8 +93,9 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     ui.lblInfoSend->setText(
         QStringLiteral("Calvento v%1 by Kolbex\r\nDTMF decoder companion").arg(kVersion));
 
-    // Timer1 shows the credit text for the first 20 seconds; tmrTimeOut is the board's reply
-    // time-out and only runs during an exchange.
+    // Timer1 shows the credit text for the first 20 seconds. The board exchanges (and their
+    // reply time-out, tmrTimeOut) belong to BoardLink, which shows its progress through
+    // StatusView in the status window.
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(20000);
