@@ -12,8 +12,15 @@
 //  - SerialPort (link/serial_port.h) is MSComm1, the one port of the window. It belongs either to
 //    push-to-talk (chkPtt) or to the board link (chkPrg), never both; OpenPort opens it on the
 //    number typed in a field, mapped to a device by link/port_names.h.
+//  - BoardLink (link/board_link.h) runs the read and program exchanges over that port; the window
+//    locks its controls for a run and shows the progress in Dialog, the status window.
+//  - DecoderConfig (config/decoder_config.h) is the configuration tab as a plain record: the
+//    window reads and writes its fields through it, EncodeConfig/DecodeConfig turn it into and
+//    out of the board's image, config/config_file.h stores it in .prg files, and the replace
+//    calculator (remote/replace_calculator.h) takes its Modifier ID and Checksum ID.
 //  - AppSettings (app/app_settings.h) are read at load into the window's fields and written back
 //    from them at the close; the window itself is the only place they live while it runs.
+//  - FrmIstruzioni shows the manual on F1.
 //  - The key filters of the fields are the pure functions of app/field_text.h; the window feeds
 //    them the code of each typed character.
 //  - UiServices and Clock (app/) are the seams for message boxes and for waiting; tests hand the
