@@ -264,12 +264,7 @@ QString deviceOf(const QString& port, int* number) {
 void openPort(SerialPort& port, const QString& portArg, int* number) {
     const QString device = deviceOf(portArg, number);
     QString reason;
-    if (!port.open(device, &reason)) {
-        QString text = "Not able to open COM" + portArg + "\r\n" + device + ": " + reason;
-        if (reason.contains(QStringLiteral("ermission")))
-            text += QStringLiteral(" (is your user in the dialout group?)");
-        throw Failure{text};
-    }
+    if (!port.open(device, &reason)) throw Failure{PortOpenFailure(portArg, device, reason)};
 }
 
 // ---- send
@@ -313,15 +308,8 @@ int send(const QStringList& argv) {
         port.close();
     }
     if (ui.shown) return 1;
-    const int t = player.state().effectiveTimeMs;
-    QString time;
-    if (t <= 9999) {
-        time = QString::number(t) + QStringLiteral("mS.");
-    } else {
-        const qint64 tenths = (static_cast<qint64>(t) + 50) / 100;
-        time = QStringLiteral("%1.%2 Sec.").arg(tenths / 10).arg(tenths % 10);
-    }
-    QTextStream(stdout) << "Sequence completed.\nEffective time = " << time << '\n';
+    QTextStream(stdout) << "Sequence completed.\nEffective time = "
+                        << EffectiveTimeText(player.state().effectiveTimeMs) << '\n';
     return 0;
 }
 

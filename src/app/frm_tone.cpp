@@ -692,15 +692,6 @@ void FrmTone::cmdSend_Click() {
 
 // ---- "Send Sequence" frame ----------------------------------------------------------------------
 
-QString EffectiveTimeText(int ms) {
-    if (ms <= 9999) return QString::number(ms) + QStringLiteral("mS.");
-    // Tenths of a second rounded half up, in whole numbers, so that no binary fraction can
-    // round 12.45 s the wrong way.
-    const qint64 tenths = (static_cast<qint64>(ms) + 50) / 100;
-    return QString::number(tenths / 10) + QLocale().decimalPoint() + QString::number(tenths % 10) +
-           QStringLiteral(" Sec.");
-}
-
 void FrmTone::Text1_Click() {
     ui.Label3->setText(QStringLiteral("Sequence to Send (%1 digits)").arg(ui.Text1->text().size()));
     ui.cmdTone->setEnabled(!ui.Text1->text().isEmpty());
@@ -851,13 +842,8 @@ void FrmTone::OpenPort(const QString& fieldText) {
         device = DeviceForPortNumber(number);
         if (MSComm1.open(device, &reason)) return;
     }
-    QString text = QStringLiteral("Not able to open COM") + fieldText;
-    if (!device.isEmpty()) {
-        text += QStringLiteral("\r\n") + device + QStringLiteral(": ") + reason;
-        if (reason.contains(QStringLiteral("ermission")))
-            text += QStringLiteral(" (is your user in the dialout group?)");
-    }
-    m_ui.messageBox(text, QStringLiteral("Warning"), MessageIcon::Information);
+    m_ui.messageBox(PortOpenFailure(fieldText, device, reason), QStringLiteral("Warning"),
+                    MessageIcon::Information);
 }
 
 }  // namespace calvento

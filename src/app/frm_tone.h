@@ -171,8 +171,4 @@ void InstallClassicFontSubstitutes();
 // The caption of the window before a configuration file is loaded: "Calvento v3.1 by Kolbex".
 QString ProgramCaption();
 
-// The effective time as the send frame shows it: up to 9999 ms as "1234mS.", longer in seconds
-// with one decimal and the locale's decimal separator, "12.5 Sec.".
-QString EffectiveTimeText(int milliseconds);
-
 }  // namespace calvento

@@ -38,6 +38,15 @@ QString DeviceForPortNumber(int number) {
     return DeviceForPortNumber(number, text);
 }
 
+QString PortOpenFailure(const QString& typed, const QString& device, const QString& reason) {
+    QString text = QStringLiteral("Not able to open COM") + typed;
+    if (device.isEmpty()) return text;
+    text += QStringLiteral("\r\n") + device + QStringLiteral(": ") + reason;
+    if (reason.contains(QStringLiteral("ermission")))
+        text += QStringLiteral(" (is your user in the dialout group?)");
+    return text;
+}
+
 int LeadingPortNumber(const QString& text) {
     int value = 0;
     for (const QChar c : text) {

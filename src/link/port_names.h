@@ -19,4 +19,9 @@ QString DeviceForPortNumber(int number);
 // "12ab" 12, "" and "x1" 0).
 int LeadingPortNumber(const QString& text);
 
+// What the user is told when a port cannot be opened: "Not able to open COM" and the port as
+// typed, then on a second line the device and the system's reason (with a hint when it is a
+// matter of permissions). Without a device (a number out of range) the first line only.
+QString PortOpenFailure(const QString& typed, const QString& device, const QString& reason);
+
 }  // namespace calvento

@@ -1,6 +1,7 @@
 // The sound-card player. See player.h.
 #include "tone/player.h"
 
+#include <QLocale>
 #include <future>
 #include <new>
 
@@ -22,6 +23,15 @@ constexpr int64_t kPlayAllowanceMs = 5000;
 constexpr int64_t kBackgroundSynthesisSamples = 4'000'000;
 
 }  // namespace
+
+QString EffectiveTimeText(int ms) {
+    if (ms <= 9999) return QString::number(ms) + QStringLiteral("mS.");
+    // Tenths of a second rounded half up, in whole numbers, so that no binary fraction can
+    // round 12.45 s the wrong way.
+    const qint64 tenths = (static_cast<qint64>(ms) + 50) / 100;
+    return QString::number(tenths / 10) + QLocale().decimalPoint() + QString::number(tenths % 10) +
+           QStringLiteral(" Sec.");
+}
 
 Player::Player(AudioOutput& audio, Clock& clock, UiServices& ui)
     : m_audio(audio), m_clock(clock), m_ui(ui) {}

@@ -68,4 +68,8 @@ private:
     int64_t m_sampleCount = 0;
 };
 
+// The effective time as the send command reports it: up to 9999 ms as "1234mS.", longer in
+// seconds with one decimal and the locale's decimal separator, "12.5 Sec.".
+QString EffectiveTimeText(int milliseconds);
+
 }  // namespace calvento

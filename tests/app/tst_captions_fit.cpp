@@ -15,6 +15,7 @@
 
 #include <QRegularExpression>
 #include "app/dialog.h"
+#include "tone/player.h"
 #include "window_rig.h"
 
 using namespace calvento;
