@@ -438,9 +438,7 @@ int programBoard(const QStringList& argv) {
     return s.finish(s.link.program(s.number));
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+int runCommand(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("calvento"));
     QStringList args = app.arguments().mid(1);
@@ -471,4 +469,12 @@ int main(int argc, char* argv[]) {
         err(f.message);
         return 1;
     }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // After a send, Qt's connection to the sound server is still up: end without the
+    // libraries' static teardown (see ExitAfterAudio).
+    calvento::ExitAfterAudio(runCommand(argc, argv));
 }

@@ -8,7 +8,9 @@
 #include "tone/player.h"
 #include "tone/qt_audio_output.h"
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int runProgram(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("calvento"));
     // The status and instructions windows may still be open when the main window closes; the
@@ -25,4 +27,11 @@ int main(int argc, char* argv[]) {
     window.show();
     if (!player.SoundCardPresent()) window.ui.cmdTone->setEnabled(false);
     return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Settings are saved when the window closes; what is left at exit is the libraries' own.
+    calvento::ExitAfterAudio(runProgram(argc, argv));
 }

@@ -6,6 +6,21 @@
 #include <QIODevice>
 #include <QMediaDevices>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define CALVENTO_LEAK_CHECK() __lsan_do_leak_check()
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/lsan_interface.h>
+#define CALVENTO_LEAK_CHECK() __lsan_do_leak_check()
+#endif
+#endif
+#ifndef CALVENTO_LEAK_CHECK
+#define CALVENTO_LEAK_CHECK() ((void)0)
+#endif
 
 namespace calvento {
 
@@ -137,6 +152,12 @@ int QtAudioOutput::reset() {
     const bool open = m_sink != nullptr;
     release();
     return open ? AudioResult::Ok : AudioResult::InvalidHandle;
+}
+
+void ExitAfterAudio(int code) {
+    std::fflush(nullptr);
+    CALVENTO_LEAK_CHECK();
+    std::_Exit(code);
 }
 
 }  // namespace calvento
