@@ -6,6 +6,8 @@
 // in the window's words); 2 wrong usage (with a usage line).
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QSaveFile>
 #include <QStringList>
 #include <QTextStream>
@@ -215,7 +217,6 @@ public:
 class ConsoleView final : public LinkView {
 public:
     explicit ConsoleView(bool toStderr) : m_stream(toStderr ? stderr : stdout) {}
-    QString info() const override { return m_info; }
     void setInfo(const QString& text) override {
         QTextStream out(m_stream);
         const QString shown =
@@ -228,41 +229,41 @@ public:
         }
         out.flush();
         m_line = shown;
-        m_info = text;
     }
     void setInfoRed(bool) override {}
-    bool okVisible() const override { return m_ok; }
-    void setOkVisible(bool visible) override { m_ok = visible; }
+    void setOkVisible(bool) override {}
     void showStatus() override {}
     void decode(const DecoderImage& image) override { decoded = calvento::DecodeConfig(image); }
     void endLine() {
         if (!m_line.isEmpty()) QTextStream(m_stream) << '\n';
         m_line.clear();
     }
+    bool toStderr() const { return m_stream == stderr; }
     std::optional<DecoderConfig> decoded;
 
 private:
     FILE* m_stream;
-    QString m_info;
     QString m_line;
-    bool m_ok = true;
 };
 
-// PORT: a number 1 to 16 mapped as the window maps it, or a device path.
-QString deviceOf(const QString& port, int* number) {
+// PORT: a number 1 to 16 mapped as the window maps it, or a device path. `name` is what the
+// status texts call it: COM<n> for a number, the path itself otherwise.
+QString deviceOf(const QString& port, int* number, QString* name) {
     bool isNumber = false;
     const int n = port.toInt(&isNumber);
     if (isNumber) {
         if (n < 1 || n > 16) throw Failure{QStringLiteral("Please enter a valid Comm number.")};
         *number = n;
+        *name = QStringLiteral("COM%1").arg(n);
         return DeviceForPortNumber(n);
     }
     *number = 1;
+    *name = port;
     return port;
 }
 
-void openPort(SerialPort& port, const QString& portArg, int* number) {
-    const QString device = deviceOf(portArg, number);
+void openPort(SerialPort& port, const QString& portArg, int* number, QString* name) {
+    const QString device = deviceOf(portArg, number, name);
     QString reason;
     if (!port.open(device, &reason)) throw Failure{PortOpenFailure(portArg, device, reason)};
 }
@@ -294,7 +295,8 @@ int send(const QStringList& argv) {
     const bool ptt = a.options.contains("--ptt");
     if (ptt) {
         int number = 0;
-        openPort(port, a.options["--ptt"], &number);
+        QString name;
+        openPort(port, a.options["--ptt"], &number, &name);
         QString reason;
         if (!port.setRts(true, &reason))
             throw Failure{"The transmitter was not keyed: the RTS line of " + port.device() +
@@ -345,6 +347,13 @@ DecoderConfig loadConfig(const QString& path, std::string* port) {
     return ConfigFromFileValues(read.values);
 }
 
+// The file text of a configuration, refused when the format cannot carry one of its values.
+std::string configFileText(const DecoderConfig& config, const std::string& port) {
+    const std::string refusal = ConfigFileRefusal(config, port);
+    if (!refusal.empty()) throw Failure{QString::fromLatin1(refusal.c_str())};
+    return FormatConfigFile(config, port);
+}
+
 DecoderImage encode(const DecoderConfig& config) {
     const EncodeResult r = EncodeConfig(config);
     if (!r.ok) throw Failure{QString::fromLatin1(r.message.c_str())};
@@ -370,7 +379,7 @@ int image(const QStringList& argv) {
                               .arg(kImageSize)};
         DecoderImage img;
         std::memcpy(img.data(), bytes.constData(), img.size());
-        const std::string file = FormatConfigFile(DecodeConfig(img), "1");
+        const std::string file = configFileText(DecodeConfig(img), "1");
         writeFile(a.options.value("-o"), QByteArray::fromStdString(file));
         return 0;
     }
@@ -380,51 +389,61 @@ int image(const QStringList& argv) {
 // ---- read and program
 // ------------------------------------------------------------------------------
 
-// The board link as the window runs it: switched on (identify), the run, switched off.
+// The board link as the window runs it: switched on (identify, and the reply awaited as a user
+// would see it before pressing a button), the run, switched off.
 struct Session {
     QtSerialPort port;
     ConsoleView view;
     BoardLink link{port, SystemClock(), view, [this] { return QString::number(number); }};
     int number = 1;
+    QString name;
 
     Session(const QString& portArg, bool statusToStderr) : view(statusToStderr) {
-        openPort(port, portArg, &number);
-        link.setShowIdentification(true);
-        port.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::Identify), 2));
-        // Let the identification show, as it does in the window before the user presses a button.
-        for (int i = 0; i < 40; ++i) SystemClock().processEvents();
+        openPort(port, portArg, &number, &name);
+        link.signOn(BoardLink::kIdentificationWaitMs);
     }
     ~Session() {
         if (port.isOpen()) {
-            port.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::SignOff), 2));
-            SystemClock().processEvents();
+            link.signOff();
             port.close();
         }
         view.endLine();
     }
+    // The exit status of a run. A failure's text is printed once: it is already on standard
+    // error when the status lines go there.
     int finish(BoardLink::Outcome outcome) {
         view.endLine();
         if (outcome == BoardLink::Outcome::PortFailed) throw Failure{link.portFailure()};
-        if (outcome != BoardLink::Outcome::Done) {
-            err(QString(view.info())
-                    .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
-                    .trimmed());
-            return 1;
-        }
-        return 0;
+        if (outcome == BoardLink::Outcome::Done) return 0;
+        if (!view.toStderr())
+            err(QString(link.info()).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed());
+        return 1;
     }
 };
+
+// Fails unless a file can be written at `path`: checked before the board is asked for
+// anything, so that a read is not wasted on a folder that does not exist or cannot be written.
+void checkWritable(const QString& path) {
+    if (path.isEmpty() || path == QLatin1String("-")) return;
+    const QFileInfo target(path);
+    QTemporaryFile probe(target.absolutePath() + QStringLiteral("/.calvento-XXXXXX"));
+    if (target.isDir() || (target.exists() && !target.isWritable()) || !probe.open())
+        throw Failure{"Cannot write " + path + ": " +
+                      (target.isDir() ? QStringLiteral("it is a folder") : probe.errorString())};
+}
 
 int readBoard(const QStringList& argv) {
     const Args a = Args::parse(argv, {"--port", "-o"});
     if (!a.positional.isEmpty() || !a.options.contains("--port"))
         throw UsageError{"read takes --port PORT [-o CONFIG.prg]"};
     const QString output = a.options.value("-o");
+    checkWritable(output);
     Session s(a.options["--port"], output.isEmpty() || output == QLatin1String("-"));
     const int status = s.finish(s.link.read());
-    if (status != 0 || !s.view.decoded) return status ? status : 1;
-    writeFile(a.options.value("-o"), QByteArray::fromStdString(FormatConfigFile(
-                                         *s.view.decoded, std::to_string(s.number))));
+    if (status != 0) return status;
+    if (!s.view.decoded) throw Failure{QStringLiteral("The board's data reply was not decoded.")};
+    writeFile(output, QByteArray::fromStdString(
+                          configFileText(*s.view.decoded, std::to_string(s.number))));
     return 0;
 }
 
@@ -434,8 +453,7 @@ int programBoard(const QStringList& argv) {
         throw UsageError{"program takes --port PORT CONFIG.prg"};
     const DecoderImage img = encode(loadConfig(a.positional[0], nullptr));
     Session s(a.options["--port"], false);
-    s.link.transmitImage() = img;
-    return s.finish(s.link.program(s.number));
+    return s.finish(s.link.program(img, s.name));
 }
 
 int runCommand(int argc, char* argv[]) {

@@ -10,6 +10,16 @@ Dialog::Dialog(QWidget* owner) : QDialog(owner) {
     connect(ui.OKButton, &QPushButton::clicked, this, &QWidget::hide);
 }
 
+void Dialog::setInfo(const QString& text) {
+    SetStatusText(ui.lblInfo, text, QStringLiteral("Status"));
+}
+
+void SetStatusText(QLabel* label, const QString& text, const QString& emptyName) {
+    label->setText(text);
+    const QString spoken = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
+    label->setAccessibleName(spoken.isEmpty() ? emptyName : spoken);
+}
+
 void Dialog::setTextColor(const QColor& color) {
     QPalette p = ui.lblInfo->palette();
     p.setColor(QPalette::WindowText, color);

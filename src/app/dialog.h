@@ -9,6 +9,8 @@
 
 #include <QDialog>
 
+class QLabel;
+
 #include "ui_dialog.h"
 
 namespace calvento {
@@ -21,10 +23,18 @@ public:
 
     Ui::Dialog ui;
 
+    // The label's text, which is also its accessible name, so that a screen reader tells the
+    // outcome of a run rather than a fixed name.
+    void setInfo(const QString& text);
+
     // The label's text colour: black for normal texts, red after a wrong identification; it
     // stays until changed.
     void setTextColor(const QColor& color);
     QColor textColor() const;
 };
+
+// Sets a status label's text and makes its accessible name follow it (line breaks read as
+// spaces); an empty text leaves `emptyName`.
+void SetStatusText(QLabel* label, const QString& text, const QString& emptyName);
 
 }  // namespace calvento

@@ -47,12 +47,10 @@ const QString kVersion =
 class FrmTone::StatusView final : public LinkView {
 public:
     explicit StatusView(FrmTone& w) : m_w(w) {}
-    QString info() const override { return m_w.statusWindow().ui.lblInfo->text(); }
-    void setInfo(const QString& text) override { m_w.statusWindow().ui.lblInfo->setText(text); }
+    void setInfo(const QString& text) override { m_w.statusWindow().setInfo(text); }
     void setInfoRed(bool red) override {
         m_w.statusWindow().setTextColor(red ? QColor(Qt::red) : QColor(Qt::black));
     }
-    bool okVisible() const override { return !m_w.statusWindow().ui.OKButton->isHidden(); }
     void setOkVisible(bool visible) override {
         m_w.statusWindow().ui.OKButton->setVisible(visible);
     }
@@ -90,7 +88,7 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     FitCaptions(this);
     setFixedSize(size());
     setWindowTitle(ProgramCaption());
-    ui.lblInfoSend->setText(
+    setSendStatus(
         QStringLiteral("Calvento v%1 by Kolbex\r\nDTMF decoder companion").arg(kVersion));
 
     // Timer1 shows the credit text for the first 20 seconds. The board exchanges (and their
@@ -181,11 +179,31 @@ void FrmTone::closeEvent(QCloseEvent* event) {
 }
 
 bool FrmTone::Form_QueryUnload() {
+    // A board left with part of its packets holds a broken configuration: a run always ends
+    // first. The box does not wait for its OK, so the run keeps its pace.
+    if (m_link->running()) {
+        m_ui.notify(QStringLiteral("Please wait end of data transfer before closing application."),
+                    QStringLiteral("Calvento v%1").arg(CALVENTO_VERSION_MAJOR),
+                    MessageIcon::Information);
+        return false;
+    }
     if (!m_player.isPlaying()) return true;
     m_ui.messageBox(QStringLiteral("Please wait end of sound before closing application."),
                     QStringLiteral("Calvento v%1").arg(CALVENTO_VERSION_MAJOR),
                     MessageIcon::Information);
     return false;
+}
+
+void FrmTone::closeFromOutside() {
+    if (m_link->running() || m_player.isPlaying()) {
+        m_closePending = true;  // closeIfPending() closes when the action is over
+        return;
+    }
+    close();
+}
+
+void FrmTone::closeIfPending() {
+    if (m_closePending) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void FrmTone::Form_Unload() {
@@ -210,8 +228,7 @@ void FrmTone::Form_Unload() {
 
     // The board is told the link ends; a push-to-talk port just closes (RTS drops with it).
     if (MSComm1.isOpen()) {
-        if (ui.chkPrg->isChecked())
-            MSComm1.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::SignOff), 2));
+        if (ui.chkPrg->isChecked()) m_link->signOff();
         MSComm1.close();
     }
 }
@@ -480,14 +497,14 @@ void FrmTone::setConfig(const DecoderConfig& c) {
 
 bool FrmTone::EncodeConfig() {
     const EncodeResult result = calvento::EncodeConfig(config());
-    transmitImage() = result.image;
+    m_transmitImage = result.image;
     if (!result.ok)
         m_ui.messageBox(fromLatin1(result.message), QStringLiteral("Warning"), MessageIcon::None);
     return result.ok;
 }
 
-void FrmTone::DecodeConfig() {
-    setConfig(calvento::DecodeConfig(receiveImage()));
+void FrmTone::DecodeConfig(const DecoderImage& image) {
+    setConfig(calvento::DecodeConfig(image));
 }
 
 void FrmTone::showFileInCaption(const QString& path) {
@@ -498,11 +515,20 @@ void FrmTone::showFileInCaption(const QString& path) {
 }
 
 void FrmTone::cmdSave_Click() {
-    const QString path = m_ui.saveFileName(QStringLiteral("Save File"), ProgramFolder(),
-                                           kDefaultConfigName, kConfigFilter);
+    const DecoderConfig c = config();
+    const std::string port = latin1(ui.txtPrgComm->text());
+    // A value the file cannot carry is refused before the user picks a file, not written changed.
+    const std::string refusal = ConfigFileRefusal(c, port);
+    if (!refusal.empty()) {
+        m_ui.messageBox(fromLatin1(refusal), QStringLiteral("Warning"), MessageIcon::None);
+        return;
+    }
+    QString path = m_ui.saveFileName(QStringLiteral("Save File"), ProgramFolder(),
+                                     kDefaultConfigName, kConfigFilter);
     if (path.isEmpty()) return;
-    DecoderConfig c = config();
-    const std::string file = FormatConfigFile(c, latin1(ui.txtPrgComm->text()));
+    // A bare name gets the extension, so that the Load dialog lists the file.
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".prg");
+    const std::string file = FormatConfigFile(c, port);
     // Written beside the target and renamed over it: a failure never costs the old file.
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
@@ -675,6 +701,7 @@ void FrmTone::cmdRead_Click() {
     if (m_link->read() == BoardLink::Outcome::PortFailed)
         endRunWithPortFailure(QStringLiteral("Calvento"));
     lockForRun(false);
+    closeIfPending();
 }
 
 void FrmTone::cmdSend_Click() {
@@ -682,12 +709,13 @@ void FrmTone::cmdSend_Click() {
     lockForRun(true);
     if (EncodeConfig()) {
         m_clock.processEvents();
-        if (m_link->program(LeadingPortNumber(ui.txtPrgComm->text())) ==
+        const int number = LeadingPortNumber(ui.txtPrgComm->text());
+        if (m_link->program(m_transmitImage, QStringLiteral("COM%1").arg(number)) ==
             BoardLink::Outcome::PortFailed)
-            endRunWithPortFailure(
-                QStringLiteral("COM%1").arg(LeadingPortNumber(ui.txtPrgComm->text())));
+            endRunWithPortFailure(QStringLiteral("COM%1").arg(number));
     }
     lockForRun(false);
+    closeIfPending();
 }
 
 // ---- "Send Sequence" frame ----------------------------------------------------------------------
@@ -719,7 +747,7 @@ void FrmTone::cmdTone_Click() {
     ComputeSampleCounts(timing);
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    ui.lblInfoSend->setText(QStringLiteral("Sending Sequence....."));
+    setSendStatus(QStringLiteral("Sending Sequence....."));
     ui.cmdTone->setEnabled(false);
     m_clock.processEvents();
 
@@ -750,7 +778,7 @@ void FrmTone::cmdTone_Click() {
     if (!m_timer1->isActive()) m_timer1->start();
     // A send whose transmitter was not keyed did not go over the air: the status says so instead
     // of "Sequence completed.", and a message tells why.
-    ui.lblInfoSend->setText(
+    setSendStatus(
         (keyed ? QStringLiteral("Sequence completed.") : QStringLiteral("PTT NOT keyed!")) +
         QStringLiteral("\r\nEffective time = ") +
         EffectiveTimeText(m_player.state().effectiveTimeMs));
@@ -760,6 +788,11 @@ void FrmTone::cmdTone_Click() {
                             .arg(ui.txtPttCom->text(), m_pttError),
                         QStringLiteral("Warning"), MessageIcon::Exclamation);
     }
+    closeIfPending();
+}
+
+void FrmTone::setSendStatus(const QString& text) {
+    SetStatusText(ui.lblInfoSend, text, QStringLiteral("Send status"));
 }
 
 bool FrmTone::SetPtt(bool on) {
@@ -798,7 +831,7 @@ void FrmTone::chkPtt_Click() {
 
 void FrmTone::Timer1_Timer() {
     m_timer1->stop();
-    ui.lblInfoSend->setText(QString());
+    setSendStatus(QString());
 }
 
 // ---- "Programming" frame and the shared port ----------------------------------------------------
@@ -817,15 +850,13 @@ void FrmTone::chkPrg_Click() {
             ui.txtPrgComm->setEnabled(false);
             ui.cmdRead->setEnabled(true);
             ui.cmdSend->setEnabled(true);
-            m_link->setShowIdentification(true);
-            MSComm1.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::Identify), 2));
+            m_link->signOn();
         } else {
             ui.chkPrg->setChecked(false);
         }
     } else {
         if (MSComm1.isOpen()) {
-            MSComm1.write(QByteArray(reinterpret_cast<const char*>(BoardCommand::SignOff), 2));
-            m_clock.processEvents();
+            m_link->signOff();
             MSComm1.close();
         }
         ui.txtPrgComm->setEnabled(true);

@@ -67,7 +67,6 @@ public:
     QString configFilePath() const { return m_configFilePath; }
     QString settingsFilePath() const;
     QTimer* Timer1() const { return m_timer1; }
-    QTimer* tmrTimeOut() const { return m_link->tmrTimeOut(); }
 
     // Refreshes the sequence counter label and the send button from Text1.
     void Text1_Click();
@@ -79,10 +78,10 @@ public:
 
     // Builds the transmit image from the fields; false after telling the user what is wrong.
     bool EncodeConfig();
-    // Fills the fields from the receive image.
-    void DecodeConfig();
-    DecoderImage& transmitImage() { return m_link->transmitImage(); }
-    DecoderImage& receiveImage() { return m_link->receiveImage(); }
+    // Fills the fields from an image read from the board.
+    void DecodeConfig(const DecoderImage& image);
+    // The image the last EncodeConfig built, which PROGRAM writes.
+    const DecoderImage& transmitImage() const { return m_transmitImage; }
 
     // The status window of the board exchanges, created on first use.
     Dialog& statusWindow();
@@ -93,6 +92,10 @@ public:
 
     // Loads a configuration file into the window; tells the user itself when it cannot.
     void LoadConfigFile(const QString& path);
+
+    // The program is asked to end from outside (a termination signal): the window closes as if
+    // the user had closed it, once a board exchange or a sequence under way is over.
+    void closeFromOutside();
 
 signals:
     // The window has closed for good: the program ends.
@@ -107,6 +110,7 @@ private:
     void Form_Load();
     bool Form_QueryUnload();  // true when the close may go on
     void Form_Unload();
+    void closeIfPending();
     void Form_KeyDown(int keyCode);
     void moveToSavedPosition(int leftTwips, int topTwips);
 
@@ -117,6 +121,7 @@ private:
 
     // --- "Send Sequence" frame -----------------------------------------------------------------
     void cmdTone_Click();
+    void setSendStatus(const QString& text);  // lblInfoSend, read out by screen readers too
     bool SetPtt(bool on);  // false when the line could not be set; m_pttError says why
     void chkPtt_Click();
     void Timer1_Timer();
@@ -159,6 +164,8 @@ private:
     QString m_pttError;
     std::unique_ptr<StatusView> m_statusView;
     BoardLink* m_link = nullptr;
+    DecoderImage m_transmitImage{};
+    bool m_closePending = false;
     QHash<QWidget*, bool> m_enabledBeforeRun;
     Dialog* m_dialog = nullptr;
     QPointer<FrmIstruzioni> m_instructions;

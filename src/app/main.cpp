@@ -3,6 +3,7 @@
 
 #include "app/clock.h"
 #include "app/frm_tone.h"
+#include "app/termination_signals.h"
 #include "app/user_interface.h"
 #include "link/qt_serial_port.h"
 #include "tone/player.h"
@@ -24,6 +25,9 @@ int runProgram(int argc, char* argv[]) {
     calvento::FrmTone window(player, port, calvento::QtUiServices(), calvento::SystemClock());
     QObject::connect(&window, &calvento::FrmTone::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    // A shutdown or a closed terminal ends the program as the close box does: a board exchange
+    // under way ends first, the settings are written and the board is signed off.
+    calvento::HandleTerminationSignals([&window](int) { window.closeFromOutside(); });
     window.show();
     if (!player.SoundCardPresent()) window.ui.cmdTone->setEnabled(false);
     return app.exec();

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "app/user_interface.h"
@@ -11,9 +12,8 @@ namespace calvento {
 namespace {
 
 class QtUi final : public UiServices {
-public:
-    void messageBox(const QString& text, const QString& title, MessageIcon icon) override {
-        QMessageBox box(QApplication::activeWindow());
+    static void setUp(QMessageBox& box, const QString& text, const QString& title,
+                      MessageIcon icon) {
         box.setWindowTitle(title);
         box.setText(text);
         box.setStandardButtons(QMessageBox::Ok);
@@ -31,7 +31,20 @@ public:
                 box.setIcon(QMessageBox::Critical);
                 break;
         }
+    }
+
+public:
+    void messageBox(const QString& text, const QString& title, MessageIcon icon) override {
+        QMessageBox box(QApplication::activeWindow());
+        setUp(box, text, title, icon);
         box.exec();
+    }
+
+    void notify(const QString& text, const QString& title, MessageIcon icon) override {
+        auto* box = new QMessageBox(QApplication::activeWindow());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        setUp(*box, text, title, icon);
+        box->open();
     }
 
     QString openFileName(const QString& title, const QString& folder, const QString& proposedName,
@@ -42,8 +55,15 @@ public:
 
     QString saveFileName(const QString& title, const QString& folder, const QString& proposedName,
                          const QString& filter) override {
-        return QFileDialog::getSaveFileName(QApplication::activeWindow(), title,
-                                            QDir(folder).filePath(proposedName), filter);
+        // The dialog adds the extension of the proposed name to a bare name itself, so that its
+        // overwrite question is about the file that will really be written.
+        QFileDialog dialog(QApplication::activeWindow(), title, QDir(folder).filePath(proposedName),
+                           filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QFileInfo(proposedName).suffix());
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().first()
+                   : QString();
     }
 };
 

@@ -18,6 +18,12 @@ public:
     // A modal message box with an OK button.
     virtual void messageBox(const QString& text, const QString& title, MessageIcon icon) = 0;
 
+    // The same box without waiting for the OK: for what must be said while a board exchange is
+    // under way, whose waits and pauses must not stretch while the user reads.
+    virtual void notify(const QString& text, const QString& title, MessageIcon icon) {
+        messageBox(text, title, icon);
+    }
+
     // A file dialog showing `folder` first with `proposedName` filled in; `filter` in Qt's form
     // ("Configuration file (*.prg);;All files (*)"). The save dialog asks before replacing an
     // existing file. An empty answer means the user cancelled.

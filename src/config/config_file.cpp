@@ -39,6 +39,22 @@ std::string FormatConfigFile(const DecoderConfig& config, const std::string& por
     return file;
 }
 
+std::string ConfigFileRefusal(const DecoderConfig& config, const std::string& port) {
+    const ConfigFileRead back = ReadConfigFile(FormatConfigFile(config, port));
+    for (size_t i = 0; i < kConfigFileOrder.size(); ++i) {
+        const ConfigField f = kConfigFileOrder[i];
+        const std::string value = f == ConfigField::PrgPort ? port : GetField(config, f);
+        if (i < back.values.size() && back.values[i] == value) continue;
+        const std::string label = f == ConfigField::PrgPort ? "Prg Comm" : FieldLabel(f);
+        if (value.find('"') != std::string::npos)
+            return label + " holds a double quote (\"), which a configuration file cannot "
+                           "hold.\r\nNothing was saved.";
+        return label + " cannot be saved in a configuration file as it stands.\r\nNothing was "
+                       "saved.";
+    }
+    return {};
+}
+
 ConfigFileRead ReadConfigFile(std::string_view bytes) {
     ConfigFileRead read;
     CsvReader reader(bytes);

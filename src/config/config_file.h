@@ -26,6 +26,12 @@ extern const std::array<ConfigField, kConfigFileValues> kConfigFileOrder;
 // The whole file for a record and a port number text.
 std::string FormatConfigFile(const DecoderConfig& config, const std::string& port);
 
+// Why the record cannot be saved as it stands, naming the first field whose value would read
+// back different (a double quote ends a quoted text early, and every later value shifts); empty
+// when the file would load back exactly. Saving refuses such a record rather than write a file
+// that loads as another configuration.
+std::string ConfigFileRefusal(const DecoderConfig& config, const std::string& port);
+
 // What a reading got: the values in file order up to the first failure (flags normalised to
 // "0", "1" or "2"), and the failure's description, empty when all 33 were read.
 struct ConfigFileRead {

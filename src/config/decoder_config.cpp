@@ -62,6 +62,41 @@ bool IsCheckBoxField(ConfigField f) {
            f == ConfigField::VoltageCheckEnabled;
 }
 
+std::string FieldLabel(ConfigField f) {
+    const int index = static_cast<int>(f);
+    const int command = index - static_cast<int>(ConfigField::Command0);
+    if (command >= 0 && command < kCommandCount) return "Command #" + std::to_string(command);
+    switch (f) {
+        case ConfigField::Output0:
+        case ConfigField::Output1:
+        case ConfigField::Output2:
+        case ConfigField::Output3:
+            return "Output " + std::to_string(index - static_cast<int>(ConfigField::Output0) + 1);
+        case ConfigField::ModifierId:
+            return "Modifier ID";
+        case ConfigField::ChecksumId:
+            return "Checksum ID";
+        case ConfigField::CwEnabled:
+            return "CW Enabled";
+        case ConfigField::MorseSpeed:
+            return "Morse Speed";
+        case ConfigField::CwCall:
+            return "CW Call";
+        case ConfigField::Timer1:
+            return "Output 1 Timer Interval";
+        case ConfigField::Timer2:
+            return "Output 2 Timer Interval";
+        case ConfigField::VoltageCheckEnabled:
+            return "V.Check Enabled";
+        case ConfigField::BatteryLow:
+            return "Low Battery Voltage";
+        case ConfigField::BatteryHigh:
+            return "High Battery Voltage";
+        default:
+            return "Prg Comm";
+    }
+}
+
 namespace {
 
 // The storage of a text field, or nullptr for check boxes and the port.

@@ -67,6 +67,10 @@ constexpr ConfigField CommandField(int i) {
 }
 bool IsCheckBoxField(ConfigField field);
 
+// The field's name in messages, as the window and the encoder's checks call it ("CW Call",
+// "Command #3", "Output 2").
+std::string FieldLabel(ConfigField field);
+
 // The value of a field of the record as text, and setting it from text (a check box state that
 // is not a number reads as 0). PrgPort is not in the record: empty, and ignored.
 std::string GetField(const DecoderConfig& config, ConfigField field);

@@ -1,39 +1,30 @@
 // The board exchanges. See board_link.h.
 #include "link/board_link.h"
 
-#include <QTimer>
-
 #include "app/clock.h"
 #include "link/serial_port.h"
 
 namespace calvento {
 
-namespace {
-
-QByteArray bytesOf(const uint8_t* data, size_t n) {
-    return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(n));
-}
-
-}  // namespace
-
 BoardLink::BoardLink(SerialPort& port, Clock& clock, LinkView& view,
                      std::function<QString()> portText, QObject* parent)
     : QObject(parent), m_port(port), m_clock(clock), m_view(view), m_portText(std::move(portText)) {
-    m_tmrTimeOut = new QTimer(this);
-    m_tmrTimeOut->setObjectName(QStringLiteral("tmrTimeOut"));
-    m_tmrTimeOut->setInterval(2400);
-    m_tmrTimeOut->setSingleShot(true);
-    connect(m_tmrTimeOut, &QTimer::timeout, m_tmrTimeOut, &QTimer::stop);  // tmrTimeOut_Timer
     connect(&m_port, &SerialPort::received, this, [this] { MSComm1_OnComm(CommEvent::Receive); });
     connect(&m_port, &SerialPort::lineError, this, &BoardLink::MSComm1_OnComm);
 }
 
-void BoardLink::appendInfo(const QString& text) {
-    m_view.setInfo(m_view.info() + text);
+void BoardLink::setInfo(const QString& text) {
+    m_info = text;
+    m_view.setInfo(text);
 }
 
-bool BoardLink::send(const QByteArray& bytes) {
-    if (m_port.isOpen() && m_port.write(bytes)) return true;
+void BoardLink::appendInfo(const QString& text) {
+    setInfo(m_info + text);
+}
+
+bool BoardLink::send(const uint8_t* bytes, size_t n) {
+    const QByteArray data(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(n));
+    if (m_port.isOpen() && m_port.write(data)) return true;
     m_portFailure =
         m_port.isOpen()
             ? QStringLiteral("The serial port %1 refused the data.").arg(m_port.device())
@@ -43,111 +34,145 @@ bool BoardLink::send(const QByteArray& bytes) {
 
 // 256 spaces, one write each: whatever the board was in the middle of, it ends.
 bool BoardLink::sendFlush() {
+    const uint8_t space = ' ';
     for (int i = 0; i < BoardCommand::FlushSpaces; ++i)
-        if (!send(QByteArray(1, ' '))) return false;
+        if (!send(&space, 1)) return false;
     return true;
 }
 
-// Arms tmrTimeOut and runs event-loop turns until it has fired (or `done` holds); false when
-// the port went away in the meantime (an adapter pulled out), so that no run waits on a dead
-// port. The clock decides too, so that tests with a fake clock need no real timer.
-bool BoardLink::waitTimeOut(int ms, const std::function<bool()>& done) {
-    m_tmrTimeOut->start(ms);
+bool BoardLink::portGone() {
+    if (m_port.isOpen()) return false;
+    m_portFailure = QStringLiteral("The serial port %1 is no longer open.").arg(m_port.device());
+    return true;
+}
+
+// Runs event-loop turns until `ms` milliseconds have passed by the clock (or `done` holds), so
+// that a wait never ends early the way a coarse timer may; false when the port went away in the
+// meantime (an adapter pulled out), so that no run waits on a dead port.
+bool BoardLink::waitFor(int ms, const std::function<bool()>& done) {
     const uint32_t t0 = m_clock.tickCount();
-    while (m_tmrTimeOut->isActive() && !(done && done())) {
+    while (static_cast<uint32_t>(m_clock.tickCount() - t0) < static_cast<uint32_t>(ms) &&
+           !(done && done())) {
         m_clock.processEvents();
-        if (!m_port.isOpen()) {
-            m_tmrTimeOut->stop();
-            m_portFailure =
-                QStringLiteral("The serial port %1 is no longer open.").arg(m_port.device());
-            return false;
-        }
-        if (static_cast<uint32_t>(m_clock.tickCount() - t0) >= static_cast<uint32_t>(ms))
-            m_tmrTimeOut->stop();
+        if (portGone()) return false;
     }
     return true;
 }
 
 // After a failed wait: say so, restart the receiver on the next byte and flush the board.
 BoardLink::Outcome BoardLink::failedWait(const QString& text, Outcome outcome) {
-    m_view.setInfo(text);
+    setInfo(text);
     m_view.setOkVisible(true);
     m_rx.restartReceiver = true;
     return sendFlush() ? outcome : Outcome::PortFailed;
 }
 
+// Every run starts with its own flags clear and ends not running, whatever way it ends.
+BoardLink::Outcome BoardLink::run(const std::function<Outcome()>& steps) {
+    m_portFailure.clear();
+    m_dataReplyCompleted = false;
+    m_dataReply = Outcome::NoData;
+    m_running = true;
+    const Outcome outcome = steps();
+    m_running = false;
+    m_awaitingData = false;
+    return outcome;
+}
+
+bool BoardLink::signOn(int waitMs) {
+    m_showIdentification = true;
+    m_identification.clear();
+    if (!send(BoardCommand::Identify, 2)) return false;
+    if (waitMs > 0) waitFor(waitMs, [this] { return !m_identification.isEmpty(); });
+    return m_identification == QLatin1String(kExpectedIdentification);
+}
+
+void BoardLink::signOff() {
+    if (!m_port.isOpen()) return;
+    send(BoardCommand::SignOff, 2);
+    m_clock.processEvents();
+}
+
 BoardLink::Outcome BoardLink::read() {
-    m_portFailure.clear();
-    m_view.setOkVisible(false);
-    m_view.setInfo(QStringLiteral("\r\nReading Data."));
-    m_view.showStatus();
-    m_clock.processEvents();
-    m_clock.sleepMs(200);
-    appendInfo(QStringLiteral("."));
-    m_clock.processEvents();
-    if (!RequestIdentification()) {
-        if (!m_portFailure.isEmpty()) return Outcome::PortFailed;
-        return failedWait(
-            QStringLiteral("FAILED to read version! Please Check Connections / Decoder"),
-            Outcome::NoVersion);
-    }
-    m_clock.sleepMs(200);
-    appendInfo(QStringLiteral("."));
-    m_clock.processEvents();
-    return requestData(false,
-                       QStringLiteral("FAILED to read data!  Please check Connections / Decoder"));
-}
-
-// The read command and the full 832 ms wait for the data reply, which the receiver decodes or
-// compares as it completes; zero bytes are let through only while it comes.
-BoardLink::Outcome BoardLink::requestData(bool verify, const QString& failure) {
-    m_verifyMode = verify;
-    m_port.setNullDiscard(false);
-    if (!send(bytesOf(BoardCommand::Read, 2))) return Outcome::PortFailed;
-    m_clock.processEvents();
-    if (!waitTimeOut(832)) return Outcome::PortFailed;
-    m_port.setNullDiscard(true);
-    if (!m_view.okVisible()) return failedWait(failure, Outcome::NoData);
-    return m_lastReply;
-}
-
-BoardLink::Outcome BoardLink::program(int portNumber) {
-    m_portFailure.clear();
-    const std::array<WritePacket, 4> packets = WritePackets(m_txImage);
-    if (!m_port.isOpen()) return Outcome::Done;
-    m_view.setInfo(QStringLiteral("\r\nSending data on COM%1.").arg(portNumber));
-    m_view.setOkVisible(false);
-    m_view.showStatus();
-    m_clock.processEvents();
-    if (!RequestIdentification()) {
-        if (!m_portFailure.isEmpty()) return Outcome::PortFailed;
-        return failedWait(
-            QStringLiteral("FAILED to get Version!  Unable to program, please check Decoder"),
-            Outcome::NoVersion);
-    }
-    m_clock.sleepMs(10);
-    // The board takes the packets at its own pace: no reply, only the pauses between them.
-    if (!send(bytesOf(BoardCommand::Write, 2) + bytesOf(packets[0].data(), kPacketSize)))
-        return Outcome::PortFailed;
-    for (size_t k = 0; k < 4; ++k) {
-        if (k > 0 && !send(bytesOf(packets[k].data(), kPacketSize))) return Outcome::PortFailed;
-        m_clock.sleepMs(520);
+    return run([this] {
+        if (portGone()) return Outcome::PortFailed;
+        m_view.setOkVisible(false);
+        setInfo(QStringLiteral("\r\nReading Data."));
+        m_view.showStatus();
+        m_clock.processEvents();
+        m_clock.sleepMs(200);
         appendInfo(QStringLiteral("."));
         m_clock.processEvents();
-    }
-    m_clock.sleepMs(100);
-    return requestData(
-        true, QStringLiteral("FAILED to read data!  Unable to program, please check Decoder"));
+        if (!RequestIdentification()) {
+            if (!m_portFailure.isEmpty()) return Outcome::PortFailed;
+            return failedWait(
+                QStringLiteral("FAILED to read version! Please Check Connections / Decoder"),
+                Outcome::NoVersion);
+        }
+        m_clock.sleepMs(200);
+        appendInfo(QStringLiteral("."));
+        m_clock.processEvents();
+        return requestData(
+            false, QStringLiteral("FAILED to read data!  Please check Connections / Decoder"));
+    });
+}
+
+// The read command and the full data wait. The receiver decodes or compares the reply as it
+// completes; only a reply completed inside this wait answers the run. Zero bytes are let through
+// only while it comes.
+BoardLink::Outcome BoardLink::requestData(bool verify, const QString& failure) {
+    m_verifyMode = verify;
+    m_dataReplyCompleted = false;
+    m_port.setNullDiscard(false);
+    m_awaitingData = true;
+    if (!send(BoardCommand::Read, 2)) return Outcome::PortFailed;
+    m_clock.processEvents();
+    const bool portUp = !portGone() && waitFor(kDataWaitMs);
+    m_awaitingData = false;
+    if (!portUp) return Outcome::PortFailed;
+    m_port.setNullDiscard(true);
+    if (!m_dataReplyCompleted) return failedWait(failure, Outcome::NoData);
+    return m_dataReply;
+}
+
+BoardLink::Outcome BoardLink::program(const DecoderImage& image, const QString& portName) {
+    return run([this, &image, &portName] {
+        m_txImage = image;
+        const std::array<WritePacket, 4> packets = WritePackets(m_txImage);
+        if (portGone()) return Outcome::PortFailed;
+        setInfo(QStringLiteral("\r\nSending data on %1.").arg(portName));
+        m_view.setOkVisible(false);
+        m_view.showStatus();
+        m_clock.processEvents();
+        if (!RequestIdentification()) {
+            if (!m_portFailure.isEmpty()) return Outcome::PortFailed;
+            return failedWait(
+                QStringLiteral("FAILED to get Version!  Unable to program, please check Decoder"),
+                Outcome::NoVersion);
+        }
+        m_clock.sleepMs(10);
+        // The board takes the packets at its own pace: no reply, only the pauses between them.
+        if (!send(BoardCommand::Write, 2)) return Outcome::PortFailed;
+        for (const WritePacket& packet : packets) {
+            if (!send(packet.data(), packet.size())) return Outcome::PortFailed;
+            m_clock.sleepMs(520);
+            appendInfo(QStringLiteral("."));
+            m_clock.processEvents();
+        }
+        m_clock.sleepMs(100);
+        return requestData(
+            true, QStringLiteral("FAILED to read data!  Unable to program, please check Decoder"));
+    });
 }
 
 bool BoardLink::RequestIdentification() {
     m_portFailure.clear();
     m_identification.clear();
     m_showIdentification = false;
-    if (!send(bytesOf(BoardCommand::Identify, 2))) return false;
-    if (!waitTimeOut(100, [this] { return !m_identification.isEmpty(); })) return false;
+    const bool sent = send(BoardCommand::Identify, 2) &&
+                      waitFor(kIdentificationWaitMs, [this] { return !m_identification.isEmpty(); });
     m_showIdentification = true;
-    return m_identification == QLatin1String(kExpectedIdentification);
+    return sent && m_identification == QLatin1String(kExpectedIdentification);
 }
 
 void BoardLink::MSComm1_OnComm(int commEvent) {
@@ -183,7 +208,7 @@ void BoardLink::MSComm1_OnComm(int commEvent) {
                        .arg(m_portText ? m_portText() : QString());
             break;
     }
-    m_view.setInfo(text);  // seen only while the status window is up
+    setInfo(text);  // seen only while the status window is up
 }
 
 void BoardLink::ReadInput() {
@@ -199,35 +224,42 @@ void BoardLink::ReadInput() {
 }
 
 void BoardLink::completeIdentification() {
-    m_identification = QString::fromLatin1(IdentificationText(m_rx.rxText).c_str());
+    // Compared whole: a zero byte inside the text must not cut it to a match.
+    const std::string text = IdentificationText(m_rx.rxText);
+    m_identification = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
     if (!m_showIdentification) return;
     if (m_identification == QLatin1String(kExpectedIdentification)) {
         m_view.setOkVisible(true);
         m_view.setInfoRed(false);
-        m_view.setInfo(m_identification + QStringLiteral(" detected."));
+        setInfo(m_identification + QStringLiteral(" detected."));
     } else {
         m_view.setInfoRed(true);
-        m_view.setInfo(QStringLiteral("Wrong version detected: ") + m_identification +
-                       QStringLiteral("\r\nUse ") + QLatin1String(kExpectedIdentification) +
-                       QStringLiteral(" !"));
+        setInfo(QStringLiteral("Wrong version detected: ") + m_identification +
+                QStringLiteral("\r\nUse ") + QLatin1String(kExpectedIdentification) +
+                QStringLiteral(" !"));
     }
     m_view.showStatus();
 }
 
 void BoardLink::completeDataReply(ReplyEvent event) {
+    Outcome outcome = Outcome::Done;
     if (event == ReplyEvent::DataReplyBadSum) {
-        m_lastReply = Outcome::BadSum;
-        m_view.setInfo(QStringLiteral("Error reading data from ") + m_identification);
+        outcome = Outcome::BadSum;
+        setInfo(QStringLiteral("Error reading data from ") + m_identification);
     } else if (m_verifyMode) {
         const bool same = m_rx.receiveImage == m_txImage;
-        m_lastReply = same ? Outcome::Done : Outcome::Mismatch;
-        m_view.setInfo(same ? m_identification + QStringLiteral(" successfully programmed")
-                            : QStringLiteral("Error programming ") + m_identification);
+        outcome = same ? Outcome::Done : Outcome::Mismatch;
+        setInfo(same ? m_identification + QStringLiteral(" successfully programmed")
+                     : QStringLiteral("Error programming ") + m_identification);
     } else {
-        m_lastReply = Outcome::Done;
         m_view.decode(m_rx.receiveImage);
-        m_view.setInfo(QStringLiteral("Data from ") + m_identification +
-                       QStringLiteral(" successfully read"));
+        setInfo(QStringLiteral("Data from ") + m_identification +
+                QStringLiteral(" successfully read"));
+    }
+    // Only the reply to the run's own read command answers the run.
+    if (m_awaitingData && !m_dataReplyCompleted) {
+        m_dataReplyCompleted = true;
+        m_dataReply = outcome;
     }
     m_view.setOkVisible(true);
     m_view.showStatus();

@@ -1,13 +1,16 @@
 // BoardLink: the read and program exchanges with the board, shared by the window and the
 // command-line tool so that both send the same commands with the same pauses and waits and
-// report the same texts.
+// report the same texts and outcomes.
 //
 // It owns the link state (the transmit image, the reply receiver with the receive image, the
-// last identification and the flags that say what a completed reply means) and the reply
-// time-out timer tmrTimeOut. It talks to the board through the SerialPort seam and waits through
-// the Clock seam: short fixed pauses are blocking sleeps, waits for replies run event-loop turns
-// while the port's receive notifications feed the receiver. What the user sees goes through
-// LinkView: the window shows it in its status window, the command-line tool prints it.
+// last identification and the flags that say what a completed reply means) and decides each
+// run's outcome itself: a run is Done only when a data reply completed inside the wait of its
+// own read command, so that a late, repeated or unasked identification can never make a run
+// look complete. It talks to the board through the SerialPort seam and waits through the Clock
+// seam: short fixed pauses are blocking sleeps, waits for replies run event-loop turns while the
+// port's receive notifications feed the receiver, and every wait lasts its full length by the
+// clock. What the user sees goes through LinkView, which only displays: the window shows it in
+// its status window, the command-line tool prints it.
 #pragma once
 
 #include <QObject>
@@ -16,8 +19,6 @@
 
 #include "config/decoder_config.h"
 #include "link/reply_receiver.h"
-
-class QTimer;
 
 namespace calvento {
 
@@ -28,10 +29,8 @@ class SerialPort;
 class LinkView {
 public:
     virtual ~LinkView() = default;
-    virtual QString info() const = 0;
     virtual void setInfo(const QString& text) = 0;
     virtual void setInfoRed(bool red) = 0;  // the colour stays for later texts
-    virtual bool okVisible() const = 0;
     virtual void setOkVisible(bool visible) = 0;
     virtual void showStatus() = 0;
     // A data reply was accepted in read mode: put it into the configuration.
@@ -45,34 +44,48 @@ public:
     enum class Outcome {
         Done,        // read and decoded, or programmed and verified
         NoVersion,   // no (or the wrong) identification
-        NoData,      // no data reply completed in time
+        NoData,      // no data reply completed inside the run's own wait
         BadSum,      // a data reply with a wrong sum
         Mismatch,    // the read-back differs from what was sent
-        PortFailed,  // the port went away or refused the bytes; see portFailure()
+        PortFailed,  // the port is closed, went away or refused the bytes; see portFailure()
     };
+
+    // The waits, in milliseconds, by the clock: they never end early.
+    static constexpr int kIdentificationWaitMs = 100;
+    static constexpr int kDataWaitMs = 832;
 
     // `portText` gives the programming port field's text, for line-error messages.
     BoardLink(SerialPort& port, Clock& clock, LinkView& view, std::function<QString()> portText,
               QObject* parent = nullptr);
 
-    QTimer* tmrTimeOut() const { return m_tmrTimeOut; }
-    DecoderImage& transmitImage() { return m_txImage; }
-    DecoderImage& receiveImage() { return m_rx.receiveImage; }
+    const DecoderImage& transmitImage() const { return m_txImage; }
+    const DecoderImage& receiveImage() const { return m_rx.receiveImage; }
     QString identification() const { return m_identification; }
     QString portFailure() const { return m_portFailure; }
+    // The status text as the view was last given it.
+    QString info() const { return m_info; }
+    // A read or program run is under way (its waits run the event loop, so handlers see this).
+    bool running() const { return m_running; }
 
-    // Programming switched on: completed identifications are shown from now on.
-    void setShowIdentification(bool show) { m_showIdentification = show; }
+    // Switching the link on: completed identifications are shown from now on, and the identify
+    // command goes out. With `waitMs` > 0 it waits that long for the reply, as a user would
+    // before pressing a button; true when the expected identification has been seen.
+    bool signOn(int waitMs = 0);
+    // Switching the link off: the sign-off command, one event-loop turn to hand it over; the
+    // caller closes the port.
+    void signOff();
 
     // The read run (its steps after the button: status text, identification, read command,
-    // the 832 ms wait, flush on failure).
+    // the full data wait, flush on failure).
     Outcome read();
 
-    // The programming run: identification, FF FF and the four packets of the transmit image
-    // with their pauses, read-back and comparison. `portNumber` is shown in the status text.
-    Outcome program(int portNumber);
+    // The programming run: identification, FF FF and the four packets of `image` with their
+    // pauses, read-back and comparison with `image`. `portName` is shown in the status text
+    // ("Sending data on COM1.").
+    Outcome program(const DecoderImage& image, const QString& portName);
 
-    // Sends the identify command and waits up to 100 ms; true for the expected identification.
+    // Sends the identify command and waits its full time unless a reply comes first; true for
+    // the expected identification.
     bool RequestIdentification();
 
     // The port's communication event: received bytes, or a line error's code.
@@ -82,26 +95,34 @@ private:
     void ReadInput();
     void completeIdentification();
     void completeDataReply(ReplyEvent event);
-    bool send(const QByteArray& bytes);
+    bool send(const uint8_t* bytes, size_t n);
     bool sendFlush();
-    bool waitTimeOut(int ms, const std::function<bool()>& done = {});
+    bool waitFor(int ms, const std::function<bool()>& done = {});
     Outcome failedWait(const QString& text, Outcome outcome);
     Outcome requestData(bool verify, const QString& failure);
+    Outcome run(const std::function<Outcome()>& steps);
+    void setInfo(const QString& text);
     void appendInfo(const QString& text);
+    bool portGone();
 
     SerialPort& m_port;
     Clock& m_clock;
     LinkView& m_view;
     std::function<QString()> m_portText;
-    QTimer* m_tmrTimeOut;
     DecoderImage m_txImage{};
     ReplyReceiver m_rx;
     QString m_identification;
+    QString m_info;
     bool m_showIdentification = false;
     bool m_verifyMode = false;
+    bool m_running = false;
+    // Set while the run waits for the data reply of its own read command; a data reply that
+    // completes then is the run's answer (m_dataReply), any other only shows.
+    bool m_awaitingData = false;
+    bool m_dataReplyCompleted = false;
+    Outcome m_dataReply = Outcome::NoData;
     QByteArray m_pendingInput;
     QString m_portFailure;
-    Outcome m_lastReply = Outcome::Done;
 };
 
 }  // namespace calvento

@@ -163,8 +163,7 @@ private slots:
         const DecoderImage image = w.transmitImage();
         DecoderConfig blank;
         w.setConfig(blank);
-        w.receiveImage() = image;
-        w.DecodeConfig();
+        w.DecodeConfig(image);
         QVERIFY(w.EncodeConfig());
         QVERIFY(w.transmitImage() == image);
         QCOMPARE(w.ui.lblCrcTag->text(), "[" + w.ui.txtCrcTag->text() + "]");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command beside a private PulseAudio server whose default sink is a null sink, so that
 # tests can play through the real sound stack and record what came out, on any machine.
-# The server lives in a folder of its own and is stopped when the command ends.
+# The server lives in a folder of its own and is stopped when the command ends. The sink never
+# rewinds: with rewinds its monitor loses the start of every new stream, short sequences whole.
 set -uo pipefail
 
 rt=$(mktemp -d "${TMPDIR:-/tmp}/calvento-pulse.XXXXXX")
@@ -18,7 +19,7 @@ trap cleanup EXIT
 
 pulseaudio -D -n --exit-idle-time=-1 --log-target="file:$rt/pulse.log" \
     --load="module-native-protocol-unix" \
-    --load="module-null-sink sink_name=calvento_null rate=48000" >/dev/null 2>&1 || {
+    --load="module-null-sink sink_name=calvento_null rate=48000 norewinds=1" >/dev/null 2>&1 || {
     echo "with_pulse: the PulseAudio server did not start" >&2
     cat "$rt/pulse.log" >&2 2>/dev/null
     exit 1
