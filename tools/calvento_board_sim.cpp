@@ -4,14 +4,17 @@
 // standard output (and links it to --link PATH), and answers as a board on the programming
 // link: the identification reply to FF CC, the data reply of the image it holds to FF AA, and
 // FF FF followed by four 53-byte packets stores a new image (a packet whose sum is wrong is not
-// stored). FF 99 (sign-off) and spaces (flush) get no answer. It can also misbehave on request,
-// so that the program's failure paths can be tried: stay silent, claim another identity, send
-// wrong sums, answer late, put a byte out of range into its data, send noise first, cut its
-// data reply short, keep a wrong byte, or hang up in the middle of a write.
+// stored). FF 99 (sign-off) and spaces (flush) get no answer. Replies go out at the board's
+// own speed, 4800 baud with 10 bits a byte (about 2.08 ms a byte, 440 ms for a data reply), so
+// that the program meets the timing of a real board; --instant sends them at once. It can also
+// misbehave on request, so that the program's failure paths can be tried: stay silent, never
+// send its data, claim another identity, send wrong sums, answer late, put a byte out of range
+// into its data, send noise first, cut its data reply short, keep a wrong byte, or hang up in
+// the middle of a write.
 //
 // Usage: calvento-board-sim [--link PATH] [--image FILE] [--save FILE] [--log FILE]
-//          [--id TEXT] [--silent] [--bad-id-sum] [--bad-data-sum] [--late MS]
-//          [--bad-byte OFFSET] [--noise N] [--partial N] [--store-differs]
+//          [--instant] [--id TEXT] [--silent] [--no-data] [--bad-id-sum] [--bad-data-sum]
+//          [--late MS] [--bad-byte OFFSET] [--noise N] [--partial N] [--store-differs]
 //          [--hang-up-after-packets N]
 // It runs until it is sent SIGTERM or SIGINT, or until --hang-up-after-packets closes it.
 #include <fcntl.h>
@@ -21,6 +24,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,7 +47,8 @@ void onSignal(int) {
 struct Options {
     std::string link, imageFile, saveFile, logFile;
     std::string id = kExpectedIdentification;
-    bool silent = false, badIdSum = false, badDataSum = false, storeDiffers = false;
+    bool silent = false, noData = false, instant = false, badIdSum = false, badDataSum = false,
+         storeDiffers = false;
     int lateMs = 0, badByteOffset = -1, noise = 0, partial = -1, hangUpAfterPackets = -1;
 };
 
@@ -51,7 +56,8 @@ struct Options {
     std::fprintf(stderr, "calvento-board-sim: %s\n", message);
     std::fprintf(stderr,
                  "usage: calvento-board-sim [--link PATH] [--image FILE] [--save FILE] "
-                 "[--log FILE] [--id TEXT] [--silent] [--bad-id-sum] [--bad-data-sum] "
+                 "[--log FILE] [--instant] [--id TEXT] [--silent] [--no-data] [--bad-id-sum] "
+                 "[--bad-data-sum] "
                  "[--late MS] [--bad-byte OFFSET] [--noise N] [--partial N] [--store-differs] "
                  "[--hang-up-after-packets N]\n");
     std::exit(2);
@@ -84,6 +90,10 @@ Options parse(int argc, char** argv) {
             o.id = value();
         else if (a == "--silent")
             o.silent = true;
+        else if (a == "--no-data")
+            o.noData = true;
+        else if (a == "--instant")
+            o.instant = true;
         else if (a == "--bad-id-sum")
             o.badIdSum = true;
         else if (a == "--bad-data-sum")
@@ -182,7 +192,7 @@ private:
                 reply(identificationReply());
             } else if (b1 == 0xAA) {
                 m_in.erase(0, 2);
-                reply(dataReply());
+                if (!m_o.noData) reply(dataReply());
             } else if (b1 == 0x99) {
                 m_in.erase(0, 2);
             } else if (b1 == 0xFF) {
@@ -248,12 +258,34 @@ private:
         std::string out;
         for (int i = 0; i < m_o.noise; ++i) out += static_cast<char>(0x20 + i % 0x50);
         out += bytes;
+        if (m_o.instant) {
+            writeAll(out.data(), out.size());
+            return;
+        }
+        // One byte every 10 bit times at 4800 baud, on an absolute schedule so that the pace does
+        // not drift with the time each write takes.
+        constexpr long kByteNs = 10L * 1'000'000'000L / 4800;
+        timespec next{};
+        clock_gettime(CLOCK_MONOTONIC, &next);
+        for (char c : out) {
+            if (g_stop || !writeAll(&c, 1)) return;
+            next.tv_nsec += kByteNs;
+            if (next.tv_nsec >= 1'000'000'000L) {
+                next.tv_nsec -= 1'000'000'000L;
+                ++next.tv_sec;
+            }
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+        }
+    }
+
+    bool writeAll(const char* data, size_t n) {
         size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t w = write(m_fd, out.data() + done, out.size() - done);
-            if (w <= 0) return;
+        while (done < n) {
+            const ssize_t w = write(m_fd, data + done, n - done);
+            if (w <= 0) return false;
             done += static_cast<size_t>(w);
         }
+        return true;
     }
 
     const Options& m_o;

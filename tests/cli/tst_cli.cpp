@@ -197,12 +197,42 @@ private slots:
         QVERIFY(r.err.contains("successfully read"));
     }
 
-    void aSilentBoardFailsTheRead() {
+    // Boards at their real speed that answer wrong or not at all: a failure text printed once
+    // with its line ended, the flush, exit 1; a read never writes its file.
+    void boardFailures_data() {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<bool>("program");
+        QTest::addColumn<QString>("text");
+        const QString readFailed = "FAILED to read data!  Please check Connections / Decoder";
+        const QString programFailed =
+            "FAILED to read data!  Unable to program, please check Decoder";
+        QTest::newRow("silent board, read")
+            << QStringList{"--silent"} << false
+            << "FAILED to read version! Please Check Connections / Decoder";
+        QTest::newRow("data cut after 120 bytes, read")
+            << QStringList{"--partial", "120"} << false << readFailed;
+        QTest::newRow("no data reply, read") << QStringList{"--no-data"} << false << readFailed;
+        QTest::newRow("read-back cut after 120 bytes, program")
+            << QStringList{"--partial", "120"} << true << programFailed;
+        QTest::newRow("no read-back, program") << QStringList{"--no-data"} << true << programFailed;
+    }
+    void boardFailures() {
+        QFETCH(QStringList, simOptions);
+        QFETCH(bool, program);
+        QFETCH(QString, text);
         test::Sim sim;
-        QVERIFY(sim.start({"--silent"}));
-        const Run r = cli({"read", "--port", sim.device});
+        QVERIFY(sim.start(simOptions));
+        QTemporaryDir dir;
+        const QString out = dir.filePath("board.prg");
+        const Run r = program ? cli({"program", "--port", sim.device,
+                                     QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg")})
+                              : cli({"read", "--port", sim.device});
         QCOMPARE(r.status, 1);
-        QVERIFY(r.err.contains("FAILED to read version! Please Check Connections / Decoder"));
+        QCOMPARE(r.err.count(text), 1);
+        QVERIFY2(r.err.endsWith('\n'), qPrintable(r.err));
+        QVERIFY(!r.out.contains("successfully"));
+        if (!program) QVERIFY(r.out.isEmpty());
+        QTRY_VERIFY(sim.received().contains(QByteArray(256, ' ')));
     }
 
     // An independent decoder must hear exactly the keys of a long random sequence.

@@ -152,6 +152,7 @@ public:
         if (!m_open) return false;
         sent += bytes;
         if (journal) *journal << "write " + bytes.toHex(' ');
+        if (onWrite) onWrite();
         return true;
     }
     bool setRts(bool on, QString* error) override {
@@ -184,6 +185,7 @@ public:
     QByteArray sent;
     QByteArray incoming;
     QStringList* journal = nullptr;
+    std::function<void()> onWrite;  // the far end sees the bytes as they are written
 
 private:
     bool m_open = false;
