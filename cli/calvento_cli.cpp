@@ -162,6 +162,24 @@ QByteArray wavOf(const std::vector<int16_t>& samples) {
     return h + QByteArray(reinterpret_cast<const char*>(samples.data()), dataBytes);
 }
 
+// A sequence as the window's send field would hold it: small a-d become capitals, a space is
+// the pause between sequences, and anything else that is not a key is refused rather than
+// played as silence.
+std::string sequenceOf(const QString& argument) {
+    if (argument.isEmpty()) throw Failure{QStringLiteral("The sequence is empty.")};
+    std::string keys;
+    for (QChar ch : argument) {
+        const char16_t c = ch.unicode();
+        const char key = c >= u'a' && c <= u'd' ? static_cast<char>(c - u'a' + 'A')
+                                                : static_cast<char>(c < 128 ? c : 0);
+        if (key != ' ' && KeyCode(key) < 0)
+            throw Failure{QStringLiteral("The sequence holds \"%1\", which is not a DTMF key.")
+                              .arg(ch)};
+        keys += key;
+    }
+    return keys;
+}
+
 // ---- synth
 // ---------------------------------------------------------------------------------------
 
@@ -177,7 +195,7 @@ int synth(const QStringList& argv) {
     ComputeSampleCounts(t);
     DtmfToneTable table;
     FillToneTable(table);
-    const std::string sequence = a.positional[0].toLatin1().toStdString();
+    const std::string sequence = sequenceOf(a.positional[0]);
     const int64_t n = SequenceLength(sequence, t);
     if (n > 200'000'000)
         throw Failure{QStringLiteral("The sequence would be %1 samples long.").arg(n)};
@@ -274,6 +292,7 @@ void openPort(SerialPort& port, const QString& portArg, int* number, QString* na
 int send(const QStringList& argv) {
     const Args a = Args::parse(argv, {"--digit", "--gap", "--pause", "--ptt", "--txdelay"});
     if (a.positional.size() != 1) throw UsageError{"send takes one SEQUENCE"};
+    const std::string sequence = sequenceOf(a.positional[0]);
     // The window's corrections of durations that are too short, and of the transmitter delay.
     const int digit = std::max(25, a.milliseconds("--digit", 60));
     const int gap = std::max(15, a.milliseconds("--gap", 40));
@@ -303,7 +322,7 @@ int send(const QStringList& argv) {
                           " could not be raised.\r\n" + reason};
         SystemClock().sleepMs(txDelay);
     }
-    player.SuonaSequenza(a.positional[0].toLatin1().toStdString());
+    player.SuonaSequenza(sequence);
     if (ptt) {
         SystemClock().sleepMs(40);
         port.setRts(false, nullptr);

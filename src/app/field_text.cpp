@@ -44,6 +44,44 @@ void FilterCallKey(int& keyAscii) {
         keyAscii = 0;
 }
 
+FieldEdit FilterFieldEdit(std::u16string_view before, std::u16string_view after, int cursor,
+                          int maxLength, const std::function<void(int&)>& keyFilter) {
+    // The edit replaced before[prefix, before.size() - suffix) by after[prefix, after.size() -
+    // suffix): find the longest unchanged start and end.
+    size_t prefix = 0;
+    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
+        ++prefix;
+    size_t suffix = 0;
+    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    const std::u16string_view inserted = after.substr(prefix, after.size() - prefix - suffix);
+    const size_t kept = prefix + suffix;
+    const size_t room =
+        maxLength > 0 && static_cast<size_t>(maxLength) > kept ? maxLength - kept : 0;
+
+    std::u16string filtered;
+    for (char16_t c : inserted) {
+        int code = c;
+        if (code < 32) continue;  // control characters never belong in a field
+        keyFilter(code);
+        if (code < 32) continue;
+        if (maxLength > 0 && filtered.size() >= room) break;
+        filtered += static_cast<char16_t>(code);
+    }
+    FieldEdit edit;
+    edit.text = std::u16string(before.substr(0, prefix)) + filtered +
+                std::u16string(before.substr(before.size() - suffix));
+    const size_t c = cursor < 0 ? 0 : static_cast<size_t>(cursor);
+    if (c <= prefix)
+        edit.cursor = static_cast<int>(c);
+    else if (c >= after.size() - suffix)
+        edit.cursor = static_cast<int>(c - after.size() + edit.text.size());
+    else
+        edit.cursor = static_cast<int>(prefix + filtered.size());
+    return edit;
+}
+
 double TolerantNumber(std::string_view text) {
     size_t pos = 0;
     while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;

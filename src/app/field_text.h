@@ -7,6 +7,8 @@
 // window hooks them into its fields.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <string_view>
 
 namespace calvento {
@@ -35,6 +37,19 @@ void FilterCallKey(int& keyAscii);
 // two fields): capitals first, then the sixteen keys and Backspace; Ctrl+C too where
 // `allowCopy`; and never `refusedKey` (the Checksum ID in the new sequence; 0 for none).
 void FilterKeyField(int& keyAscii, bool allowCopy, int refusedKey);
+
+// What a user's edit of a field leaves in it, whatever way the edit came (keys with any
+// modifier, a paste, a drop, an input method): the characters the edit inserted go through the
+// field's key filter one by one (made capitals where it makes them, dropped where it discards
+// them), and only as many as fit `maxLength` are kept. What the field held before stays whole,
+// even beyond `maxLength`: a value set by the program (from a file or a board) is never cut.
+// `cursor` is the cursor after the edit; the answer gives where it goes in the filtered text.
+struct FieldEdit {
+    std::u16string text;
+    int cursor = 0;
+};
+FieldEdit FilterFieldEdit(std::u16string_view before, std::u16string_view after, int cursor,
+                          int maxLength, const std::function<void(int&)>& keyFilter);
 
 // A small letter a-z becomes its capital; every other code is left alone.
 int ToCapital(int keyAscii);

@@ -297,6 +297,42 @@ int characterCode(const QKeyEvent* e) {
 
 }  // namespace
 
+// Every user edit of a filtered field passes here before the field takes it: keys with Alt or
+// Meta, Shift+Insert, a mouse paste, a drop and an input method included, which the key filters
+// never see. The field's length limit lives here too and limits only what is typed or pasted;
+// the field's own maxLength would cut values that the program sets (from a file, a board, the
+// settings file), and PROGRAM would then write the cut value to the board.
+//
+// It acts on textEdited, which only the user's edits raise: a text set by the program passes
+// untouched. The field's previous text is kept from every change, so that the edit is known.
+class FrmTone::EditFilter final : public QObject {
+public:
+    EditFilter(QLineEdit* field, std::function<void(int&)> keyFilter)
+        : QObject(field), m_field(field), m_keyFilter(std::move(keyFilter)),
+          m_maxLength(field->maxLength()), m_before(field->text()) {
+        field->setMaxLength(32767);  // Qt's own "no limit"
+        connect(field, &QLineEdit::textEdited, this, &EditFilter::edited);
+        connect(field, &QLineEdit::textChanged, this, [this] { m_before = m_field->text(); });
+    }
+
+private:
+    void edited() {
+        const QString after = m_field->text();
+        const FieldEdit edit =
+            FilterFieldEdit(m_before.toStdU16String(), after.toStdU16String(),
+                            m_field->cursorPosition(), m_maxLength, m_keyFilter);
+        const QString text = QString::fromStdU16String(edit.text);
+        if (text == after) return;
+        m_field->setText(text);
+        m_field->setCursorPosition(edit.cursor);
+    }
+
+    QLineEdit* m_field;
+    std::function<void(int&)> m_keyFilter;
+    int m_maxLength;
+    QString m_before;
+};
+
 void FrmTone::connectEntryFields() {
     for (QLineEdit* f : {ui.Text2, ui.Text3, ui.Text4, ui.txtTxd, ui.txtPttCom, ui.txtPrgComm,
                          ui.txtMorseSpeed, ui.txtTmr1, ui.txtTmr2})
@@ -314,6 +350,9 @@ void FrmTone::connectEntryFields() {
         const QString checksum = ui.txtCrcTag->text();
         FilterKeyField(k, true, checksum.isEmpty() ? 0 : checksum.at(0).unicode());
     });
+
+    for (auto it = m_keyFilters.cbegin(); it != m_keyFilters.cend(); ++it)
+        new EditFilter(static_cast<QLineEdit*>(it.key()), it.value());
 
     connect(ui.txtSeqCmd, &QLineEdit::textChanged, this, &FrmTone::txtSeqCmd_Change);
     connect(ui.txtCrcTag, &QLineEdit::textChanged, this, [this] { txtCrcTag_Change(false); });

@@ -115,6 +115,7 @@ private:
     void moveToSavedPosition(int leftTwips, int topTwips);
 
     // --- key filters, counters and select-on-click of the entry fields --------------------------
+    class EditFilter;
     void connectEntryFields();
     bool filterKey(QLineEdit* field, QKeyEvent* event);
     void chkOutput_Click(int index);

@@ -237,6 +237,16 @@ EncodeResult EncodeConfig(const DecoderConfig& c) {
     img[192 + c.modifierId.size()] = kEnd;
 
     if (c.cwCall.size() > 6) return fail("CW Call has more than 6 characters.");
+    // The board's data reply admits nothing above "Z" from offset 8 on: a call with a small
+    // letter or a sign beyond it would be written, and the board could never be read again.
+    for (char ch : c.cwCall) {
+        int code = static_cast<unsigned char>(ch);
+        if (code == kKeyBackspace) code = 0;
+        FilterCallKey(code);
+        if (code != static_cast<unsigned char>(ch))
+            return fail("CW Call: " + quoted(ch) +
+                        " is not a character of the call (0-9, A-Z, space and : ; < = > ? @).");
+    }
     for (size_t k = 0; k < c.cwCall.size(); ++k) img[201 + k] = static_cast<uint8_t>(c.cwCall[k]);
     img[201 + c.cwCall.size()] = 0;
 

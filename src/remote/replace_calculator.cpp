@@ -36,9 +36,9 @@ std::string ChecksumSuffix(const std::string& checksumId, int sum) {
     return checksumId + kKeyOrder[(sum / 16) & 15] + kKeyOrder[sum % 16];
 }
 
-ReplaceResult CalculateReplaceSequence(const std::string& original, const std::string& newSeq,
-                                       const std::string& modifierId,
-                                       const std::string& checksumId) {
+ReplaceResult CalculateReplaceSequence(const std::string& originalIn, const std::string& newIn,
+                                       const std::string& modifierIn,
+                                       const std::string& checksumIn) {
     using Failure = ReplaceResult::Failure;
     ReplaceResult r;
     auto fail = [&](Failure f, std::string message, std::string title, bool exclamation) {
@@ -48,6 +48,12 @@ ReplaceResult CalculateReplaceSequence(const std::string& original, const std::s
         r.exclamation = exclamation;
         return r;
     };
+    // Every check runs on what will be sent: small a-d are A-D on the air, so "12a" ends with
+    // the Modifier ID "A" as much as "12A" does.
+    const std::string original = capitals(originalIn);
+    const std::string newSeq = capitals(newIn);
+    const std::string modifierId = capitals(modifierIn);
+    const std::string checksumId = capitals(checksumIn);
 
     if (modifierId.empty() || checksumId.empty())
         return fail(Failure::MissingIds,
@@ -73,18 +79,32 @@ ReplaceResult CalculateReplaceSequence(const std::string& original, const std::s
     if (original.size() < 2 || newSeq.empty())
         return fail(Failure::TooShort, "Original/New Sequence too short.", "DTMF", true);
 
-    int sum = 0;
-    for (char c : newSeq) {
-        const int value = KeyValue(c);
-        if (value < 0)
-            return fail(Failure::NotAKey,
-                        std::string("The New Sequence holds \"") + c +
-                            "\", which is not a DTMF key.\r\nPlease modify New Sequence.",
+    // What the window's fields cannot hold (a pasted text, a script's arguments) is refused
+    // rather than sent: a board would never match it.
+    struct Input {
+        const std::string& keys;
+        const char* name;
+        size_t maxKeys;
+    };
+    for (const Input& in : {Input{newSeq, "New Sequence", 10}, Input{original, "Original Sequence", 10},
+                            Input{modifierId, "Modifier ID", 8}, Input{checksumId, "Checksum ID", 1}}) {
+        for (char c : in.keys)
+            if (KeyValue(c) < 0)
+                return fail(Failure::NotAKey,
+                            std::string("The ") + in.name + " holds \"" + c +
+                                "\", which is not a DTMF key.\r\nPlease modify " + in.name + ".",
+                            "DTMF", true);
+        if (in.keys.size() > in.maxKeys)
+            return fail(Failure::TooLong,
+                        in.maxKeys == 1 ? std::string(in.name) + ": only one key is allowed."
+                                        : std::string(in.name) + " has more than " +
+                                              std::to_string(in.maxKeys) + " keys.",
                         "DTMF", true);
-        sum += value;
     }
-    r.sequence = capitals(original) + capitals(modifierId) + capitals(newSeq) +
-                 ChecksumSuffix(capitals(checksumId), sum);
+
+    int sum = 0;
+    for (char c : newSeq) sum += KeyValue(c);
+    r.sequence = original + modifierId + newSeq + ChecksumSuffix(checksumId, sum);
     return r;
 }
 

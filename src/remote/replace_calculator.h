@@ -3,8 +3,9 @@
 //
 // The sequence is the original command, the board's Modifier ID, the new command, the board's
 // Checksum ID and two checksum keys: the key codes of the new command summed, then that sum
-// written as two base-16 digits in key-code order ("D1234567890*#ABC"). The checks run in a fixed
-// order and the first failure is the answer, with the message the window shows.
+// written as two base-16 digits in key-code order ("D1234567890*#ABC"). The inputs are taken as
+// capitals (a-d are A-D on the air); the checks run in a fixed order on them and the first
+// failure is the answer, with the message the window shows.
 #pragma once
 
 #include <string>
@@ -25,7 +26,8 @@ struct ReplaceResult {
         OriginalEndsWithModifier,
         NewEndsWithModifier,
         TooShort,
-        NotAKey
+        NotAKey,
+        TooLong,
     };
     Failure failure = Failure::None;
     std::string sequence;      // the sequence to send, when there is no failure

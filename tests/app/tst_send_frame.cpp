@@ -137,6 +137,70 @@ private slots:
         QCOMPARE(t->text(), QStringLiteral("159159"));
     }
 
+    // Text that arrives without a plain key press (Alt or Meta held, Shift+Insert, the field's
+    // own paste as the mouse and the context menu do it, an input method) meets the same filter
+    // and the same length limit as typed keys.
+    void everyWayInIsFiltered_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Alt+e in the sequence") << "Text1" << "alt" << "e" << "1";
+        QTest::newRow("Alt+1 in the sequence") << "Text1" << "alt" << "2" << "12";
+        QTest::newRow("Shift+Insert in the sequence") << "Text1" << "shift-insert" << "2xy#d"
+                                                      << "12#D";
+        QTest::newRow("paste into a timer") << "txtTmr1" << "paste" << "2a5.9" << "125";
+        QTest::newRow("paste past a command's 10 keys")
+            << "txtMem_0" << "paste" << "2345678901234" << "1234567890";
+        QTest::newRow("input method into the call") << "txtCallID" << "input-method" << "k2/ab"
+                                                    << "1K2AB";
+    }
+    void everyWayInIsFiltered() {
+        QFETCH(QString, field);
+        QFETCH(QString, way);
+        QFETCH(QString, input);
+        QFETCH(QString, text);
+        SendRig r;
+        r.w().ui.SSTab1->setCurrentIndex(field == "Text1" ? 1 : 0);
+        QLineEdit* f = ::field(r.w(), field);
+        f->setText("1");
+        f->setFocus();
+        f->setCursorPosition(1);
+        if (way == "alt") {
+            QTest::keyClick(f, input.at(0).toLatin1(), Qt::AltModifier);
+        } else if (way == "shift-insert") {
+            QApplication::clipboard()->setText(input);
+            QTest::keyClick(f, Qt::Key_Insert, Qt::ShiftModifier);
+        } else if (way == "paste") {
+            QApplication::clipboard()->setText(input);
+            f->paste();
+        } else {
+            QInputMethodEvent e;
+            e.setCommitString(input);
+            QApplication::sendEvent(f, &e);
+        }
+        QCOMPARE(f->text(), text);
+        QCOMPARE(f->cursorPosition(), text.size());
+    }
+
+    // The limits hold for typing only: a longer value set by the program stays whole, and typing
+    // into it adds nothing until it is short enough.
+    void lengthLimitsAreForTypingOnly() {
+        SendRig r;
+        r.w().ui.SSTab1->setCurrentIndex(0);
+        QLineEdit* call = r.w().ui.txtCallID;
+        call->setText("IK2ABCD");
+        QCOMPARE(call->text(), QStringLiteral("IK2ABCD"));
+        call->setFocus();
+        call->end(false);
+        QTest::keyClick(call, 'E');
+        QCOMPARE(call->text(), QStringLiteral("IK2ABCD"));
+        QTest::keyClick(call, Qt::Key_Backspace);
+        QTest::keyClick(call, Qt::Key_Backspace);
+        QTest::keyClick(call, 'E');
+        QCOMPARE(call->text(), QStringLiteral("IK2ABE"));
+    }
+
     void counterAndSendButtonFollowTheText() {
         SendRig r;
         QLineEdit* t = r.w().ui.Text1;

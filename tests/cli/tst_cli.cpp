@@ -66,7 +66,7 @@ private slots:
         QTest::addColumn<int>("gap");
         QTest::addColumn<int>("pause");
         QTest::newRow("defaults") << "0123456789*#ABCD" << 60 << 40 << 300;
-        QTest::newRow("spaces and junk") << " 1 x#  *d9 " << 25 << 15 << 25;
+        QTest::newRow("spaces and small d") << " 1 #  *d9 " << 25 << 15 << 25;
         QTest::newRow("zero durations") << "12 3" << 0 << 0 << 0;
         QTest::newRow("long tones") << "159#D*0" << 2000 << 500 << 1000;
     }
@@ -79,8 +79,9 @@ private slots:
             cli({"synth", "--digit", QString::number(digit), "--gap", QString::number(gap),
                  "--pause", QString::number(pause), "--raw", "-", sequence});
         QCOMPARE(r.status, 0);
+        // The window's filter makes small a-d capitals before the player sees them.
         const std::vector<int16_t> expected =
-            playerBuffer(sequence.toStdString(), digit, gap, pause);
+            playerBuffer(sequence.toUpper().toStdString(), digit, gap, pause);
         QCOMPARE(r.out.size(), qsizetype(expected.size() * 2));
         QVERIFY(std::memcmp(r.out.constData(), expected.data(), expected.size() * 2) == 0);
         QVERIFY(r.err.startsWith(QString::number(expected.size()) + " samples"));
@@ -126,6 +127,26 @@ private slots:
             << QStringList{"replace", "--modifier", "*0", "--checksum", "#", "12*0", "3"} << 1
             << "Original Sequence ends with Modifier ID Sequence.\nPlease modify Original "
                "Sequence.";
+        QTest::newRow("replace: a small modifier ends the original")
+            << QStringList{"replace", "--modifier", "A", "--checksum", "#", "12a", "3"} << 1
+            << "Original Sequence ends with Modifier ID Sequence.";
+        QTest::newRow("replace: original over 10 keys")
+            << QStringList{"replace", "--modifier", "*0", "--checksum", "#", "12345678901", "3"}
+            << 1 << "Original Sequence has more than 10 keys.";
+        QTest::newRow("replace: checksum of two keys")
+            << QStringList{"replace", "--modifier", "*0", "--checksum", "#1", "12", "3"} << 1
+            << "Checksum ID: only one key is allowed.";
+        QTest::newRow("replace: a character that is no key")
+            << QStringList{"replace", "--modifier", "*0", "--checksum", "#", "12", "3+"} << 1
+            << "The New Sequence holds \"+\", which is not a DTMF key.";
+        QTest::newRow("synth: a character that is no key")
+            << QStringList{"synth", "--raw", "-", "12XY"} << 1
+            << "The sequence holds \"X\", which is not a DTMF key.";
+        QTest::newRow("send: empty sequence") << QStringList{"send", ""} << 1
+                                              << "The sequence is empty.";
+        QTest::newRow("read: output that cannot be written")
+            << QStringList{"read", "--port", "/dev/no-such-tty", "-o", "/no/such/dir/b.prg"} << 1
+            << "Cannot write /no/such/dir/b.prg";
         QTest::newRow("encode check fails")
             << QStringList{"image", "encode", "-"} << 1 << "Please insert a valid Morse Speed";
         QTest::newRow("missing file") << QStringList{"image", "encode", "/no/such.prg"} << 1
@@ -227,8 +248,7 @@ private slots:
         const Run r = program ? cli({"program", "--port", sim.device,
                                      QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg")})
                               : cli({"read", "--port", sim.device});
-        QCOMPARE(r.status, 1);
-        QCOMPARE(r.err.count(text), 1);
+        QVERIFY2(r.status == 1 && r.err.count(text) == 1, qPrintable(r.err + r.out));
         QVERIFY2(r.err.endsWith('\n'), qPrintable(r.err));
         QVERIFY(!r.out.contains("successfully"));
         if (!program) QVERIFY(r.out.isEmpty());

@@ -88,6 +88,10 @@ private slots:
         row("bad checksum key", [](DecoderConfig& c) { c.checksumId = "E"; }, "Checksum ID: \"E\" is not a DTMF key.");
         row("call of 7", [](DecoderConfig& c) { c.cwCall = "ABCDEFG"; }, "CW Call has more than 6 characters.");
         row("command of 11", [](DecoderConfig& c) { c.commands[17] = "12345678901"; }, "Command #17 has more than 10 keys.");
+        // The board's data reply stops at "Z": a call beyond it would leave a board nobody can read.
+        row("small letters in the call", [](DecoderConfig& c) { c.cwCall = "ik2abc"; }, "CW Call: \"i\" is not a character of the call (0-9, A-Z, space and : ; < = > ? @).");
+        row("slash in the call", [](DecoderConfig& c) { c.cwCall = "IK2/P"; }, "CW Call: \"/\" is not a character of the call (0-9, A-Z, space and : ; < = > ? @).");
+        row("signs and space in the call", [](DecoderConfig& c) { c.cwCall = "K1 ?=@"; }, "", 203, 32);
         // clang-format on
     }
     void encodeChecks() {
@@ -223,6 +227,19 @@ private slots:
         QCOMPARE(int(read.values.size()), kConfigFileValues);
         QVERIFY(ConfigFromFileValues(read.values) == c);
         QCOMPARE(read.values.back(), std::string("12"));
+        QVERIFY(ConfigFileRefusal(c, "12").empty());
+    }
+
+    // A value the format cannot carry is refused by name instead of being written changed.
+    void fileRefusesWhatItCannotCarry() {
+        DecoderConfig c = valid();
+        c.cwCall = "AB\"C";  // a board may hold a quote in its call
+        QCOMPARE(QString::fromStdString(ConfigFileRefusal(c, "1")),
+                 QStringLiteral("CW Call holds a double quote (\"), which a configuration file "
+                                "cannot hold.\r\nNothing was saved."));
+        c = valid();
+        c.commands[4] = "1\"";
+        QVERIFY(ConfigFileRefusal(c, "1").rfind("Command #4 holds a double quote", 0) == 0);
     }
 
     void fileReading_data() {

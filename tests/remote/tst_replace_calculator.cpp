@@ -63,6 +63,16 @@ private slots:
         QTest::newRow("original of one key") << "1" << "3" << "*0" << "#" << Failure::TooShort << "DTMF" << 0;
         QTest::newRow("empty new") << "12" << "" << "*0" << "#" << Failure::TooShort << "DTMF" << 0;
         QTest::newRow("pasted non-key") << "12" << "3x" << "*0" << "#" << Failure::NotAKey << "DTMF" << 0;
+        // The checks see capitals: a small "a" ends the original as much as "A" does.
+        QTest::newRow("lower-case modifier at the end") << "12a" << "3" << "A" << "#" << Failure::OriginalEndsWithModifier << "Warning" << 2;
+        QTest::newRow("upper-case modifier, lower-case end") << "12b" << "3" << "B" << "#" << Failure::OriginalEndsWithModifier << "Warning" << 2;
+        // What the window's fields cannot hold, refused for scripts too.
+        QTest::newRow("original of 11 keys") << "12345678901" << "3" << "*0" << "#" << Failure::TooLong << "DTMF" << 0;
+        QTest::newRow("new of 11 keys") << "12" << "12345678901" << "*0" << "#" << Failure::TooLong << "DTMF" << 0;
+        QTest::newRow("modifier of 9 keys") << "12" << "3" << "*00000000" << "#" << Failure::TooLong << "DTMF" << 0;
+        QTest::newRow("two checksum keys") << "12" << "3" << "*0" << "##" << Failure::TooLong << "DTMF" << 0;
+        QTest::newRow("non-key in the original") << "1x2" << "3" << "*0" << "#" << Failure::NotAKey << "DTMF" << 0;
+        QTest::newRow("non-key checksum") << "12" << "3" << "*0" << "E" << Failure::NotAKey << "DTMF" << 0;
         // clang-format on
     }
     void failures() {
