@@ -17,8 +17,14 @@ bool QtSerialPort::open(const QString& device, QString* error) {
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_port.open(QIODevice::ReadWrite)) {
+    // A failed open is answered here, with the system's reason; the error signal that comes with
+    // it is no line error, and handling it would clear the reason before it is read.
+    m_opening = true;
+    const bool opened = m_port.open(QIODevice::ReadWrite);
+    m_opening = false;
+    if (!opened) {
         if (error) *error = m_port.errorString();
+        m_port.clearError();
         return false;
     }
     // Opening a port on Linux raises RTS and DTR. RTS keys the transmitter, so it goes down at
@@ -61,7 +67,12 @@ QByteArray QtSerialPort::takeReceived() {
     return bytes;
 }
 
+// Qt's error numbers are not the classic communication events: only what means the same is
+// mapped (a device that went away, a write that failed); the rest is reported under a number of
+// its own, 2000 and up, so that "Errore n." names it and it never reads as a break or a framing
+// error.
 void QtSerialPort::onError(QSerialPort::SerialPortError error) {
+    if (m_opening) return;
     switch (error) {
         case QSerialPort::NoError:
         case QSerialPort::UnsupportedOperationError:  // answered where it was asked
@@ -79,7 +90,7 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
             return;
         default:
             m_port.clearError();
-            emit lineError(1000 + static_cast<int>(error));
+            emit lineError(kQtErrorBase + static_cast<int>(error));
             return;
     }
 }

@@ -11,6 +11,9 @@ class QtSerialPort final : public SerialPort {
     Q_OBJECT
 
 public:
+    // Line-error codes of Qt's own errors that have no classic event: this plus Qt's number.
+    static constexpr int kQtErrorBase = 2000;
+
     explicit QtSerialPort(QObject* parent = nullptr);
 
     bool open(const QString& device, QString* error) override;
@@ -28,6 +31,7 @@ private:
     QSerialPort m_port;
     QString m_device;
     bool m_nullDiscard = false;
+    bool m_opening = false;
 };
 
 }  // namespace calvento

@@ -1,6 +1,10 @@
 // calvento-cli run as a script would run it: its output compared with what the window's own
 // code produces (samples, image bytes, messages), its exit statuses, its board exchange against
 // calvento-board-sim, and a long random sequence decoded back by multimon-ng.
+#include <pty.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -164,8 +168,9 @@ private slots:
             << QStringList{"synth", "--raw", "a", "--wav", "b", "1"} << 2 << "either";
         QTest::newRow("port out of range")
             << QStringList{"read", "--port", "17"} << 1 << "Please enter a valid Comm number.";
-        QTest::newRow("port that is not there") << QStringList{"read", "--port", "/dev/no-such-tty"}
-                                                << 1 << "Not able to open COM/dev/no-such-tty";
+        QTest::newRow("port that is not there")
+            << QStringList{"read", "--port", "/dev/no-such-tty"} << 1
+            << "Not able to open COM/dev/no-such-tty\n/dev/no-such-tty: No such file or directory";
     }
     void refusalsAndMistakes() {
         QFETCH(QStringList, args);
@@ -253,6 +258,27 @@ private slots:
         QVERIFY(!r.out.contains("successfully"));
         if (!program) QVERIFY(r.out.isEmpty());
         QTRY_VERIFY(sim.received().contains(QByteArray(256, ' ')));
+    }
+
+    // A port the user may not open says so with the system's reason and the group to join. A
+    // pseudo-terminal of root's with mode 0600, opened as another user; only root can set that up.
+    void aPortWithoutPermissionSaysWhy() {
+        if (geteuid() != 0) QSKIP("needs root to open the port as another user");
+        int master = -1, slave = -1;
+        char name[256] = {};
+        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+        QVERIFY(chmod(name, 0600) == 0 && chown(name, 0, 0) == 0);
+        QProcess p;
+        p.start("runuser", {"-u", "nobody", "--", CALVENTO_CLI, "read", "--port", name});
+        QVERIFY(p.waitForFinished(30000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        close(slave);
+        close(master);
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains(QStringLiteral("%1: Permission denied (is your user in the dialout "
+                                             "group?)")
+                                  .arg(name)),
+                 qPrintable(err));
     }
 
     // An independent decoder must hear exactly the keys of a long random sequence.

@@ -191,6 +191,22 @@ private slots:
         QVERIFY(!r.w().ui.cmdSend->isEnabled());
     }
 
+    // A device that is not there: the message gives the system's reason, and the status window
+    // never reads as a line error of the classic kind.
+    void aMissingPortSaysWhy() {
+        LinkRig r;
+        qputenv("CALVENTO_COM3", "/dev/no-such-tty");
+        r.w().ui.txtPrgComm->setText("3");
+        r.linkOn();
+        QVERIFY(!r.port.isOpen());
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text,
+                 QStringLiteral("Not able to open COM3\r\n/dev/no-such-tty: No such file or "
+                                "directory"));
+        QVERIFY(!r.w().hasStatusWindow() ||
+                !r.info().startsWith(QStringLiteral("Comm ")));
+    }
+
     void oneRunAtATime() {
         LinkRig r;
         QVERIFY(r.up);
