@@ -102,6 +102,87 @@ private slots:
         QCOMPARE(readFile(r.defaultConfig()), before);
     }
 
+    // Values longer than their fields (from a file or a board) are shown whole, and PROGRAM
+    // refuses them with the encoder's message before a byte of the write goes out.
+    void overLongValuesAreKeptAndRefused_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("fromBoard");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("file: command of 11 keys") << "txtMem_0" << "12345678901" << false
+                                                  << "Command #0 has more than 10 keys.";
+        QTest::newRow("file: call of 8") << "txtCallID" << "IK2ABCDE" << false
+                                         << "CW Call has more than 6 characters.";
+        QTest::newRow("file: small letters in the call")
+            << "txtCallID" << "ik2abc" << false
+            << "CW Call: \"i\" is not a character of the call (0-9, A-Z, space and : ; < = > ? "
+               "@).";
+        QTest::newRow("board: call of 7") << "txtCallID" << "IK2ABCD" << true
+                                          << "CW Call has more than 6 characters.";
+    }
+    void overLongValuesAreKeptAndRefused() {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(bool, fromBoard);
+        QFETCH(QString, message);
+        ConfigRig r;
+        FrmTone& w = r.w();
+        DecoderConfig c = w.config();
+        if (field == "txtCallID")
+            c.cwCall = value.toStdString();
+        else
+            c.commands[0] = value.toStdString();
+        if (fromBoard) {  // an image whose call runs to the last byte
+            c.cwCall.clear();
+            DecoderImage image = EncodeConfig(c).image;
+            for (int k = 0; k < value.size(); ++k) image[size_t(201 + k)] = value.at(k).toLatin1();
+            w.DecodeConfig(image);
+        } else {
+            const QString path = r.dir.filePath("long.prg");
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray::fromStdString(FormatConfigFile(c, "1")));
+            f.close();
+            r.ui.fileAnswer = path;
+            QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
+            QVERIFY(r.ui.messages.empty());
+        }
+        QCOMPARE(w.findChild<QLineEdit*>(field)->text(), value);
+
+        qputenv("CALVENTO_COM1", "fake1");
+        w.ui.txtPrgComm->setText("1");
+        w.ui.chkPrg->setChecked(true);
+        QVERIFY(r.port.isOpen());
+        QTest::mouseClick(w.ui.cmdSend, Qt::LeftButton);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text, message);
+        QCOMPARE(r.port.sent, QByteArray("\xFF\xCC"));  // the switch-on identify, nothing more
+    }
+
+    // A value the file format cannot carry is refused by name before a file is chosen; a bare
+    // name gets the extension the Load dialog lists.
+    void savesRefuseQuotesAndNameTheirFiles() {
+        ConfigRig r;
+        FrmTone& w = r.w();
+        DecoderConfig c = w.config();
+        c.cwCall = "AB\"C";
+        w.setConfig(c);
+        r.ui.fileAnswer = r.dir.filePath("quoted.prg");
+        QTest::mouseClick(w.ui.cmdSave, Qt::LeftButton);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QVERIFY(r.ui.messages[0].text.startsWith("CW Call holds a double quote"));
+        QVERIFY(r.ui.dialogs.isEmpty());
+        QVERIFY(!QFile::exists(r.ui.fileAnswer));
+
+        c.cwCall = "ABC";
+        w.setConfig(c);
+        r.ui.fileAnswer = r.dir.filePath("myboard");
+        QTest::mouseClick(w.ui.cmdSave, Qt::LeftButton);
+        QVERIFY(QFile::exists(r.dir.filePath("myboard.prg")));
+        QVERIFY(!QFile::exists(r.dir.filePath("myboard")));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - myboard.prg"));
+    }
+
     void aShortFileLoadsWhatItHas() {
         ConfigRig r;
         FrmTone& w = r.w();

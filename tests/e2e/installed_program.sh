@@ -2,7 +2,8 @@
 # The installed program, as a new user meets it: `cmake --install` into a fresh prefix, then
 # the installed calvento started under X with a home of its own. It must keep its settings in
 # the per-user configuration folder, put the shipped example configuration there at its first
-# start and load it (the title names it), and open its manual on F1.
+# start and load it (the title names it), open its manual on F1, and end on SIGTERM as the close
+# box ends it: settings written, exit status 0.
 # Usage: installed_program.sh BUILD_DIR   (run beside with_pulse.sh and with_xvfb.sh)
 set -uo pipefail
 build=${1:?usage: installed_program.sh BUILD_DIR}
@@ -40,9 +41,22 @@ cmp -s "$config/Default31.prg" "$work/prefix/share/calvento/Default31.prg" || fa
 xdotool mousemove --window "$wid" 150 74 click 1
 sleep 0.3
 xdotool key F1
+manual=
 for _ in $(seq 50); do
-    xdotool search --name "^ Calvento v3.1$" >/dev/null 2>&1 && { echo "installed_program: ok"; exit 0; }
+    xdotool search --name "^ Calvento v3.1$" >/dev/null 2>&1 && { manual=yes; break; }
     sleep 0.1
 done
-xdotool search --name "Calvento v3r" >/dev/null 2>&1 && fail "the manual was not found"
-fail "F1 opened no instructions window"
+if [ -z "$manual" ]; then
+    xdotool search --name "Calvento v3r" >/dev/null 2>&1 && fail "the manual was not found"
+    fail "F1 opened no instructions window"
+fi
+
+rm -f "$config/Calvento31.ini"
+kill -TERM "$pid"
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "SIGTERM did not end the program"
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || fail "SIGTERM ended the program with status $status"
+[ -f "$config/Calvento31.ini" ] || fail "SIGTERM ended the program without writing its settings"
+echo "installed_program: ok"

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include "app/dialog.h"
@@ -205,6 +206,47 @@ private slots:
                                 "directory"));
         QVERIFY(!r.w().hasStatusWindow() ||
                 !r.info().startsWith(QStringLiteral("Comm ")));
+    }
+
+    // Closing the window or a termination signal 0.7 s into PROGRAM: the board still gets all
+    // four packets and the read-back. A close is refused with a note that does not wait for its
+    // OK; a signal's close comes once the run is over.
+    void noCloseInTheMiddleOfARun_data() {
+        QTest::addColumn<bool>("signal");
+        QTest::newRow("close box") << false;
+        QTest::newRow("termination signal") << true;
+    }
+    void noCloseInTheMiddleOfARun() {
+        QFETCH(bool, signal);
+        LinkRig r;
+        QVERIFY(r.up);
+        r.w().show();
+        r.linkOn();
+        QVERIFY(r.w().EncodeConfig());
+        const DecoderImage sent = r.w().transmitImage();
+        QSignalSpy closed(&r.w(), &FrmTone::closed);
+        QTimer::singleShot(700, [&] {
+            if (signal)
+                r.w().closeFromOutside();
+            else
+                r.w().close();
+        });
+        QTest::mouseClick(r.w().ui.cmdSend, Qt::LeftButton);
+        QCOMPARE(r.info(), QStringLiteral("DTMF Decoder v3.1 by Kolbex successfully programmed"));
+        QVERIFY(r.sim.image() == sent);
+        if (signal) {
+            QTRY_COMPARE(closed.size(), 1);
+            QTRY_VERIFY(r.sim.received().endsWith(QByteArray("\xFF\x99", 2)));  // signed off
+            QVERIFY(QFile::exists(r.iniPath()));  // settings written
+        } else {
+            QTest::qWait(50);
+            QCOMPARE(closed.size(), 0);
+            QVERIFY(r.w().isVisible());
+            QCOMPARE(r.ui.messages.size(), size_t(1));
+            QCOMPARE(r.ui.messages[0].text,
+                     QStringLiteral("Please wait end of data transfer before closing "
+                                    "application."));
+        }
     }
 
     void oneRunAtATime() {
