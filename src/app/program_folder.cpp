@@ -23,6 +23,14 @@ QString installedDataFile(const QString& name) {
     return QStandardPaths::locate(QStandardPaths::AppDataLocation, name);
 }
 
+// A shipped file for a program folder that lacks it: beside the executable, as an unpacked
+// program keeps it (also when CALVENTO_HOME names another folder), else the installed data.
+QString shippedFile(const QString& name) {
+    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+    if (QFileInfo::exists(beside)) return beside;
+    return installedDataFile(name);
+}
+
 }  // namespace
 
 QString ProgramFolder() {
@@ -49,14 +57,14 @@ QString ProgramFile(const QString& fileName) {
 QString ManualPath() {
     const QString local = ProgramFile(kManualName);
     if (QFileInfo::exists(local)) return local;
-    const QString installed = installedDataFile(kManualName);
-    return installed.isEmpty() ? local : QDir::toNativeSeparators(installed);
+    const QString shipped = shippedFile(kManualName);
+    return shipped.isEmpty() ? local : QDir::toNativeSeparators(QDir::cleanPath(shipped));
 }
 
 bool CopyShippedDefaultConfiguration() {
     const QString target = ProgramFile(kDefaultConfigName);
     if (QFileInfo::exists(target)) return false;
-    const QString shipped = installedDataFile(kDefaultConfigName);
+    const QString shipped = shippedFile(kDefaultConfigName);
     return !shipped.isEmpty() && QFile::copy(shipped, target);
 }
 

@@ -17,12 +17,13 @@ QString ProgramFolder();
 // The folder followed by the separator and `fileName`.
 QString ProgramFile(const QString& fileName);
 
-// The user manual: in the program folder, else where an installed program keeps its data; the
-// program folder's path when it is in neither, so that a message can name where it was looked for.
+// The user manual: in the program folder, else beside the executable (an unpacked program run
+// with CALVENTO_HOME elsewhere), else where an installed program keeps its data; the program
+// folder's path when it is in none, so that a message can name where it was looked for.
 QString ManualPath();
 
-// On a first start, puts the shipped default configuration into the program folder (when an
-// installed program has one and the folder has none), so that a new user sees a loaded example
+// On a first start, puts the shipped default configuration into the program folder (when the
+// folder has none and one lies beside the executable or in the installed data), so that a new user sees a loaded example
 // rather than a load failure. True when it copied.
 bool CopyShippedDefaultConfiguration();
 

@@ -51,6 +51,19 @@ if [ -z "$manual" ]; then
     fail "F1 opened no instructions window"
 fi
 
+# An unpacked program run with CALVENTO_HOME naming an empty folder takes the example
+# configuration from beside its executable.
+mkdir -p "$work/portable"
+CALVENTO_HOME="$work/portable" "$build/bin/calvento" >"$work/portable.log" 2>&1 &
+portable=$!
+found=
+for _ in $(seq 100); do
+    xdotool search --name "^Calvento v3.1 - Default31.prg$" 2>/dev/null | grep -qv "^$wid$" && { found=yes; break; }
+    sleep 0.1
+done
+kill -TERM "$portable"; wait "$portable"
+[ -n "$found" ] || { cat "$work/portable.log"; fail "CALVENTO_HOME without a configuration: none taken from beside the program"; }
+
 rm -f "$config/Calvento31.ini"
 kill -TERM "$pid"
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
