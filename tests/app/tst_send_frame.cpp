@@ -232,6 +232,10 @@ private slots:
         QCOMPARE(r.w().ui.lblInfoSend->text(),
                  QStringLiteral("Sequence completed.\r\nEffective time = %1mS.")
                      .arg(r.player.state().effectiveTimeMs));
+        // A screen reader hears the outcome, not a fixed name.
+        QCOMPARE(r.w().ui.lblInfoSend->accessibleName(),
+                 QStringLiteral("Sequence completed. Effective time = %1mS.")
+                     .arg(r.player.state().effectiveTimeMs));
         QVERIFY(r.w().ui.cmdTone->isEnabled());
     }
 
