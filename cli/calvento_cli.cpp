@@ -7,9 +7,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QSaveFile>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QTextStream>
 #include <cmath>
 #include <cstdio>
@@ -173,8 +173,8 @@ std::string sequenceOf(const QString& argument) {
         const char key = c >= u'a' && c <= u'd' ? static_cast<char>(c - u'a' + 'A')
                                                 : static_cast<char>(c < 128 ? c : 0);
         if (key != ' ' && KeyCode(key) < 0)
-            throw Failure{QStringLiteral("The sequence holds \"%1\", which is not a DTMF key.")
-                              .arg(ch)};
+            throw Failure{
+                QStringLiteral("The sequence holds \"%1\", which is not a DTMF key.").arg(ch)};
         keys += key;
     }
     return keys;
@@ -435,7 +435,9 @@ struct Session {
         if (outcome == BoardLink::Outcome::PortFailed) throw Failure{link.portFailure()};
         if (outcome == BoardLink::Outcome::Done) return 0;
         if (!view.toStderr())
-            err(QString(link.info()).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed());
+            err(QString(link.info())
+                    .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                    .trimmed());
         return 1;
     }
 };
@@ -461,8 +463,8 @@ int readBoard(const QStringList& argv) {
     const int status = s.finish(s.link.read());
     if (status != 0) return status;
     if (!s.view.decoded) throw Failure{QStringLiteral("The board's data reply was not decoded.")};
-    writeFile(output, QByteArray::fromStdString(
-                          configFileText(*s.view.decoded, std::to_string(s.number))));
+    writeFile(output,
+              QByteArray::fromStdString(configFileText(*s.view.decoded, std::to_string(s.number))));
     return 0;
 }
 

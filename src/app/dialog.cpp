@@ -16,7 +16,8 @@ void Dialog::setInfo(const QString& text) {
 
 void SetStatusText(QLabel* label, const QString& text, const QString& emptyName) {
     label->setText(text);
-    const QString spoken = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
+    const QString spoken =
+        QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
     label->setAccessibleName(spoken.isEmpty() ? emptyName : spoken);
 }
 

@@ -88,8 +88,7 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     FitCaptions(this);
     setFixedSize(size());
     setWindowTitle(ProgramCaption());
-    setSendStatus(
-        QStringLiteral("Calvento v%1 by Kolbex\r\nDTMF decoder companion").arg(kVersion));
+    setSendStatus(QStringLiteral("Calvento v%1 by Kolbex\r\nDTMF decoder companion").arg(kVersion));
 
     // Timer1 shows the credit text for the first 20 seconds. The board exchanges (and their
     // reply time-out, tmrTimeOut) belong to BoardLink, which shows its progress through
@@ -308,8 +307,11 @@ int characterCode(const QKeyEvent* e) {
 class FrmTone::EditFilter final : public QObject {
 public:
     EditFilter(QLineEdit* field, std::function<void(int&)> keyFilter)
-        : QObject(field), m_field(field), m_keyFilter(std::move(keyFilter)),
-          m_maxLength(field->maxLength()), m_before(field->text()) {
+        : QObject(field),
+          m_field(field),
+          m_keyFilter(std::move(keyFilter)),
+          m_maxLength(field->maxLength()),
+          m_before(field->text()) {
         field->setMaxLength(32767);  // Qt's own "no limit"
         connect(field, &QLineEdit::textEdited, this, &EditFilter::edited);
         connect(field, &QLineEdit::textChanged, this, [this] { m_before = m_field->text(); });
@@ -318,9 +320,8 @@ public:
 private:
     void edited() {
         const QString after = m_field->text();
-        const FieldEdit edit =
-            FilterFieldEdit(m_before.toStdU16String(), after.toStdU16String(),
-                            m_field->cursorPosition(), m_maxLength, m_keyFilter);
+        const FieldEdit edit = FilterFieldEdit(m_before.toStdU16String(), after.toStdU16String(),
+                                               m_field->cursorPosition(), m_maxLength, m_keyFilter);
         const QString text = QString::fromStdU16String(edit.text);
         if (text == after) return;
         m_field->setText(text);

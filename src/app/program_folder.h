@@ -23,8 +23,8 @@ QString ProgramFile(const QString& fileName);
 QString ManualPath();
 
 // On a first start, puts the shipped default configuration into the program folder (when the
-// folder has none and one lies beside the executable or in the installed data), so that a new user sees a loaded example
-// rather than a load failure. True when it copied.
+// folder has none and one lies beside the executable or in the installed data), so that a new user
+// sees a loaded example rather than a load failure. True when it copied.
 bool CopyShippedDefaultConfiguration();
 
 }  // namespace calvento

@@ -47,10 +47,12 @@ std::string ConfigFileRefusal(const DecoderConfig& config, const std::string& po
         if (i < back.values.size() && back.values[i] == value) continue;
         const std::string label = f == ConfigField::PrgPort ? "Prg Comm" : FieldLabel(f);
         if (value.find('"') != std::string::npos)
-            return label + " holds a double quote (\"), which a configuration file cannot "
-                           "hold.\r\nNothing was saved.";
-        return label + " cannot be saved in a configuration file as it stands.\r\nNothing was "
-                       "saved.";
+            return label +
+                   " holds a double quote (\"), which a configuration file cannot "
+                   "hold.\r\nNothing was saved.";
+        return label +
+               " cannot be saved in a configuration file as it stands.\r\nNothing was "
+               "saved.";
     }
     return {};
 }

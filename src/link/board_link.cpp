@@ -48,15 +48,18 @@ bool BoardLink::portGone() {
 
 // Runs event-loop turns until `ms` milliseconds have passed by the clock (or `done` holds), so
 // that a wait never ends early the way a coarse timer may; false when the port went away in the
-// meantime (an adapter pulled out), so that no run waits on a dead port.
+// meantime (an adapter pulled out), so that no run waits on a dead port. The last turn comes
+// after the time is up: bytes that arrived in time are handled even when the program itself was
+// held up just then.
 bool BoardLink::waitFor(int ms, const std::function<bool()>& done) {
     const uint32_t t0 = m_clock.tickCount();
-    while (static_cast<uint32_t>(m_clock.tickCount() - t0) < static_cast<uint32_t>(ms) &&
-           !(done && done())) {
+    for (;;) {
+        const bool timeUp = static_cast<uint32_t>(m_clock.tickCount() - t0) >=
+                            static_cast<uint32_t>(ms);
         m_clock.processEvents();
         if (portGone()) return false;
+        if (timeUp || (done && done())) return true;
     }
-    return true;
 }
 
 // After a failed wait: say so, restart the receiver on the next byte and flush the board.
@@ -103,12 +106,10 @@ BoardLink::Outcome BoardLink::read() {
         m_clock.sleepMs(200);
         appendInfo(QStringLiteral("."));
         m_clock.processEvents();
-        if (!RequestIdentification()) {
-            if (!m_portFailure.isEmpty()) return Outcome::PortFailed;
-            return failedWait(
-                QStringLiteral("FAILED to read version! Please Check Connections / Decoder"),
-                Outcome::NoVersion);
-        }
+        if (const Outcome o = identify(
+                QStringLiteral("FAILED to read version! Please Check Connections / Decoder"));
+            o != Outcome::Done)
+            return o;
         m_clock.sleepMs(200);
         appendInfo(QStringLiteral("."));
         m_clock.processEvents();
@@ -144,12 +145,10 @@ BoardLink::Outcome BoardLink::program(const DecoderImage& image, const QString& 
         m_view.setOkVisible(false);
         m_view.showStatus();
         m_clock.processEvents();
-        if (!RequestIdentification()) {
-            if (!m_portFailure.isEmpty()) return Outcome::PortFailed;
-            return failedWait(
-                QStringLiteral("FAILED to get Version!  Unable to program, please check Decoder"),
-                Outcome::NoVersion);
-        }
+        if (const Outcome o = identify(
+                QStringLiteral("FAILED to get Version!  Unable to program, please check Decoder"));
+            o != Outcome::Done)
+            return o;
         m_clock.sleepMs(10);
         // The board takes the packets at its own pace: no reply, only the pauses between them.
         if (!send(BoardCommand::Write, 2)) return Outcome::PortFailed;
@@ -165,12 +164,20 @@ BoardLink::Outcome BoardLink::program(const DecoderImage& image, const QString& 
     });
 }
 
+// The identification step of a run: Done when the expected board answered, else the failure.
+BoardLink::Outcome BoardLink::identify(const QString& failure) {
+    if (RequestIdentification()) return Outcome::Done;
+    if (!m_portFailure.isEmpty()) return Outcome::PortFailed;
+    return failedWait(failure, Outcome::NoVersion);
+}
+
 bool BoardLink::RequestIdentification() {
     m_portFailure.clear();
     m_identification.clear();
     m_showIdentification = false;
-    const bool sent = send(BoardCommand::Identify, 2) &&
-                      waitFor(kIdentificationWaitMs, [this] { return !m_identification.isEmpty(); });
+    const bool sent = send(BoardCommand::Identify, 2) && waitFor(kIdentificationWaitMs, [this] {
+                          return !m_identification.isEmpty();
+                      });
     m_showIdentification = true;
     return sent && m_identification == QLatin1String(kExpectedIdentification);
 }

@@ -99,6 +99,7 @@ private:
     bool sendFlush();
     bool waitFor(int ms, const std::function<bool()>& done = {});
     Outcome failedWait(const QString& text, Outcome outcome);
+    Outcome identify(const QString& failure);
     Outcome requestData(bool verify, const QString& failure);
     Outcome run(const std::function<Outcome()>& steps);
     void setInfo(const QString& text);

@@ -86,8 +86,9 @@ ReplaceResult CalculateReplaceSequence(const std::string& originalIn, const std:
         const char* name;
         size_t maxKeys;
     };
-    for (const Input& in : {Input{newSeq, "New Sequence", 10}, Input{original, "Original Sequence", 10},
-                            Input{modifierId, "Modifier ID", 8}, Input{checksumId, "Checksum ID", 1}}) {
+    for (const Input& in :
+         {Input{newSeq, "New Sequence", 10}, Input{original, "Original Sequence", 10},
+          Input{modifierId, "Modifier ID", 8}, Input{checksumId, "Checksum ID", 1}}) {
         for (char c : in.keys)
             if (KeyValue(c) < 0)
                 return fail(Failure::NotAKey,

@@ -109,16 +109,20 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("fromBoard");
         QTest::addColumn<QString>("message");
-        QTest::newRow("file: command of 11 keys") << "txtMem_0" << "12345678901" << false
-                                                  << "Command #0 has more than 10 keys.";
-        QTest::newRow("file: call of 8") << "txtCallID" << "IK2ABCDE" << false
-                                         << "CW Call has more than 6 characters.";
+        QTest::newRow("file: command of 11 keys")
+            << "txtMem_0"
+            << "12345678901" << false << "Command #0 has more than 10 keys.";
+        QTest::newRow("file: call of 8")
+            << "txtCallID"
+            << "IK2ABCDE" << false << "CW Call has more than 6 characters.";
         QTest::newRow("file: small letters in the call")
-            << "txtCallID" << "ik2abc" << false
+            << "txtCallID"
+            << "ik2abc" << false
             << "CW Call: \"i\" is not a character of the call (0-9, A-Z, space and : ; < = > ? "
                "@).";
-        QTest::newRow("board: call of 7") << "txtCallID" << "IK2ABCD" << true
-                                          << "CW Call has more than 6 characters.";
+        QTest::newRow("board: call of 7")
+            << "txtCallID"
+            << "IK2ABCD" << true << "CW Call has more than 6 characters.";
     }
     void overLongValuesAreKeptAndRefused() {
         QFETCH(QString, field);

@@ -145,14 +145,29 @@ private slots:
         QTest::addColumn<QString>("way");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("text");
-        QTest::newRow("Alt+e in the sequence") << "Text1" << "alt" << "e" << "1";
-        QTest::newRow("Alt+1 in the sequence") << "Text1" << "alt" << "2" << "12";
-        QTest::newRow("Shift+Insert in the sequence") << "Text1" << "shift-insert" << "2xy#d"
+        QTest::newRow("Alt+e in the sequence") << "Text1"
+                                               << "alt"
+                                               << "e"
+                                               << "1";
+        QTest::newRow("Alt+1 in the sequence") << "Text1"
+                                               << "alt"
+                                               << "2"
+                                               << "12";
+        QTest::newRow("Shift+Insert in the sequence") << "Text1"
+                                                      << "shift-insert"
+                                                      << "2xy#d"
                                                       << "12#D";
-        QTest::newRow("paste into a timer") << "txtTmr1" << "paste" << "2a5.9" << "125";
-        QTest::newRow("paste past a command's 10 keys")
-            << "txtMem_0" << "paste" << "2345678901234" << "1234567890";
-        QTest::newRow("input method into the call") << "txtCallID" << "input-method" << "k2/ab"
+        QTest::newRow("paste into a timer") << "txtTmr1"
+                                            << "paste"
+                                            << "2a5.9"
+                                            << "125";
+        QTest::newRow("paste past a command's 10 keys") << "txtMem_0"
+                                                        << "paste"
+                                                        << "2345678901234"
+                                                        << "1234567890";
+        QTest::newRow("input method into the call") << "txtCallID"
+                                                    << "input-method"
+                                                    << "k2/ab"
                                                     << "1K2AB";
     }
     void everyWayInIsFiltered() {

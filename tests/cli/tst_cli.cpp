@@ -146,8 +146,8 @@ private slots:
         QTest::newRow("synth: a character that is no key")
             << QStringList{"synth", "--raw", "-", "12XY"} << 1
             << "The sequence holds \"X\", which is not a DTMF key.";
-        QTest::newRow("send: empty sequence") << QStringList{"send", ""} << 1
-                                              << "The sequence is empty.";
+        QTest::newRow("send: empty sequence")
+            << QStringList{"send", ""} << 1 << "The sequence is empty.";
         QTest::newRow("read: output that cannot be written")
             << QStringList{"read", "--port", "/dev/no-such-tty", "-o", "/no/such/dir/b.prg"} << 1
             << "Cannot write /no/such/dir/b.prg";
@@ -202,14 +202,14 @@ private slots:
         QTemporaryDir dir;
         const QString out = dir.filePath("board.prg");
         Run r = cli({"read", "--port", sim.device, "-o", out});
-        QCOMPARE(r.status, 0);
+        QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
         QVERIFY(r.out.contains("DTMF Decoder v3.1 by Kolbex detected."));
         QVERIFY(r.out.contains("Data from DTMF Decoder v3.1 by Kolbex successfully read"));
         QVERIFY(fileBytes(out).contains("\"SIM\""));
 
         const QString prg = QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg");
         r = cli({"program", "--port", sim.device, prg});
-        QCOMPARE(r.status, 0);
+        QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
         // The status names the device the tool uses.
         QVERIFY(r.out.contains("Sending data on " + sim.device.toLatin1() + "....."));
         QVERIFY(r.out.contains("successfully programmed"));

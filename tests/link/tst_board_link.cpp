@@ -39,7 +39,7 @@ struct Behaviour {
     int cutDataAfter = -1;    // sends only this many bytes of its data reply
     bool badDataSum = false;  // a data reply whose sum byte is off by one
     bool keepsWrongByte = false;
-    bool identifiesOnRead = false;  // answers the read command with an identification reply
+    bool identifiesOnRead = false;   // answers the read command with an identification reply
     int closePortAfterPackets = -1;  // the adapter goes away after this many write packets
 };
 
@@ -196,16 +196,16 @@ private slots:
             << b << false << false << int(Outcome::NoVersion) << noVersionRead << 1;
         b = {};
         b.noData = true;
-        QTest::newRow("no data, read") << b << false << false << int(Outcome::NoData) << noDataRead
-                                       << BoardLink::kDataWaitMs;
+        QTest::newRow("no data, read")
+            << b << false << false << int(Outcome::NoData) << noDataRead << BoardLink::kDataWaitMs;
         QTest::newRow("no read-back, program") << b << true << false << int(Outcome::NoData)
                                                << noDataProgram << BoardLink::kDataWaitMs;
         QTest::newRow("no read-back, switch-on identification late")
             << b << true << true << int(Outcome::NoData) << noDataProgram << BoardLink::kDataWaitMs;
         b = {};
         b.cutDataAfter = 120;
-        QTest::newRow("data cut, read") << b << false << false << int(Outcome::NoData)
-                                        << noDataRead << BoardLink::kDataWaitMs;
+        QTest::newRow("data cut, read")
+            << b << false << false << int(Outcome::NoData) << noDataRead << BoardLink::kDataWaitMs;
         QTest::newRow("read-back cut, switch-on identification late")
             << b << true << true << int(Outcome::NoData) << noDataProgram << BoardLink::kDataWaitMs;
         b = {};
@@ -218,17 +218,16 @@ private slots:
             << BoardLink::kDataWaitMs;
         b = {};
         b.badDataSum = true;
-        QTest::newRow("data sum wrong") << b << false << false << int(Outcome::BadSum)
-                                        << "Error reading data from " + id << 0;
+        QTest::newRow("data sum wrong")
+            << b << false << false << int(Outcome::BadSum) << "Error reading data from " + id << 0;
         b = {};
         b.keepsWrongByte = true;
-        QTest::newRow("read-back differs") << b << true << false << int(Outcome::Mismatch)
-                                           << "Error programming " + id << 0;
+        QTest::newRow("read-back differs")
+            << b << true << false << int(Outcome::Mismatch) << "Error programming " + id << 0;
         b = {};
         b.closePortAfterPackets = 2;
         QTest::newRow("adapter gone during the write")
-            << b << true << false << int(Outcome::PortFailed) << "\r\nSending data on COM1..."
-            << 0;
+            << b << true << false << int(Outcome::PortFailed) << "\r\nSending data on COM1..." << 0;
     }
 
     void runs() {

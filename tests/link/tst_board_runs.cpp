@@ -156,7 +156,8 @@ private slots:
         const DecoderConfig before = r.w().config();
         QTest::mouseClick(program ? r.w().ui.cmdSend : r.w().ui.cmdRead, Qt::LeftButton);
         QCOMPARE(r.info(), text);
-        QCOMPARE(r.w().statusWindow().ui.lblInfo->accessibleName(), text);  // a screen reader hears it
+        QCOMPARE(r.w().statusWindow().ui.lblInfo->accessibleName(),
+                 text);  // a screen reader hears it
         QVERIFY(r.okShown());
         QTRY_COMPARE(r.sim.received().endsWith(QByteArray(256, ' ')), flushed);
         if (!text.startsWith("Data from")) QVERIFY(r.w().config() == before);  // fields untouched
@@ -204,8 +205,7 @@ private slots:
         QCOMPARE(r.ui.messages[0].text,
                  QStringLiteral("Not able to open COM3\r\n/dev/no-such-tty: No such file or "
                                 "directory"));
-        QVERIFY(!r.w().hasStatusWindow() ||
-                !r.info().startsWith(QStringLiteral("Comm ")));
+        QVERIFY(!r.w().hasStatusWindow() || !r.info().startsWith(QStringLiteral("Comm ")));
     }
 
     // Closing the window or a termination signal 0.7 s into PROGRAM: the board still gets all
@@ -237,7 +237,7 @@ private slots:
         if (signal) {
             QTRY_COMPARE(closed.size(), 1);
             QTRY_VERIFY(r.sim.received().endsWith(QByteArray("\xFF\x99", 2)));  // signed off
-            QVERIFY(QFile::exists(r.iniPath()));  // settings written
+            QVERIFY(QFile::exists(r.iniPath()));                                // settings written
         } else {
             QTest::qWait(50);
             QCOMPARE(closed.size(), 0);
