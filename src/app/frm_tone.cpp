@@ -225,9 +225,11 @@ void FrmTone::Form_Unload() {
                         QStringLiteral("Warning"), MessageIcon::Exclamation);
     }
 
-    // The board is told the link ends; a push-to-talk port just closes (RTS drops with it).
+    // The board is told the link ends; a push-to-talk port drops RTS before it closes, since
+    // whether the line falls at the close depends on the device's hang-up setting.
     if (MSComm1.isOpen()) {
         if (ui.chkPrg->isChecked()) m_link->signOff();
+        if (ui.chkPtt->isChecked()) MSComm1.setRts(false, nullptr);
         MSComm1.close();
     }
 }
@@ -864,7 +866,10 @@ void FrmTone::chkPtt_Click() {
             ui.chkPtt->setChecked(false);
         }
     } else {
-        if (MSComm1.isOpen()) MSComm1.close();
+        if (MSComm1.isOpen()) {
+            MSComm1.setRts(false, nullptr);  // down for sure, whatever the close does
+            MSComm1.close();
+        }
         ui.txtPttCom->setEnabled(true);
     }
 }

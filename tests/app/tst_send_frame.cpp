@@ -392,11 +392,11 @@ private slots:
         QVERIFY(!w.ui.cmdRead->isEnabled() && !w.ui.cmdSend->isEnabled());
         QVERIFY(w.ui.txtPrgComm->isEnabled());
         QVERIFY(!w.ui.txtPttCom->isEnabled());
-        // And back: push-to-talk closes without a word to the board.
+        // And back: push-to-talk drops its line and closes without a word to the board.
         r.journal.clear();
         w.ui.chkPrg->setChecked(true);
         QVERIFY(!w.ui.chkPtt->isChecked());
-        QCOMPARE(r.journal, QStringList({"close", "open fake1", "write ff cc"}));
+        QCOMPARE(r.journal, QStringList({"rts 0", "close", "open fake1", "write ff cc"}));
     }
 
     void aPortThatCannotBeOpenedNamesTheFieldAsTyped() {
@@ -447,7 +447,16 @@ private slots:
             r.w().ui.chkPtt->setChecked(true);
             r.journal.clear();
             r.w().close();
-            QCOMPARE(r.journal, QStringList({"close"}));
+            // Push-to-talk drops before the port closes, whatever the device does at a close.
+            QCOMPARE(r.journal, QStringList({"rts 0", "close"}));
+        }
+        {
+            SendRig r;
+            r.w().ui.txtPttCom->setText("2");
+            r.w().ui.chkPtt->setChecked(true);
+            r.journal.clear();
+            r.w().ui.chkPtt->setChecked(false);
+            QCOMPARE(r.journal, QStringList({"rts 0", "close"}));
         }
     }
 
