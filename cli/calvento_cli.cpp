@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "app/clock.h"
+#include "app/termination_signals.h"
 #include "app/user_interface.h"
 #include "config/config_file.h"
 #include "config/decoder_config.h"
@@ -23,6 +24,7 @@
 #include "link/port_names.h"
 #include "link/qt_serial_port.h"
 #include "remote/replace_calculator.h"
+#include "tone/keyed_send.h"
 #include "tone/player.h"
 #include "tone/qt_audio_output.h"
 #include "tone/tone_synthesis.h"
@@ -216,17 +218,13 @@ int synth(const QStringList& argv) {
 // Messages go to standard error; there are no file dialogs in a script.
 class ConsoleUi final : public UiServices {
 public:
-    void messageBox(const QString& text, const QString&, MessageIcon) override {
-        err(text);
-        ++shown;
-    }
+    void messageBox(const QString& text, const QString&, MessageIcon) override { err(text); }
     QString openFileName(const QString&, const QString&, const QString&, const QString&) override {
         return {};
     }
     QString saveFileName(const QString&, const QString&, const QString&, const QString&) override {
         return {};
     }
-    int shown = 0;
 };
 
 // The status window as printed lines: a text that continues the previous one (the progress
@@ -310,25 +308,38 @@ int send(const QStringList& argv) {
     player.timing().pauseSeconds = pause / 1000.0;
     ComputeSampleCounts(player.timing());
 
+    // Ctrl+C or a termination signal stops the sequence and releases push-to-talk before the
+    // tool ends, with the shell's status for that signal (130, 143).
+    int caught = 0;
+    HandleTerminationSignals([&](int signal) {
+        if (!caught) caught = signal;
+        player.requestStop(QString());
+    });
+
     QtSerialPort port;
+    RtsPushToTalk rts(port);
     const bool ptt = a.options.contains("--ptt");
     if (ptt) {
         int number = 0;
         QString name;
         openPort(port, a.options["--ptt"], &number, &name);
-        QString reason;
-        if (!port.setRts(true, &reason))
-            throw Failure{"The transmitter was not keyed: the RTS line of " + port.device() +
-                          " could not be raised.\r\n" + reason};
-        SystemClock().sleepMs(txDelay);
     }
-    player.SuonaSequenza(sequence);
-    if (ptt) {
-        SystemClock().sleepMs(40);
-        port.setRts(false, nullptr);
-        port.close();
+    KeyedSendOptions options;
+    options.txDelayMs = txDelay;
+    options.playWhenNotKeyed = false;
+    const KeyedSendResult sent =
+        SendKeyed(player, SystemClock(), ptt ? &rts : nullptr, sequence, options);
+    port.close();
+    if (caught) {
+        err(QStringLiteral("Sequence not completed: stopped by signal %1.").arg(caught));
+        return 128 + caught;
     }
-    if (ui.shown) return 1;
+    if (!sent.keyed)
+        throw Failure{
+            "The transmitter was not keyed, nothing was sent: the RTS line could "
+            "not be raised.\r\n" +
+            sent.keyingError};
+    if (player.failed()) return 1;
     QTextStream(stdout) << "Sequence completed.\nEffective time = "
                         << EffectiveTimeText(player.state().effectiveTimeMs) << '\n';
     return 0;

@@ -31,6 +31,7 @@
 #include "link/port_names.h"
 #include "link/serial_port.h"
 #include "remote/replace_calculator.h"
+#include "tone/keyed_send.h"
 #include "tone/player.h"
 
 namespace calvento {
@@ -78,7 +79,7 @@ void InstallClassicFontSubstitutes() {
 
 FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& clock,
                  QWidget* parent)
-    : QWidget(parent), m_player(player), MSComm1(port), m_ui(dialogs), m_clock(clock) {
+    : QWidget(parent), m_player(player), MSComm1(port), m_ptt(port), m_ui(dialogs), m_clock(clock) {
     ui.setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -195,7 +196,10 @@ bool FrmTone::Form_QueryUnload() {
 
 void FrmTone::closeFromOutside() {
     if (m_link->running() || m_player.isPlaying()) {
-        m_closePending = true;  // closeIfPending() closes when the action is over
+        // A board exchange runs to its end; a sequence stops now, which releases push-to-talk.
+        // closeIfPending() closes when the action is over.
+        m_closePending = true;
+        if (m_player.isPlaying()) m_player.requestStop(QString());
         return;
     }
     close();
@@ -801,33 +805,35 @@ void FrmTone::cmdTone_Click() {
     else if (delay > 2000)
         ui.txtTxd->setText(QStringLiteral("2000"));
 
-    bool keyed = true;
-    if (ui.chkPtt->isChecked()) {
-        keyed = SetPtt(true);
-        m_clock.sleepMs(
-            static_cast<int>(std::nearbyint(TolerantNumber(ui.txtTxd->text().toStdString()))));
-    }
-
-    m_player.SuonaSequenza(ui.Text1->text().toLatin1().toStdString());
-
-    if (ui.chkPtt->isChecked()) {
-        m_clock.sleepMs(40);
-        SetPtt(false);
-    }
+    // Push-to-talk comes down 40 ms after the last sample, also while a box of another handler
+    // holds the window, and before any failure is told; a guard drops it when the sound system
+    // stalls.
+    KeyedSendOptions options;
+    options.txDelayMs =
+        static_cast<int>(std::nearbyint(TolerantNumber(ui.txtTxd->text().toStdString())));
+    options.stillKeying = [this] { return ui.chkPtt->isChecked(); };
+    const KeyedSendResult sent =
+        SendKeyed(m_player, m_clock, ui.chkPtt->isChecked() ? &m_ptt : nullptr,
+                  ui.Text1->text().toLatin1().toStdString(), options);
 
     QApplication::restoreOverrideCursor();
     ui.cmdTone->setEnabled(true);
     if (!m_timer1->isActive()) m_timer1->start();
-    // A send whose transmitter was not keyed did not go over the air: the status says so instead
-    // of "Sequence completed.", and a message tells why.
-    setSendStatus(
-        (keyed ? QStringLiteral("Sequence completed.") : QStringLiteral("PTT NOT keyed!")) +
-        QStringLiteral("\r\nEffective time = ") +
-        EffectiveTimeText(m_player.state().effectiveTimeMs));
-    if (!keyed) {
+    // A send that failed, or whose transmitter was not keyed, did not go over the air as asked:
+    // the status says so instead of "Sequence completed.", and a message tells why. A failed
+    // send shows no effective time, which would be that of an earlier one.
+    if (m_player.failed()) {
+        setSendStatus(QStringLiteral("Sequence NOT completed!"));
+    } else {
+        setSendStatus((sent.keyed ? QStringLiteral("Sequence completed.")
+                                  : QStringLiteral("PTT NOT keyed!")) +
+                      QStringLiteral("\r\nEffective time = ") +
+                      EffectiveTimeText(m_player.state().effectiveTimeMs));
+    }
+    if (!sent.keyed) {
         m_ui.messageBox(QStringLiteral("The transmitter was not keyed: the RTS line of PTT Comm "
                                        "%1 could not be raised.\r\n%2")
-                            .arg(ui.txtPttCom->text(), m_pttError),
+                            .arg(ui.txtPttCom->text(), sent.keyingError),
                         QStringLiteral("Warning"), MessageIcon::Exclamation);
     }
     closeIfPending();
@@ -835,19 +841,6 @@ void FrmTone::cmdTone_Click() {
 
 void FrmTone::setSendStatus(const QString& text) {
     SetStatusText(ui.lblInfoSend, text, QStringLiteral("Send status"));
-}
-
-bool FrmTone::SetPtt(bool on) {
-    const bool raise = on && ui.chkPtt->isChecked();
-    m_pttError.clear();
-    if (!MSComm1.isOpen()) {
-        m_pttError = QStringLiteral("The PTT port is not open.");
-        return !raise;
-    }
-    QString reason;
-    if (MSComm1.setRts(raise, &reason)) return true;
-    m_pttError = MSComm1.device() + QStringLiteral(": ") + reason;
-    return !raise;
 }
 
 void FrmTone::chkPtt_Click() {

@@ -8,7 +8,8 @@
 //
 // How the pieces meet:
 //  - Player (tone/player.h) is the tone module: the window fills its tone table at load, the send
-//    command sets its timing and calls SuonaSequenza; the close guard reads isPlaying.
+//    command sets its timing and plays through SendKeyed (tone/keyed_send.h), which keys and
+//    releases push-to-talk around the sequence; the close guard reads isPlaying.
 //  - SerialPort (link/serial_port.h) is MSComm1, the one port of the window. It belongs either to
 //    push-to-talk (chkPtt) or to the board link (chkPrg), never both; OpenPort opens it on the
 //    number typed in a field, mapped to a device by link/port_names.h.
@@ -37,6 +38,7 @@
 
 #include "config/decoder_config.h"
 #include "link/board_link.h"
+#include "tone/keyed_send.h"
 #include "ui_frm_tone.h"
 
 class QKeyEvent;
@@ -123,7 +125,6 @@ private:
     // --- "Send Sequence" frame -----------------------------------------------------------------
     void cmdTone_Click();
     void setSendStatus(const QString& text);  // lblInfoSend, read out by screen readers too
-    bool SetPtt(bool on);  // false when the line could not be set; m_pttError says why
     void chkPtt_Click();
     void Timer1_Timer();
 
@@ -156,13 +157,13 @@ private:
 
     Player& m_player;
     SerialPort& MSComm1;
+    RtsPushToTalk m_ptt;  // push-to-talk on MSComm1's RTS line
     UiServices& m_ui;
     Clock& m_clock;
     QString m_configFilePath;
     QTimer* m_timer1 = nullptr;
     QHash<QObject*, std::function<void(int&)>> m_keyFilters;  // field -> its key filter
     QList<QObject*> m_selectOnClick;
-    QString m_pttError;
     std::unique_ptr<StatusView> m_statusView;
     BoardLink* m_link = nullptr;
     DecoderImage m_transmitImage{};

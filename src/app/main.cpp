@@ -28,6 +28,10 @@ int runProgram(int argc, char* argv[]) {
     // A shutdown or a closed terminal ends the program as the close box does: a board exchange
     // under way ends first, the settings are written and the board is signed off.
     calvento::HandleTerminationSignals([&window](int) { window.closeFromOutside(); });
+    // The desktop session ending is the same: the sound stops, push-to-talk drops, the settings
+    // are written and the board signed off before the session manager ends the program.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window] { window.closeFromOutside(); });
     window.show();
     if (!player.SoundCardPresent()) window.ui.cmdTone->setEnabled(false);
     return app.exec();

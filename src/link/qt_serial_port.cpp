@@ -1,6 +1,13 @@
 // Qt SerialPort backend. See qt_serial_port.h.
 #include "link/qt_serial_port.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <sys/ioctl.h>
+#include <termios.h>
+#endif
+
 namespace calvento {
 
 QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent) {
@@ -33,11 +40,29 @@ bool QtSerialPort::open(const QString& device, QString* error) {
     m_port.setRequestToSend(false);
     m_port.setDataTerminalReady(true);
     m_port.clearError();
+    const std::lock_guard lock(m_handleMutex);
+    m_handle = m_port.handle();
+    m_haveHandle = true;
     return true;
 }
 
 void QtSerialPort::close() {
+    {
+        const std::lock_guard lock(m_handleMutex);
+        m_haveHandle = false;
+    }
     if (m_port.isOpen()) m_port.close();
+}
+
+void QtSerialPort::dropRtsFromAnyThread() {
+    const std::lock_guard lock(m_handleMutex);
+    if (!m_haveHandle) return;
+#ifdef Q_OS_WIN
+    EscapeCommFunction(m_handle, CLRRTS);
+#else
+    int rts = TIOCM_RTS;
+    ioctl(m_handle, TIOCMBIC, &rts);
+#endif
 }
 
 bool QtSerialPort::write(const QByteArray& bytes) {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QSerialPort>
+#include <mutex>
+#include <utility>
 
 #include "link/serial_port.h"
 
@@ -22,6 +24,7 @@ public:
     QString device() const override { return m_device; }
     bool write(const QByteArray& bytes) override;
     bool setRts(bool on, QString* error) override;
+    void dropRtsFromAnyThread() override;
     void setNullDiscard(bool discard) override { m_nullDiscard = discard; }
     QByteArray takeReceived() override;
 
@@ -32,6 +35,12 @@ private:
     QString m_device;
     bool m_nullDiscard = false;
     bool m_opening = false;
+
+    // The system's handle of the open port, for dropRtsFromAnyThread; the mutex keeps a close
+    // from pulling it away in the middle of that call.
+    std::mutex m_handleMutex;
+    decltype(std::declval<QSerialPort&>().handle()) m_handle{};
+    bool m_haveHandle = false;
 };
 
 }  // namespace calvento

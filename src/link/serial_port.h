@@ -50,6 +50,11 @@ public:
     // adapters), or it has gone away.
     virtual bool setRts(bool on, QString* error) = 0;
 
+    // Drops the request-to-send line at once, from any thread, without the event loop: the
+    // keyed-time guard's way to release a transmitter while the thread that keyed it is held
+    // up. Nothing happens on a closed port or a device without modem lines.
+    virtual void dropRtsFromAnyThread() = 0;
+
     // When set, zero bytes are dropped from what arrives.
     virtual void setNullDiscard(bool discard) = 0;
 

@@ -2,6 +2,8 @@
 //
 // The player opens a device for a format, prepares one buffer, writes it once and watches a done
 // flag; then it unprepares the buffer and closes the device, or resets and closes it on failure.
+// Once written, the buffer reaches the device whatever the caller's thread does meanwhile: the
+// window may sit in a message box for seconds while a sequence plays.
 // Each step answers a numeric result code, 0 for success, because the user sees these codes in
 // the player's messages. The codes follow the classic waveform-audio numbering so that they mean
 // the same on every platform (see AudioResult).
@@ -57,6 +59,10 @@ public:
     // True once the device has played the last sample of the buffer, as near as the sound system
     // can tell (not merely taken it over).
     virtual bool done() = 0;
+
+    // How many samples of the written buffer the device has played so far, as near as it can
+    // tell. The player takes a count that stops growing for a long while as a stalled device.
+    virtual int64_t playedSamples() = 0;
 
     // Releases the buffer; fails with StillPlaying while the device still uses it.
     virtual int unprepare() = 0;

@@ -15,9 +15,14 @@ namespace {
 
 const QString kTitle = QStringLiteral(" SuonaSequenza");
 
-// Beyond its own length, how long a buffer may take to play before we stop waiting for the
-// device: a refused or lost write would otherwise hang the program with the transmitter keyed.
-constexpr int64_t kPlayAllowanceMs = 5000;
+// How long the device may go without playing anything before we stop waiting for it: a lost
+// write or a sound server that stopped would otherwise hang the program. Counted from the last
+// progress, so a long sequence on a slow device is not cut short.
+constexpr uint32_t kStallMs = 5000;
+
+// How often the done flag is looked at from a timer, for the waits that are not the player's own
+// (a message box opened by a handler during playback runs an event loop of its own).
+constexpr int kWatchIntervalMs = 2;
 
 // From this size on, the synthesis runs beside the event loop so that the window keeps redrawing.
 constexpr int64_t kBackgroundSynthesisSamples = 4'000'000;
@@ -34,7 +39,11 @@ QString EffectiveTimeText(int ms) {
 }
 
 Player::Player(AudioOutput& audio, Clock& clock, UiServices& ui)
-    : m_audio(audio), m_clock(clock), m_ui(ui) {}
+    : m_audio(audio), m_clock(clock), m_ui(ui) {
+    m_watch.setInterval(kWatchIntervalMs);
+    m_watch.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_watch, &QTimer::timeout, [this] { watchDone(); });
+}
 
 Player::~Player() {
     StopPlayback();
@@ -57,13 +66,50 @@ void Player::StopPlayback() {
     m_state.isPlaying = false;
 }
 
+void Player::requestStop(const QString& message) {
+    {
+        const std::lock_guard lock(m_stopMutex);
+        m_stopMessage = message;
+    }
+    m_stopRequested = true;
+}
+
+void Player::soundEnded(bool lastSamplePlayed) {
+    if (m_soundEnded) return;
+    m_soundEnded = true;
+    if (m_endOfSound) m_endOfSound(lastSamplePlayed);
+}
+
+void Player::watchDone() {
+    if (m_doneSeen || !m_audio.done()) return;
+    m_doneSeen = true;
+    m_doneTick = m_clock.tickCount();
+    m_watch.stop();
+    soundEnded(true);
+}
+
+// Whoever keyed a transmitter hears of the end before the box waits for the user.
 void Player::fail(const QString& text) {
-    m_ui.messageBox(text, kTitle, MessageIcon::Critical);
+    m_failed = true;
+    soundEnded(false);
+    if (!text.isEmpty()) m_ui.messageBox(text, kTitle, MessageIcon::Critical);
     StopPlayback();
 }
 
-void Player::SuonaSequenza(const std::string& sequence) {
+void Player::SuonaSequenza(const std::string& sequence, const EndOfSound& endOfSound) {
     if (sequence.empty() || m_state.isPlaying) return;
+    m_failed = false;
+    m_endOfSound = endOfSound;
+    m_soundEnded = m_doneSeen = false;
+    // Whatever way this playback ends, a stop asked for it is used up, and the timer is off.
+    struct Finish {
+        Player& p;
+        ~Finish() {
+            p.m_watch.stop();
+            p.m_stopRequested = false;
+            p.m_endOfSound = nullptr;
+        }
+    } finish{*this};
 
     // Length, then a fresh buffer; the previous one goes first so that two never coexist.
     const int64_t n = SequenceLength(sequence, m_timing);
@@ -73,6 +119,8 @@ void Player::SuonaSequenza(const std::string& sequence) {
     // allows needs about 180 MB, which a small or limited machine may not have.
     m_samples.reset(new (std::nothrow) int16_t[static_cast<size_t>(n)]);
     if (!m_samples) {
+        m_failed = true;
+        soundEnded(false);
         m_ui.messageBox(QStringLiteral("Not enough memory for the sequence: %1 samples (%2 MB) "
                                        "could not be allocated.\r\nShorten the sequence or its "
                                        "durations and try again.")
@@ -111,18 +159,34 @@ void Player::SuonaSequenza(const std::string& sequence) {
     }
 
     const uint32_t t0 = m_clock.tickCount();
-    const int64_t limitMs = n / 8 + kPlayAllowanceMs;
-    while (!m_audio.done()) {
+    uint32_t lastProgressTick = t0;
+    int64_t played = 0;
+    m_watch.start();
+    for (;;) {
+        watchDone();
+        if (m_doneSeen) break;
+        if (m_stopRequested) {
+            QString message;
+            {
+                const std::lock_guard lock(m_stopMutex);
+                message = m_stopMessage;
+            }
+            fail(message);
+            return;
+        }
         m_clock.processEvents();
-        if (static_cast<uint32_t>(m_clock.tickCount() - t0) > limitMs) {
+        const uint32_t now = m_clock.tickCount();
+        if (const int64_t p = m_audio.playedSamples(); p != played) {
+            played = p;
+            lastProgressTick = now;
+        } else if (static_cast<uint32_t>(now - lastProgressTick) > kStallMs) {
             fail(
                 QStringLiteral("The sound device did not finish playing the sequence; "
                                "playback was stopped."));
             return;
         }
     }
-    const uint32_t t1 = m_clock.tickCount();
-    m_state.effectiveTimeMs = static_cast<int32_t>(t1 - t0);
+    m_state.effectiveTimeMs = static_cast<int32_t>(m_doneTick - t0);
 
     result = m_audio.unprepare();
     if (result != 0) {
@@ -133,6 +197,7 @@ void Player::SuonaSequenza(const std::string& sequence) {
     result = m_audio.close();
     m_deviceOpen = false;
     if (result != 0) {
+        m_failed = true;
         m_ui.messageBox(QStringLiteral("5. waveOutClose failed - %1").arg(result), kTitle,
                         MessageIcon::Critical);
     }

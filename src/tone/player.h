@@ -6,14 +6,22 @@
 // or a step has failed; while it waits it runs event-loop turns, so the window stays alive and
 // its handlers run inside the wait. isPlaying is what keeps them from starting a second playback
 // or closing the window under it. Failures are told to the user here, in message boxes titled
-// " SuonaSequenza" with the device's numeric result code; the caller is not told.
+// " SuonaSequenza" with the device's numeric result code.
+//
+// A transmitter keyed for the sequence must go down as soon as the sound ends, also when the
+// window's thread is held elsewhere (a handler's message box opened during the wait): the caller
+// hands SuonaSequenza a function that the player calls the moment the last sample has played,
+// from its wait or from a timer that runs in any event loop, or before it shows a failure.
 #pragma once
 
-#include <cstdint>
-#include <memory>
-#include <string>
-
 #include <QString>
+#include <QTimer>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
 
 #include "tone/tone_synthesis.h"
 
@@ -35,6 +43,7 @@ public:
 
     DtmfToneTable& toneTable() { return m_table; }
     ToneTiming& timing() { return m_timing; }
+    const ToneTiming& timing() const { return m_timing; }
     const PlayerState& state() const { return m_state; }
     bool isPlaying() const { return m_state.isPlaying; }
 
@@ -42,9 +51,22 @@ public:
     // no tones can be sent and answers false.
     bool SoundCardPresent();
 
+    // Called once per playback as soon as the sequence stops sounding: with true when the device
+    // has played its last sample, with false before a failure is told to the user.
+    using EndOfSound = std::function<void(bool lastSamplePlayed)>;
+
     // Plays the sequence (one byte per character) with the current timing. Does nothing for an
-    // empty sequence or while another sequence is playing.
-    void SuonaSequenza(const std::string& sequence);
+    // empty sequence or while another sequence is playing (and then never calls `endOfSound`).
+    void SuonaSequenza(const std::string& sequence, const EndOfSound& endOfSound = {});
+
+    // True when the last playback showed a failure (a step failed, the device stalled) or was
+    // stopped on request.
+    bool failed() const { return m_failed; }
+
+    // Ends the playback under way (or the next one, as soon as it starts) as a failure: with a
+    // message, which the player shows like its own, or quietly when `message` is empty. Safe from
+    // any thread: the keyed-time guard and the termination signals stop a playback this way.
+    void requestStop(const QString& message);
 
     // Resets and closes the device if one is open, ignoring its answers; playback is over.
     void StopPlayback();
@@ -56,6 +78,8 @@ public:
 private:
     void synthesizeInto(const std::string& sequence);
     void fail(const QString& text);
+    void soundEnded(bool lastSamplePlayed);
+    void watchDone();
 
     AudioOutput& m_audio;
     Clock& m_clock;
@@ -66,6 +90,18 @@ private:
     bool m_deviceOpen = false;
     std::unique_ptr<int16_t[]> m_samples;
     int64_t m_sampleCount = 0;
+    bool m_failed = false;
+
+    // The playback under way: who hears of its end, whether they have, and when it was seen.
+    EndOfSound m_endOfSound;
+    bool m_soundEnded = false;
+    bool m_doneSeen = false;
+    uint32_t m_doneTick = 0;
+    QTimer m_watch;  // sees the done flag in event loops other than the wait's own
+
+    std::atomic<bool> m_stopRequested{false};
+    std::mutex m_stopMutex;
+    QString m_stopMessage;
 };
 
 // The effective time as the send command reports it: up to 9999 ms as "1234mS.", longer in

@@ -3,11 +3,15 @@
 
 #include <QAudioDevice>
 #include <QAudioFormat>
+#include <QAudioSink>
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QMediaDevices>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -26,9 +30,13 @@ namespace calvento {
 
 namespace {
 
-// About a second queued at the sound server, so that a busy moment of the window never leaves a
+// About a second queued at the sound server, so that a busy moment of the machine never leaves a
 // gap in the middle of a key; a typical sequence is handed over whole at once.
 constexpr qsizetype kServerBufferBytes = 32000;
+
+// How often the feeding thread tops the server up and measures how far it has played: a small
+// part of the server's buffer, and fine enough for the release of push-to-talk.
+constexpr int kFeedIntervalMs = 4;
 
 QAudioFormat toQtFormat(const PcmFormat& f) {
     QAudioFormat format;
@@ -53,11 +61,153 @@ int resultOf(QAudio::Error error) {
 
 }  // namespace
 
-QtAudioOutput::QtAudioOutput() = default;
+// The sink and everything that touches it, on the feeding thread. The caller's thread reaches it
+// only through QtAudioOutput::onFeeder, which waits for the answer, and through the two atomics.
+class QtAudioOutput::Feeder final : public QObject {
+public:
+    Feeder() {
+        m_tick.setTimerType(Qt::PreciseTimer);
+        m_tick.setInterval(kFeedIntervalMs);
+        connect(&m_tick, &QTimer::timeout, this, &Feeder::tick);
+    }
+
+    int open(const QAudioDevice& device, const QAudioFormat& format) {
+        if (m_sink) return AudioResult::Allocated;
+        m_sink = std::make_unique<QAudioSink>(device, format);
+        m_sink->setBufferSize(kServerBufferBytes);
+        return AudioResult::Ok;
+    }
+
+    int prepare(const char* data, qint64 bytes) {
+        if (!m_sink) return AudioResult::InvalidHandle;
+        if (!data && bytes) return AudioResult::NoMemory;
+        m_data = data;
+        m_bytes = bytes;
+        m_durationMs =
+            bytes / m_sink->format().bytesPerFrame() * 1000 / m_sink->format().sampleRate();
+        m_dataWritten = 0;
+        done = false;
+        playedBytes = 0;
+        m_prepared = true;
+        return AudioResult::Ok;
+    }
+
+    int write() {
+        if (!m_sink) return AudioResult::InvalidHandle;
+        if (!m_prepared) return AudioResult::Unprepared;
+        m_io = m_sink->start();
+        if (!m_io)
+            return m_sink->error() == QAudio::NoError ? AudioResult::Error
+                                                      : resultOf(m_sink->error());
+        m_sinceWrite.start();
+        tick();
+        m_tick.start();
+        return resultOf(m_sink->error());
+    }
+
+    int unprepare() {
+        if (m_io && !done) return AudioResult::StillPlaying;
+        release();
+        return AudioResult::Ok;
+    }
+
+    int close() {
+        if (!m_sink) return AudioResult::InvalidHandle;
+        if (m_prepared) return AudioResult::StillPlaying;
+        m_sink.reset();
+        return AudioResult::Ok;
+    }
+
+    int reset() {
+        const bool open = m_sink != nullptr;
+        release();
+        return open ? AudioResult::Ok : AudioResult::InvalidHandle;
+    }
+
+    // Gone for good: the sink goes while its thread still runs its events.
+    void shutDown() {
+        release();
+        m_sink.reset();
+    }
+
+    std::atomic<bool> done{false};
+    std::atomic<int64_t> playedBytes{0};
+
+private:
+    // Tops the server up, then measures how much of the real samples it has played.
+    void tick() {
+        if (!m_io) return;
+        feed();
+        // The sink reports how much of the stream the server has played: what it has read, less
+        // the latency of the device behind it. That must cover every real sample.
+        const qint64 played = m_sink->processedUSecs() * m_sink->format().bytesPerFrame() *
+                              m_sink->format().sampleRate() / 1000000;
+        playedBytes = std::min(played, m_bytes);
+        if (m_dataWritten == m_bytes && played >= m_bytes && m_sinceWrite.elapsed() >= m_durationMs)
+            done = true;
+    }
+
+    void feed() {
+        static const char kSilence[2048] = {};
+        // A few rounds at most: the server takes what fits in its buffer and asks again later.
+        for (int round = 0; round < 16; ++round) {
+            const qint64 room = m_sink->bytesFree();
+            if (room <= 0) return;
+            qint64 n;
+            if (m_dataWritten < m_bytes) {
+                n = m_io->write(m_data + m_dataWritten, std::min(room, m_bytes - m_dataWritten));
+                if (n > 0) m_dataWritten += n;
+            } else {
+                n = m_io->write(kSilence, std::min<qint64>(room, sizeof kSilence));
+            }
+            if (n <= 0) return;
+        }
+    }
+
+    void release() {
+        m_tick.stop();
+        if (m_sink) m_sink->stop();  // the sink deletes the device it handed out
+        m_io = nullptr;
+        m_data = nullptr;
+        m_bytes = m_dataWritten = 0;
+        m_prepared = false;
+        done = false;
+        playedBytes = 0;
+    }
+
+    std::unique_ptr<QAudioSink> m_sink;
+    QIODevice* m_io = nullptr;  // owned by the sink while it plays
+    const char* m_data = nullptr;
+    qint64 m_bytes = 0;        // real samples, in bytes
+    qint64 m_dataWritten = 0;  // real bytes handed to the server
+    qint64 m_durationMs = 0;
+    bool m_prepared = false;
+    QElapsedTimer m_sinceWrite;
+    QTimer m_tick{this};
+};
+
+QtAudioOutput::QtAudioOutput() : m_feeder(new Feeder) {
+    m_thread.setObjectName(QStringLiteral("calvento audio"));
+    m_feeder->moveToThread(&m_thread);
+    m_thread.start(QThread::TimeCriticalPriority);
+}
 
 QtAudioOutput::~QtAudioOutput() {
-    reset();
-    m_sink.reset();
+    onFeeder([](Feeder& f) {
+        f.shutDown();
+        return AudioResult::Ok;
+    });
+    m_thread.quit();
+    m_thread.wait();
+    delete m_feeder;  // its thread has ended, so nothing of it runs any more
+}
+
+template <typename Step>
+int QtAudioOutput::onFeeder(Step step) {
+    int result = AudioResult::Error;
+    QMetaObject::invokeMethod(
+        m_feeder, [&] { result = step(*m_feeder); }, Qt::BlockingQueuedConnection);
+    return result;
 }
 
 int QtAudioOutput::outputDeviceCount() {
@@ -65,93 +215,43 @@ int QtAudioOutput::outputDeviceCount() {
 }
 
 int QtAudioOutput::open(const PcmFormat& format) {
-    if (m_sink) return AudioResult::Allocated;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) return AudioResult::BadDeviceId;
     const QAudioFormat qtFormat = toQtFormat(format);
     if (format.formatTag != 1 || !qtFormat.isValid() || !device.isFormatSupported(qtFormat))
         return AudioResult::BadFormat;
-    m_sink = std::make_unique<QAudioSink>(device, qtFormat);
-    m_sink->setBufferSize(kServerBufferBytes);
-    return AudioResult::Ok;
+    return onFeeder([&](Feeder& f) { return f.open(device, qtFormat); });
 }
 
 int QtAudioOutput::prepare(const int16_t* data, size_t samples) {
-    if (!m_sink) return AudioResult::InvalidHandle;
-    if (!data && samples) return AudioResult::NoMemory;
-    m_data = reinterpret_cast<const char*>(data);
-    m_bytes = static_cast<qint64>(samples * sizeof(int16_t));
-    m_durationMs = static_cast<qint64>(samples) * 1000 / m_sink->format().sampleRate();
-    m_dataWritten = m_totalWritten = 0;
-    m_prepared = true;
-    return AudioResult::Ok;
+    return onFeeder([&](Feeder& f) {
+        return f.prepare(reinterpret_cast<const char*>(data),
+                         static_cast<qint64>(samples * sizeof(int16_t)));
+    });
 }
 
 int QtAudioOutput::write() {
-    if (!m_sink) return AudioResult::InvalidHandle;
-    if (!m_prepared) return AudioResult::Unprepared;
-    m_io = m_sink->start();
-    if (!m_io)
-        return m_sink->error() == QAudio::NoError ? AudioResult::Error : resultOf(m_sink->error());
-    m_sinceWrite.start();
-    feed();
-    return resultOf(m_sink->error());
-}
-
-void QtAudioOutput::feed() {
-    static const char kSilence[2048] = {};
-    // A few rounds at most: the server takes what fits in its buffer and asks again later.
-    for (int round = 0; round < 16; ++round) {
-        const qint64 room = m_sink->bytesFree();
-        if (room <= 0) return;
-        qint64 n;
-        if (m_dataWritten < m_bytes) {
-            n = m_io->write(m_data + m_dataWritten, std::min(room, m_bytes - m_dataWritten));
-            if (n > 0) m_dataWritten += n;
-        } else {
-            n = m_io->write(kSilence, std::min<qint64>(room, sizeof kSilence));
-        }
-        if (n <= 0) return;
-        m_totalWritten += n;
-    }
+    return onFeeder([](Feeder& f) { return f.write(); });
 }
 
 bool QtAudioOutput::done() {
-    if (!m_sink || !m_io) return false;
-    feed();
-    if (m_dataWritten < m_bytes) return false;
-    // The sink reports how much of the stream the server has played: what it has read, less the
-    // latency of the device behind it. That must cover every real sample.
-    const qint64 playedBytes = m_sink->processedUSecs() * m_sink->format().bytesPerFrame() *
-                               m_sink->format().sampleRate() / 1000000;
-    return playedBytes >= m_bytes && m_sinceWrite.elapsed() >= m_durationMs;
+    return m_feeder->done;
 }
 
-void QtAudioOutput::release() {
-    if (m_sink) m_sink->stop();  // the sink deletes the device it handed out
-    m_io = nullptr;
-    m_data = nullptr;
-    m_bytes = m_dataWritten = m_totalWritten = 0;
-    m_prepared = false;
+int64_t QtAudioOutput::playedSamples() {
+    return m_feeder->playedBytes / static_cast<int64_t>(sizeof(int16_t));
 }
 
 int QtAudioOutput::unprepare() {
-    if (m_io && !done()) return AudioResult::StillPlaying;
-    release();
-    return AudioResult::Ok;
+    return onFeeder([](Feeder& f) { return f.unprepare(); });
 }
 
 int QtAudioOutput::close() {
-    if (!m_sink) return AudioResult::InvalidHandle;
-    if (m_prepared) return AudioResult::StillPlaying;
-    m_sink.reset();
-    return AudioResult::Ok;
+    return onFeeder([](Feeder& f) { return f.close(); });
 }
 
 int QtAudioOutput::reset() {
-    const bool open = m_sink != nullptr;
-    release();
-    return open ? AudioResult::Ok : AudioResult::InvalidHandle;
+    return onFeeder([](Feeder& f) { return f.reset(); });
 }
 
 void ExitAfterAudio(int code) {

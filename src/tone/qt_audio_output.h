@@ -1,8 +1,11 @@
 // The Qt Multimedia backend of the audio output seam.
 //
 // It plays one buffer through a QAudioSink on the system's default output device (PulseAudio or
-// PipeWire on Linux). The sink is fed in push mode from the caller's buffer, without a copy, each
-// time the player asks whether playback is done (the player asks at every event-loop turn).
+// PipeWire on Linux). The sink lives on a thread of its own, which feeds it from the caller's
+// buffer (without a copy) every few milliseconds: whatever the window's thread is doing (a message
+// box, a file dialog, a board exchange), the sound server never runs dry in the middle of a key.
+// The seam's calls reach that thread and wait for its answer; done() and playedSamples() only
+// read what the feeding thread last measured.
 //
 // Knowing when the last sample has been played: Qt's idle state fires too early on a short
 // buffer and never on some servers, and a sound server holds back a small remainder that does not
@@ -12,14 +15,10 @@
 // the buffer's own duration has gone by. Qt's errors map to AudioResult codes.
 #pragma once
 
-#include <QAudioSink>
-#include <QByteArray>
-#include <QElapsedTimer>
-#include <memory>
+#include <QThread>
+#include <atomic>
 
 #include "tone/audio_output.h"
-
-class QIODevice;
 
 namespace calvento {
 
@@ -33,23 +32,20 @@ public:
     int prepare(const int16_t* data, size_t samples) override;
     int write() override;
     bool done() override;
+    int64_t playedSamples() override;
     int unprepare() override;
     int close() override;
     int reset() override;
 
-private:
-    void feed();
-    void release();
+    class Feeder;  // the sink and its feeding, on m_thread
 
-    std::unique_ptr<QAudioSink> m_sink;
-    QIODevice* m_io = nullptr;  // owned by the sink while it plays
-    const char* m_data = nullptr;
-    qint64 m_bytes = 0;         // real samples, in bytes
-    qint64 m_dataWritten = 0;   // real bytes handed to the server
-    qint64 m_totalWritten = 0;  // real bytes plus the silence after them
-    qint64 m_durationMs = 0;
-    bool m_prepared = false;
-    QElapsedTimer m_sinceWrite;
+private:
+    // Runs `step` on the feeding thread and returns its result code.
+    template <typename Step>
+    int onFeeder(Step step);
+
+    QThread m_thread;
+    Feeder* m_feeder = nullptr;
 };
 
 // Ends a process that has used this backend, without the static teardown of the libraries.

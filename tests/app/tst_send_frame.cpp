@@ -9,6 +9,8 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QSignalSpy>
+#include <QThread>
 #include <QTimer>
 
 #include "link/qt_serial_port.h"
@@ -335,6 +337,93 @@ private slots:
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
         QVERIFY(r.ui.messages[0].text.contains("fake2: Inappropriate ioctl"));
+    }
+
+    // Whatever ends a keyed send badly, push-to-talk is down before the box waits for its OK,
+    // and the status does not pass the send off as completed or show an earlier send's time.
+    void aFailedKeyedSendReleasesBeforeItsMessage_data() {
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no device") << 0 << "1. waveOutOpen failed - 2";
+        QTest::newRow("device stalls") << 1 << "did not finish playing";
+    }
+    void aFailedKeyedSendReleasesBeforeItsMessage() {
+        QFETCH(int, failure);
+        QFETCH(QString, message);
+        SendRig r;
+        FrmTone& w = r.w();
+        w.ui.txtPttCom->setText("2");
+        w.ui.chkPtt->setChecked(true);
+        w.ui.Text1->setText("1");
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);  // a good send first
+        QVERIFY(w.ui.lblInfoSend->text().contains("Effective time"));
+        if (failure == 0) r.audio.openResult = AudioResult::BadDeviceId;
+        if (failure == 1) {
+            r.audio.turnsUntilDone = -1;
+            r.clock.msPerTurn = 100;
+        }
+        bool keyedDuringMessage = true;
+        r.ui.onMessage = [&] { keyedDuringMessage = r.port.rts; };
+        r.journal.clear();
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QVERIFY2(r.ui.messages[0].text.contains(message), qPrintable(r.ui.messages[0].text));
+        QVERIFY(!keyedDuringMessage);
+        QCOMPARE(r.journal.first(), QStringLiteral("rts 1"));
+        QCOMPARE(r.journal.filter("rts").size(), 2);
+        QCOMPARE(w.ui.lblInfoSend->text(), QStringLiteral("Sequence NOT completed!"));
+    }
+
+    // A send whose wait never ends (the sound system stalled, a handler that does not return)
+    // does not keep the transmitter keyed: past the delay, the sequence and 2 s, a guard on a
+    // thread of its own drops the line while the window's thread is still held.
+    void theKeyedTimeGuardDropsALineLeftUp() {
+        SendRig r;
+        FrmTone& w = r.w();
+        w.ui.txtPttCom->setText("2");
+        w.ui.chkPtt->setChecked(true);
+        w.ui.txtTxd->setText("20");
+        w.ui.Text1->setText("1");  // 61 ms: the guard trips 2081 ms after keying
+        r.audio.turnsUntilDone = -1;
+        bool droppedWhileHeld = false, held = false;
+        r.clock.onTurn = [&] {
+            if (!r.player.isPlaying() || held) return;
+            held = true;
+            QElapsedTimer holding;  // the real time the handler holds the thread
+            holding.start();
+            while (r.port.rts && holding.elapsed() < 5000) QThread::msleep(10);
+            droppedWhileHeld = !r.port.rts && r.port.droppedFromAnyThread;
+            qInfo("the guard dropped push-to-talk %lld ms into the held wait", holding.elapsed());
+        };
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QVERIFY(droppedWhileHeld);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QVERIFY(r.ui.messages[0].text.startsWith("The transmitter was keyed for 2081 ms"));
+        QCOMPARE(w.ui.lblInfoSend->text(), QStringLiteral("Sequence NOT completed!"));
+        QVERIFY(!r.player.isPlaying());
+    }
+
+    // A shutdown or a closed terminal in the middle of a keyed sequence stops the sound, drops
+    // push-to-talk, closes the port and writes the settings, as the close box would afterwards.
+    void endingFromOutsideStopsTheSequenceAndCloses() {
+        SendRig r;
+        FrmTone& w = r.w();
+        w.ui.txtPttCom->setText("2");
+        w.ui.chkPtt->setChecked(true);
+        w.ui.Text1->setText("123");
+        r.audio.turnsUntilDone = -1;
+        QSignalSpy closed(&w, &FrmTone::closed);
+        r.clock.onTurn = [&] {
+            if (r.player.isPlaying()) w.closeFromOutside();
+        };
+        r.journal.clear();
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QVERIFY(r.ui.messages.empty());
+        QTRY_COMPARE(closed.count(), 1);
+        // Down at the stop, and once more before the port closes at the end.
+        QCOMPARE(r.journal, QStringList({"rts 1", "sleep 200", "play", "rts 0", "rts 0", "close"}));
+        QVERIFY(r.audio.log.contains("reset"));
+        QVERIFY(r.readIni().contains("\"123\""));
     }
 
     void anInvalidPttNumberWarnsAndKeysNothing() {

@@ -1,13 +1,24 @@
-// End to end through the real sound stack: the player plays a sequence with the Qt backend into
-// a PulseAudio null sink, the sink's monitor is recorded, and multimon-ng, a DTMF decoder nobody
-// here wrote, must hear exactly the keys that were sent. Run beside with_pulse.sh.
-#include <QCoreApplication>
+// End to end through the real sound stack: the player plays with the Qt backend into a PulseAudio
+// null sink, the sink's monitor is recorded, and multimon-ng, a DTMF decoder nobody here wrote,
+// must hear exactly the keys that were sent. The recording also shows the length of every tone
+// and gap, which must hold while a message box or a stuck handler keeps the window's thread from
+// the player; and push-to-talk, on a port fake that notes the time of each change of its line,
+// must come down just after the last sample, never before. Run beside with_pulse.sh.
+#include <pty.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
 
 #include "fakes.h"
+#include "tone/keyed_send.h"
 #include "tone/player.h"
 #include "tone/qt_audio_output.h"
 
@@ -15,17 +26,134 @@ using namespace calvento;
 
 namespace {
 
-// The keys multimon-ng decodes from a raw recording (signed 16-bit, mono, 22050 Hz).
-QString decodeDtmf(const QString& rawFile) {
-    QProcess decoder;
-    decoder.start("multimon-ng", {"-q", "-a", "DTMF", "-t", "raw", rawFile});
-    if (!decoder.waitForFinished(60000)) return QStringLiteral("<multimon-ng did not finish>");
-    QString keys;
-    const QRegularExpression line(QStringLiteral("^DTMF: (.)"),
-                                  QRegularExpression::MultilineOption);
-    auto it = line.globalMatch(QString::fromLatin1(decoder.readAllStandardOutput()));
-    while (it.hasNext()) keys += it.next().captured(1);
-    return keys;
+constexpr int kRecordRate = 22050;  // what multimon-ng reads
+
+// The null sink's monitor recorded to a raw file (signed 16-bit, mono) while the object lives.
+class Recording {
+public:
+    Recording() : m_raw(m_dir.filePath("monitor.raw")) {
+        m_parec.setStandardOutputFile(m_raw);
+        m_parec.start("parec", {"-d", "calvento_null.monitor", "--format=s16le",
+                                QStringLiteral("--rate=%1").arg(kRecordRate), "--channels=1",
+                                "--latency-msec=20"});
+        m_started = m_parec.waitForStarted(5000);
+        QTest::qWait(500);  // the recording must run before the first tone
+    }
+    bool started() const { return m_started; }
+
+    // Ends the recording once the tail of the sound has reached the monitor.
+    void stop() {
+        QTest::qWait(400);
+        m_parec.terminate();
+        m_parec.waitForFinished(5000);
+    }
+
+    // The keys multimon-ng decodes from the recording.
+    QString keys() const {
+        QProcess decoder;
+        decoder.start("multimon-ng", {"-q", "-a", "DTMF", "-t", "raw", m_raw});
+        if (!decoder.waitForFinished(60000)) return QStringLiteral("<multimon-ng did not finish>");
+        QString keys;
+        const QRegularExpression line(QStringLiteral("^DTMF: (.)"),
+                                      QRegularExpression::MultilineOption);
+        auto it = line.globalMatch(QString::fromLatin1(decoder.readAllStandardOutput()));
+        while (it.hasNext()) keys += it.next().captured(1);
+        return keys;
+    }
+
+    // The sounding stretches of the recording, as [start, end) in milliseconds: 2 ms windows
+    // whose peak stands well above the silence of the null sink.
+    QList<QPair<int, int>> tones() const {
+        QFile f(m_raw);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        const QByteArray bytes = f.readAll();
+        const auto* s = reinterpret_cast<const int16_t*>(bytes.constData());
+        const qsizetype n = bytes.size() / 2;
+        constexpr int kWindow = kRecordRate / 500;
+        QList<QPair<int, int>> out;
+        bool inTone = false;
+        for (qsizetype w = 0; w * kWindow < n; ++w) {
+            int peak = 0;
+            for (qsizetype i = w * kWindow; i < std::min(n, (w + 1) * kWindow); ++i)
+                peak = std::max(peak, std::abs(int(s[i])));
+            const int ms = static_cast<int>(w * 2);
+            if (peak > 1000 && !inTone) out.append({ms, ms});
+            if (peak > 1000) out.last().second = ms + 2;
+            inTone = peak > 1000;
+        }
+        return out;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_raw;
+    QProcess m_parec;
+    bool m_started = false;
+};
+
+// The real backend, with the moment the buffer went to the sound server noted.
+class TimedAudio final : public AudioOutput {
+public:
+    int outputDeviceCount() override { return m_real.outputDeviceCount(); }
+    int open(const PcmFormat& f) override { return m_real.open(f); }
+    int prepare(const int16_t* d, size_t n) override { return m_real.prepare(d, n); }
+    int write() override {
+        const int r = m_real.write();
+        writtenAt = clock.elapsed();
+        return r;
+    }
+    bool done() override { return m_real.done(); }
+    int64_t playedSamples() override { return m_real.playedSamples(); }
+    int unprepare() override { return m_real.unprepare(); }
+    int close() override { return m_real.close(); }
+    int reset() override { return m_real.reset(); }
+
+    QElapsedTimer clock;
+    qint64 writtenAt = -1;
+
+private:
+    QtAudioOutput m_real;
+};
+
+// A player on the real device with the given durations, and a push-to-talk port whose line
+// changes are timed on the same clock as the audio.
+struct Rig {
+    TimedAudio audio;
+    test::RecordingUi ui;
+    Player player{audio, SystemClock(), ui};
+    test::FakeSerialPort port;
+    RtsPushToTalk ptt{port};
+    qint64 keyedAt = -1, releasedAt = -1;
+
+    Rig(int digitMs, int gapMs) {
+        audio.clock.start();
+        FillToneTable(player.toneTable());
+        player.timing().digitSeconds = digitMs / 1000.0;
+        player.timing().gapSeconds = gapMs / 1000.0;
+        player.timing().pauseSeconds = 0.3;
+        ComputeSampleCounts(player.timing());
+        QString error;
+        port.open("ptt", &error);
+        port.onRts = [this](bool on) { (on ? keyedAt : releasedAt) = audio.clock.elapsed(); };
+    }
+    int nominalMs(const std::string& keys) const {
+        return static_cast<int>(SequenceLength(keys, player.timing()) / 8);
+    }
+    KeyedSendResult send(const std::string& keys) {
+        KeyedSendOptions options;
+        options.txDelayMs = 20;
+        return SendKeyed(player, SystemClock(), &ptt, keys, options);
+    }
+    // How long after the audio's nominal end push-to-talk came down.
+    qint64 releaseDelay(const std::string& keys) const {
+        return releasedAt - (audio.writtenAt + nominalMs(keys));
+    }
+};
+
+QString messagesOf(const test::RecordingUi& ui) {
+    QStringList all;
+    for (const auto& m : ui.messages) all << m.title + ": " + m.text;
+    return all.join('\n');
 }
 
 }  // namespace
@@ -33,47 +161,108 @@ QString decodeDtmf(const QString& rawFile) {
 class TstAudioE2e : public QObject {
     Q_OBJECT
 private slots:
-    void playedKeysAreDecodedBack() {
-        QTemporaryDir dir;
-        const QString raw = dir.filePath("monitor.raw");
+    // Keys decoded back, the effective time near the buffer's length, and push-to-talk down 40
+    // ms or a little more after the nominal end: the tail after the last sample, never earlier.
+    void keyedSequencesPlayWholeAndReleaseAfterTheLastSample_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("digitMs");
+        QTest::addColumn<int>("gapMs");
+        QTest::newRow("shortest timing") << "12AB#" << 25 << 25;
+        QTest::newRow("typical") << "159#D*0" << 60 << 40;
+        QTest::newRow("long") << "0123456789*#ABCD0123456789" << 100 << 100;
+    }
+    void keyedSequencesPlayWholeAndReleaseAfterTheLastSample() {
+        QFETCH(QString, keys);
+        QFETCH(int, digitMs);
+        QFETCH(int, gapMs);
+        const std::string sequence = keys.toStdString();
+        Recording recording;
+        QVERIFY2(recording.started(), "parec did not start");
+        Rig r(digitMs, gapMs);
+        QVERIFY2(r.player.SoundCardPresent(), "no output device on the private sound server");
 
-        QProcess recorder;
-        recorder.setStandardOutputFile(raw);
-        recorder.start("parec", {"-d", "calvento_null.monitor", "--format=s16le", "--rate=22050",
-                                 "--channels=1", "--latency-msec=20"});
-        QVERIFY2(recorder.waitForStarted(5000), "parec did not start");
-        QTest::qWait(500);  // the recording must run before the first tone
+        const KeyedSendResult sent = r.send(sequence);
+        QVERIFY2(r.ui.messages.empty(), qPrintable(messagesOf(r.ui)));
+        QVERIFY(sent.keyed && !sent.guardTripped && !r.player.failed());
+        QVERIFY(!r.player.isPlaying() && !r.port.rts);
 
-        QtAudioOutput audio;
-        test::RecordingUi ui;
-        Player player(audio, SystemClock(), ui);
-        QVERIFY2(player.SoundCardPresent(), "no output device on the private sound server");
-        FillToneTable(player.toneTable());
-        player.timing().digitSeconds = 0.06;
-        player.timing().gapSeconds = 0.04;
-        player.timing().pauseSeconds = 0.3;
-        ComputeSampleCounts(player.timing());
+        const int nominal = r.nominalMs(sequence);
+        const int effective = r.player.state().effectiveTimeMs;
+        const qint64 release = r.releaseDelay(sequence);
+        qInfo(
+            "%s: %d ms of audio, effective time %d ms (%+d), push-to-talk released %lld ms "
+            "after the nominal end",
+            qPrintable(keys), nominal, effective, effective - nominal, release);
+        // Measured, not computed, and never shorter than the buffer; the upper bounds leave room
+        // for a loaded machine (here: +30 to +50 ms and 45 to 60 ms).
+        QVERIFY2(effective >= nominal - 5 && effective <= nominal + 400,
+                 qPrintable(QStringLiteral("effective %1 ms").arg(effective)));
+        QVERIFY2(release >= kPttTailMs && release <= 500,
+                 qPrintable(QStringLiteral("released %1 ms after the end").arg(release)));
 
-        const std::string sequence = "159#D*0";
-        player.SuonaSequenza(sequence);
-        for (const auto& m : ui.messages) qWarning() << m.title << m.text;
-        QVERIFY(ui.messages.empty());
-        QVERIFY(!player.isPlaying());
+        recording.stop();
+        QCOMPARE(recording.keys(), keys);
+    }
 
-        // Measured, not computed: never less than the buffer's 0.66 s. A null sink reports its
-        // progress late (it renders in large blocks when no client asks for low latency), so the
-        // upper bound is loose here; on a real device the figure comes within a few tens of ms.
-        const int nominalMs = static_cast<int>(player.sampleCount() / 8);
-        QVERIFY2(player.state().effectiveTimeMs >= nominalMs - 30 &&
-                     player.state().effectiveTimeMs <= nominalMs + 4000,
-                 qPrintable(QStringLiteral("effective %1 ms for %2 ms of audio")
-                                .arg(player.state().effectiveTimeMs)
-                                .arg(nominalMs)));
+    // A message box held open for 4 s during a sequence, or a handler that blocks the window's
+    // thread as long, leaves every tone and every gap at its length: the sound server is fed from
+    // a thread of its own. When the sequence ends under the box, push-to-talk comes down then,
+    // not when the box goes.
+    void tonesKeepTheirPaceWhileTheWindowIsHeld_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<bool>("modalBox");
+        QTest::newRow("modal box, sequence longer than the box") << "1234567890" << true;
+        QTest::newRow("blocked thread, sequence longer") << "1234567890" << false;
+        QTest::newRow("modal box outlasting the sequence") << "1234" << true;
+    }
+    void tonesKeepTheirPaceWhileTheWindowIsHeld() {
+        QFETCH(QString, keys);
+        QFETCH(bool, modalBox);
+        const std::string sequence = keys.toStdString();
+        Recording recording;
+        QVERIFY2(recording.started(), "parec did not start");
+        Rig r(300, 300);
 
-        QTest::qWait(400);
-        recorder.terminate();
-        QVERIFY(recorder.waitForFinished(5000));
-        QCOMPARE(decodeDtmf(raw), QString::fromStdString(sequence));
+        qint64 boxClosedAt = -1;
+        QTimer::singleShot(300, [&] {
+            if (modalBox) {
+                QMessageBox box(QMessageBox::Information, "Calvento", "Held open for 4 s");
+                QTimer::singleShot(4000, &box, &QMessageBox::accept);
+                box.exec();
+            } else {
+                QThread::msleep(4000);
+            }
+            boxClosedAt = r.audio.clock.elapsed();
+        });
+        const KeyedSendResult sent = r.send(sequence);
+        QVERIFY2(r.ui.messages.empty(), qPrintable(messagesOf(r.ui)));
+        QVERIFY(boxClosedAt > 0);
+        QVERIFY(!sent.guardTripped && !r.player.failed());
+        const qint64 release = r.releaseDelay(sequence);
+        qInfo(
+            "%s, %s: push-to-talk released %lld ms after the nominal end, box closed %lld ms "
+            "after it",
+            qPrintable(keys), modalBox ? "modal box" : "blocked thread", release,
+            boxClosedAt - (r.audio.writtenAt + r.nominalMs(sequence)));
+        if (modalBox)
+            QVERIFY2(release >= kPttTailMs && release <= 500, qPrintable(QString::number(release)));
+
+        recording.stop();
+        QCOMPARE(recording.keys(), keys);
+        const auto tones = recording.tones();
+        QCOMPARE(tones.size(), keys.size());
+        int longestSilence = 0;
+        for (qsizetype i = 0; i < tones.size(); ++i) {
+            const int length = tones[i].second - tones[i].first;
+            QVERIFY2(std::abs(length - 300) <= 30,
+                     qPrintable(QStringLiteral("tone %1 lasts %2 ms").arg(i).arg(length)));
+            if (i == 0) continue;
+            const int gap = tones[i].first - tones[i - 1].second;
+            longestSilence = std::max(longestSilence, gap);
+            QVERIFY2(std::abs(gap - 300) <= 30,
+                     qPrintable(QStringLiteral("gap %1 lasts %2 ms").arg(i).arg(gap)));
+        }
+        qInfo("longest silence inside the sequence: %d ms", longestSilence);
     }
 
     // The command-line send plays through the same player and reports as the window does.
@@ -92,13 +281,56 @@ private slots:
                      .hasMatch(),
                  qPrintable(out + cli.readAllStandardError()));
     }
+
+    // A script is told at once when the transmitter cannot be keyed (a pseudo-terminal has no
+    // RTS line), and nothing goes out unkeyed.
+    void theCommandLineRefusesAnUnkeyedSend() {
+        int master = -1, slave = -1;
+        char name[256] = {};
+        QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
+        QProcess cli;
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--ptt", name, "--digit", "2000", "12"});
+        QVERIFY(cli.waitForFinished(3000));  // the sequence alone would take 4 s
+        QCOMPARE(cli.exitCode(), 1);
+        const QString error = QString::fromLocal8Bit(cli.readAllStandardError());
+        QVERIFY2(error.contains("The transmitter was not keyed, nothing was sent") &&
+                     error.contains(QString::fromLatin1(name)),
+                 qPrintable(error));
+        QVERIFY(cli.readAllStandardOutput().isEmpty());
+        ::close(slave);
+        ::close(master);
+    }
+
+    // Ctrl+C or a termination signal in the middle of a sequence stops it at once, with the
+    // shell's status for the signal.
+    void theCommandLineStopsOnASignal_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << 2;
+        QTest::newRow("SIGTERM") << 15;
+    }
+    void theCommandLineStopsOnASignal() {
+        QFETCH(int, signal);
+        QProcess cli;
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--digit", "1000", "0123456789"});
+        QVERIFY(cli.waitForStarted(5000));
+        QTest::qWait(1500);
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        QProcess::execute("kill",
+                          {QStringLiteral("-%1").arg(signal), QString::number(cli.processId())});
+        QVERIFY(cli.waitForFinished(5000));
+        QVERIFY2(sinceSignal.elapsed() < 2000, "the sequence went on after the signal");
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 128 + signal);
+        QVERIFY(cli.readAllStandardError().contains("stopped by signal"));
+    }
 };
 
 // As the programs do, end without Qt Multimedia's static teardown (see ExitAfterAudio).
 int main(int argc, char* argv[]) {
     int code;
     {
-        QCoreApplication app(argc, argv);
+        QApplication app(argc, argv);
         TstAudioE2e test;
         code = QTest::qExec(&test, argc, argv);
     }

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -98,6 +99,10 @@ public:
         --doneAfter;
         return false;
     }
+    int64_t playedSamples() override {
+        if (progress) return progress();
+        return doneAfter == 0 ? static_cast<int64_t>(samples) : 0;
+    }
     int unprepare() override {
         log << "unprepare";
         return unprepareResult;
@@ -116,6 +121,7 @@ public:
     int openResult = 0, prepareResult = 0, writeResult = 0, unprepareResult = 0, closeResult = 0;
     int turnsUntilDone = 3;
     int doneAfter = -1;
+    std::function<int64_t()> progress;  // what playedSamples() answers; unset: none until done
     bool isOpen = false;
     PcmFormat format;
     const int16_t* buffer = nullptr;
@@ -162,7 +168,13 @@ public:
         }
         rts = on;
         if (journal) *journal << QStringLiteral("rts %1").arg(on ? 1 : 0);
+        if (onRts) onRts(on);
         return true;
+    }
+    void dropRtsFromAnyThread() override {
+        if (!m_open || !rtsWorks) return;
+        rts = false;
+        droppedFromAnyThread = true;
     }
     void setNullDiscard(bool discard) override { nullDiscard = discard; }
     QByteArray takeReceived() override {
@@ -180,12 +192,14 @@ public:
     QStringList refuse;
     QStringList openedDevices;
     bool rtsWorks = true;
-    bool rts = false;
+    std::atomic<bool> rts{false};
+    std::atomic<bool> droppedFromAnyThread{false};  // by the keyed-time guard
     bool nullDiscard = false;
     QByteArray sent;
     QByteArray incoming;
     QStringList* journal = nullptr;
-    std::function<void()> onWrite;  // the far end sees the bytes as they are written
+    std::function<void()> onWrite;    // the far end sees the bytes as they are written
+    std::function<void(bool)> onRts;  // the line has been set
 
 private:
     bool m_open = false;

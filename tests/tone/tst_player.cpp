@@ -1,6 +1,7 @@
 // The player against a fake device: the order of the device steps, the numbered failure messages
 // and the clean-up after each, the done-flag wait and its bound, and the measured time.
 #include <QTest>
+#include <algorithm>
 
 #include "fakes.h"
 #include "tone/player.h"
@@ -144,6 +145,91 @@ private slots:
         QCOMPARE(r.player.state().effectiveTimeMs, 0);
     }
 
+    // The wait ends on a device that stops playing, counted from its last progress: a slow
+    // device that keeps going is waited for well past the buffer's own length.
+    void theWaitEndsOnADeviceThatStopsPlaying_data() {
+        QTest::addColumn<int>("progressUntilMs");
+        QTest::addColumn<int>("doneAtMs");
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("slow, never stops: 20 s for 61 ms") << 20000 << 20000 << false;
+        QTest::newRow("stops after 3 s") << 3000 << -1 << true;
+    }
+    void theWaitEndsOnADeviceThatStopsPlaying() {
+        QFETCH(int, progressUntilMs);
+        QFETCH(int, doneAtMs);
+        QFETCH(bool, fails);
+        Rig r;
+        r.audio.turnsUntilDone = -1;
+        r.clock.msPerTurn = 10;
+        r.audio.progress = [&] {
+            return int64_t(std::min<uint32_t>(r.clock.now, progressUntilMs));
+        };
+        r.clock.onTurn = [&] {
+            if (doneAtMs >= 0 && r.clock.now >= uint32_t(doneAtMs)) r.audio.doneAfter = 0;
+        };
+        r.player.SuonaSequenza("1");
+        QCOMPARE(r.player.failed(), fails);
+        QCOMPARE(r.ui.messages.size(), size_t(fails ? 1 : 0));
+        if (fails) {
+            QVERIFY(r.ui.messages[0].text.contains("did not finish playing"));
+            QVERIFY(r.clock.now > uint32_t(progressUntilMs) + 5000);
+            QVERIFY(r.clock.now < uint32_t(progressUntilMs) + 5100);
+        } else {
+            QCOMPARE(r.player.state().effectiveTimeMs, doneAtMs);
+        }
+    }
+
+    // Whoever keyed a transmitter hears of the end once: after the last sample, or before any
+    // failure is shown, so that nothing waits for the user with the transmitter keyed.
+    void theEndOfSoundComesBeforeAnyMessage_data() {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<bool>("lastSamplePlayed");
+        QTest::addColumn<int>("messages");
+        QTest::newRow("played") << "" << true << 0;
+        QTest::newRow("open fails") << "open" << false << 1;
+        QTest::newRow("prepare fails") << "prepare" << false << 1;
+        QTest::newRow("write refused") << "write" << false << 1;
+        QTest::newRow("out of memory") << "memory" << false << 1;
+        QTest::newRow("device stalls") << "stall" << false << 1;
+        QTest::newRow("stopped with a message") << "stop" << false << 1;
+        QTest::newRow("stopped quietly") << "quiet" << false << 0;
+        QTest::newRow("unprepare fails after the last sample") << "unprepare" << true << 1;
+    }
+    void theEndOfSoundComesBeforeAnyMessage() {
+        QFETCH(QString, failure);
+        QFETCH(bool, lastSamplePlayed);
+        QFETCH(int, messages);
+        Rig r;
+        std::string keys = "12";
+        if (failure == "open") r.audio.openResult = 4;
+        if (failure == "prepare") r.audio.prepareResult = 7;
+        if (failure == "write") r.audio.writeResult = 4;
+        if (failure == "unprepare") r.audio.unprepareResult = 33;
+        if (failure == "memory") {
+            r.player.timing().pauseSeconds = 1e6;
+            ComputeSampleCounts(r.player.timing());
+            keys = std::string(200, ' ');
+        }
+        if (failure == "stall") {
+            r.audio.turnsUntilDone = -1;
+            r.clock.msPerTurn = 100;
+        }
+        if (failure == "stop" || failure == "quiet") {
+            r.audio.turnsUntilDone = -1;
+            r.clock.onTurn = [&] {
+                if (r.clock.turns == 2) r.player.requestStop(failure == "stop" ? "Stopped." : "");
+            };
+        }
+        QStringList order;
+        r.ui.onMessage = [&] { order << "message"; };
+        r.player.SuonaSequenza(keys, [&](bool played) { order << (played ? "played" : "ended"); });
+        QStringList expected{lastSamplePlayed ? "played" : "ended"};
+        if (messages) expected << "message";
+        QCOMPARE(order, expected);
+        QCOMPARE(r.player.failed(), !failure.isEmpty());
+        QVERIFY(!r.player.isPlaying());
+    }
+
     void aRefusedWriteIsReportedAtOnce() {
         Rig r;
         r.audio.writeResult = 4;
@@ -199,5 +285,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TstPlayer)
+QTEST_GUILESS_MAIN(TstPlayer)
 #include "tst_player.moc"

@@ -1,0 +1,114 @@
+// One send with push-to-talk. See keyed_send.h.
+#include "tone/keyed_send.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "app/clock.h"
+#include "link/serial_port.h"
+#include "tone/player.h"
+
+namespace calvento {
+
+bool RtsPushToTalk::setKeyed(bool keyed, QString* error) {
+    if (!m_port.isOpen()) {
+        if (error) *error = QStringLiteral("The PTT port is not open.");
+        return false;
+    }
+    QString reason;
+    if (m_port.setRts(keyed, &reason)) return true;
+    if (error) *error = m_port.device() + QStringLiteral(": ") + reason;
+    return false;
+}
+
+void RtsPushToTalk::releaseFromAnyThread() {
+    m_port.dropRtsFromAnyThread();
+}
+
+namespace {
+
+// Runs `onExpiry` on a thread of its own when it has not been disarmed within `limit`.
+class KeyedTimeGuard {
+public:
+    KeyedTimeGuard(std::chrono::milliseconds limit, std::function<void()> onExpiry)
+        : m_thread([this, limit, onExpiry = std::move(onExpiry)] {
+              std::unique_lock lock(m_mutex);
+              if (m_cv.wait_for(lock, limit, [this] { return !m_armed; })) return;
+              m_tripped = true;
+              lock.unlock();
+              onExpiry();
+          }) {}
+    ~KeyedTimeGuard() { disarm(); }
+
+    void disarm() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_armed = false;
+        }
+        m_cv.notify_all();
+        if (m_thread.joinable()) m_thread.join();
+    }
+    bool tripped() {
+        const std::lock_guard lock(m_mutex);
+        return m_tripped;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_armed = true;
+    bool m_tripped = false;
+    std::thread m_thread;  // last: it starts once the members it uses exist
+};
+
+}  // namespace
+
+KeyedSendResult SendKeyed(Player& player, Clock& clock, PushToTalk* ptt, const std::string& keys,
+                          const KeyedSendOptions& options) {
+    const int txDelayMs = options.txDelayMs;
+    const auto& stillKeying = options.stillKeying;
+    KeyedSendResult result;
+    std::unique_ptr<KeyedTimeGuard> guard;
+    if (ptt) {
+        result.keyed = ptt->setKeyed(true, &result.keyingError);
+        if (!result.keyed && !options.playWhenNotKeyed) return result;
+        if (result.keyed) {
+            const int64_t sequenceMs = (SequenceLength(keys, player.timing()) * 1000 + 7999) / 8000;
+            const auto limit =
+                std::chrono::milliseconds(txDelayMs + sequenceMs + kKeyedTimeSlackMs);
+            guard = std::make_unique<KeyedTimeGuard>(limit, [&player, ptt, limit] {
+                ptt->releaseFromAnyThread();
+                player.requestStop(
+                    QStringLiteral("The transmitter was keyed for %1 ms, longer than the "
+                                   "sequence needs: push-to-talk was dropped and the send "
+                                   "stopped.")
+                        .arg(limit.count()));
+            });
+        }
+        clock.sleepMs(txDelayMs);
+    }
+
+    // Once: after the last sample with the tail, before a failure at once; for a sequence the
+    // player refused, when it returns, as the classic send does.
+    bool released = false;
+    auto release = [&](bool withTail) {
+        if (released) return;
+        released = true;
+        if (!ptt || (stillKeying && !stillKeying())) {
+            if (guard) guard->disarm();
+            return;
+        }
+        if (withTail) clock.sleepMs(kPttTailMs);
+        ptt->setKeyed(false, nullptr);
+        if (guard) guard->disarm();
+    };
+    player.SuonaSequenza(keys, release);
+    release(true);
+    result.guardTripped = guard && guard->tripped();
+    return result;
+}
+
+}  // namespace calvento
