@@ -5,6 +5,7 @@
 // Exit status: 0 success; 1 refused input or a failed exchange (the reason on standard error,
 // in the window's words); 2 wrong usage (with a usage line).
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -20,9 +21,11 @@
 #include "app/user_interface.h"
 #include "config/config_file.h"
 #include "config/decoder_config.h"
+#include "link/board_backup.h"
 #include "link/board_link.h"
 #include "link/port_names.h"
 #include "link/qt_serial_port.h"
+#include "link/serial_trace.h"
 #include "remote/replace_calculator.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -41,8 +44,10 @@ const char kUsage[] =
     "       calvento-cli replace --modifier SEQ --checksum KEY ORIGINAL NEW\n"
     "       calvento-cli image encode CONFIG.prg [-o IMAGE.bin]\n"
     "       calvento-cli image decode IMAGE.bin [-o CONFIG.prg]\n"
-    "       calvento-cli read    --port PORT [-o CONFIG.prg]\n"
-    "       calvento-cli program --port PORT CONFIG.prg\n"
+    "       calvento-cli read    --port PORT [--trace FILE] [-o CONFIG.prg]\n"
+    "       calvento-cli program --port PORT [--backup-dir DIR | --no-backup] [--trace FILE] "
+    "CONFIG.prg\n"
+    "       calvento-cli diff A.prg B.prg\n"
     "       calvento-cli --help | --version\n";
 
 const char kHelp[] =
@@ -67,8 +72,17 @@ const char kHelp[] =
     "  read     Read the board's configuration into a configuration file (standard output\n"
     "           without -o).\n"
     "             calvento-cli read --port 1 -o board.prg\n"
-    "  program  Program the board from a configuration file and verify the read-back.\n"
+    "  program  Program the board from a configuration file and verify the read-back. The\n"
+    "           board's configuration is read first and kept as board-YYYYMMDD-HHMMSS.prg in\n"
+    "           --backup-dir (default: backups/ in the program folder; the newest 50 are kept);\n"
+    "           when it cannot be read nothing is written, unless --no-backup is given.\n"
     "             calvento-cli program --port /dev/ttyUSB0 board.prg\n"
+    "  diff     Print the fields that differ between two configuration files, one a line\n"
+    "           (FIELD: OLD -> NEW). Exit status 0 when equal, 1 when they differ, 2 when a\n"
+    "           file cannot be read.\n"
+    "             calvento-cli diff backups/board-20261210-093000.prg board.prg\n"
+    "  --trace FILE (read, program) writes every byte sent (>) and received (<) with its time,\n"
+    "           and the waits that ended without a reply (!).\n"
     "\n"
     "PORT is a port number 1 to 16 (CALVENTO_COM<n>, then ports.conf in the program folder,\n"
     "then /dev/ttyS<n-1>) or a device path.\n"
@@ -91,11 +105,16 @@ struct Args {
     QStringList positional;
     QHash<QString, QString> options;
 
-    static Args parse(const QStringList& in, const QStringList& withValue) {
+    QStringList flags;
+
+    static Args parse(const QStringList& in, const QStringList& withValue,
+                      const QStringList& flagNames = {}) {
         Args a;
         for (qsizetype i = 0; i < in.size(); ++i) {
             const QString& s = in[i];
-            if (s.startsWith(QLatin1Char('-')) && s != QLatin1String("-")) {
+            if (flagNames.contains(s)) {
+                a.flags << s;
+            } else if (s.startsWith(QLatin1Char('-')) && s != QLatin1String("-")) {
                 if (!withValue.contains(s)) throw UsageError{"unknown option " + s};
                 if (i + 1 >= in.size()) throw UsageError{"missing value after " + s};
                 a.options.insert(s, in[++i]);
@@ -219,6 +238,7 @@ int synth(const QStringList& argv) {
 class ConsoleUi final : public UiServices {
 public:
     void messageBox(const QString& text, const QString&, MessageIcon) override { err(text); }
+    bool question(const QString&, const QString&) override { return false; }
     QString openFileName(const QString&, const QString&, const QString&, const QString&) override {
         return {};
     }
@@ -425,10 +445,19 @@ struct Session {
     QtSerialPort port;
     ConsoleView view;
     BoardLink link{port, SystemClock(), view, [this] { return QString::number(number); }};
+    SerialTrace trace{SystemClock()};
     int number = 1;
     QString name;
 
-    Session(const QString& portArg, bool statusToStderr) : view(statusToStderr) {
+    // With `tracePath`, every byte of the session is recorded there, the switch-on included.
+    Session(const QString& portArg, bool statusToStderr, const QString& tracePath)
+        : view(statusToStderr) {
+        if (!tracePath.isEmpty()) {
+            QString error;
+            if (!trace.open(tracePath, &error))
+                throw Failure{"Cannot write " + tracePath + ": " + error};
+            link.setTrace(&trace);
+        }
         openPort(port, portArg, &number, &name);
         link.signOn(BoardLink::kIdentificationWaitMs);
     }
@@ -465,12 +494,13 @@ void checkWritable(const QString& path) {
 }
 
 int readBoard(const QStringList& argv) {
-    const Args a = Args::parse(argv, {"--port", "-o"});
+    const Args a = Args::parse(argv, {"--port", "-o", "--trace"});
     if (!a.positional.isEmpty() || !a.options.contains("--port"))
-        throw UsageError{"read takes --port PORT [-o CONFIG.prg]"};
+        throw UsageError{"read takes --port PORT [--trace FILE] [-o CONFIG.prg]"};
     const QString output = a.options.value("-o");
     checkWritable(output);
-    Session s(a.options["--port"], output.isEmpty() || output == QLatin1String("-"));
+    Session s(a.options["--port"], output.isEmpty() || output == QLatin1String("-"),
+              a.options.value("--trace"));
     const int status = s.finish(s.link.read());
     if (status != 0) return status;
     if (!s.view.decoded) throw Failure{QStringLiteral("The board's data reply was not decoded.")};
@@ -480,12 +510,56 @@ int readBoard(const QStringList& argv) {
 }
 
 int programBoard(const QStringList& argv) {
-    const Args a = Args::parse(argv, {"--port"});
-    if (a.positional.size() != 1 || !a.options.contains("--port"))
-        throw UsageError{"program takes --port PORT CONFIG.prg"};
+    const Args a = Args::parse(argv, {"--port", "--backup-dir", "--trace"}, {"--no-backup"});
+    const bool backup = !a.flags.contains("--no-backup");
+    if (a.positional.size() != 1 || !a.options.contains("--port") ||
+        (!backup && a.options.contains("--backup-dir")))
+        throw UsageError{
+            "program takes --port PORT [--backup-dir DIR | --no-backup] [--trace FILE] "
+            "CONFIG.prg"};
     const DecoderImage img = encode(loadConfig(a.positional[0], nullptr));
-    Session s(a.options["--port"], false);
+    Session s(a.options["--port"], false, a.options.value("--trace"));
+    if (backup) {
+        // The board's present configuration first: when it cannot be read, nothing is written.
+        DecoderImage board{};
+        const int status = s.finish(s.link.readImage(&board));
+        if (status != 0) {
+            err(
+                QStringLiteral("No backup of the board's configuration could be read: nothing "
+                               "was written (--no-backup programs without one)."));
+            return status;
+        }
+        QString error;
+        const QString path =
+            BoardBackups(a.options.value("--backup-dir", DefaultBackupFolder()))
+                .store(board, QString::number(s.number), QDateTime::currentDateTime(), &error);
+        if (path.isEmpty())
+            throw Failure{"The backup of the board's configuration could not be saved: " + error +
+                          "\r\nNothing was written (--no-backup programs without one)."};
+        QTextStream(stdout) << "Backup of the board's configuration: " << path << '\n';
+    }
     return s.finish(s.link.program(img, s.name));
+}
+
+// ---- diff
+// ----------------------------------------------------------------------------------------
+
+// Like diff: 0 equal, 1 different, 2 when a file cannot be read.
+int diffConfigs(const QStringList& argv) {
+    const Args a = Args::parse(argv, {});
+    if (a.positional.size() != 2) throw UsageError{"diff takes two configuration files"};
+    DecoderConfig before, after;
+    try {
+        before = loadConfig(a.positional[0], nullptr);
+        after = loadConfig(a.positional[1], nullptr);
+    } catch (const Failure& f) {
+        err(f.message);
+        return 2;
+    }
+    const std::vector<FieldChange> changes = ConfigChanges(before, after);
+    QTextStream out(stdout);
+    for (const FieldChange& c : changes) out << QString::fromLatin1(ChangeLine(c).c_str()) << '\n';
+    return changes.empty() ? 0 : 1;
 }
 
 int runCommand(int argc, char* argv[]) {
@@ -510,6 +584,7 @@ int runCommand(int argc, char* argv[]) {
         if (command == QLatin1String("image")) return image(args);
         if (command == QLatin1String("read")) return readBoard(args);
         if (command == QLatin1String("program")) return programBoard(args);
+        if (command == QLatin1String("diff")) return diffConfigs(args);
         throw UsageError{"unknown command " + command};
     } catch (const UsageError& e) {
         err("calvento-cli: " + e.message);

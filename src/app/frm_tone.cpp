@@ -1,9 +1,11 @@
 // The main window's behaviour. See frm_tone.h.
 #include "app/frm_tone.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +16,7 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -28,8 +31,10 @@
 #include "app/program_folder.h"
 #include "app/user_interface.h"
 #include "config/config_file.h"
+#include "link/board_backup.h"
 #include "link/port_names.h"
 #include "link/serial_port.h"
+#include "link/serial_trace.h"
 #include "remote/replace_calculator.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -39,6 +44,8 @@ namespace calvento {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
+// What the program keeps besides the classic settings file, which keeps its eleven values.
+const QString kOptionsFile = QStringLiteral("Calvento31-options.ini");
 const QString kVersion =
     QStringLiteral("%1.%2").arg(CALVENTO_VERSION_MAJOR).arg(CALVENTO_VERSION_MINOR);
 
@@ -104,6 +111,7 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
         MSComm1, m_clock, *m_statusView, [this] { return ui.txtPrgComm->text(); }, this);
 
     connectEntryFields();
+    setUpProgrammingMenu();
     connect(ui.cmdTone, &QPushButton::clicked, this, &FrmTone::cmdTone_Click);
     connect(ui.chkPtt, &QCheckBox::toggled, this, &FrmTone::chkPtt_Click);
     connect(ui.chkPrg, &QCheckBox::toggled, this, &FrmTone::chkPrg_Click);
@@ -181,7 +189,7 @@ void FrmTone::closeEvent(QCloseEvent* event) {
 bool FrmTone::Form_QueryUnload() {
     // A board left with part of its packets holds a broken configuration: a run always ends
     // first. The box does not wait for its OK, so the run keeps its pace.
-    if (m_link->running()) {
+    if (m_runUnderWay || m_link->running()) {
         m_ui.notify(QStringLiteral("Please wait end of data transfer before closing application."),
                     QStringLiteral("Calvento v%1").arg(CALVENTO_VERSION_MAJOR),
                     MessageIcon::Information);
@@ -195,7 +203,7 @@ bool FrmTone::Form_QueryUnload() {
 }
 
 void FrmTone::closeFromOutside() {
-    if (m_link->running() || m_player.isPlaying()) {
+    if (m_runUnderWay || m_link->running() || m_player.isPlaying()) {
         // A board exchange runs to its end; a sequence stops now, which releases push-to-talk.
         // closeIfPending() closes when the action is over.
         m_closePending = true;
@@ -715,6 +723,8 @@ Dialog& FrmTone::statusWindow() {
 // One run at a time: while a read or a programming run waits, nothing may start another run or
 // take the port away from it. The controls get back the states they had.
 void FrmTone::lockForRun(bool locked) {
+    m_runUnderWay = locked;
+    m_restoreBackup->setEnabled(!locked);
     QWidget* const controls[] = {ui.cmdRead, ui.cmdSend,    ui.chkPrg,   ui.chkPtt,
                                  ui.cmdLoad, ui.txtPrgComm, ui.txtPttCom};
     if (locked) {
@@ -744,8 +754,10 @@ void FrmTone::endRunWithPortFailure(const QString& title) {
 void FrmTone::cmdRead_Click() {
     if (!MSComm1.isOpen()) return;
     lockForRun(true);
+    startTrace();
     if (m_link->read() == BoardLink::Outcome::PortFailed)
         endRunWithPortFailure(QStringLiteral("Calvento"));
+    stopTrace();
     lockForRun(false);
     closeIfPending();
 }
@@ -756,12 +768,132 @@ void FrmTone::cmdSend_Click() {
     if (EncodeConfig()) {
         m_clock.processEvents();
         const int number = LeadingPortNumber(ui.txtPrgComm->text());
-        if (m_link->program(m_transmitImage, QStringLiteral("COM%1").arg(number)) ==
-            BoardLink::Outcome::PortFailed)
-            endRunWithPortFailure(QStringLiteral("COM%1").arg(number));
+        const QString portName = QStringLiteral("COM%1").arg(number);
+        startTrace();
+        if (backUpBeforeWriting(portName) &&
+            m_link->program(m_transmitImage, portName) == BoardLink::Outcome::PortFailed)
+            endRunWithPortFailure(portName);
+        stopTrace();
     }
     lockForRun(false);
     closeIfPending();
+}
+
+// Before anything is written: the board's image is read and kept as a backup, and the user sees
+// which fields will change. False when the run ends here (the user said no, or the port failed).
+bool FrmTone::backUpBeforeWriting(const QString& portName) {
+    const QString title = QStringLiteral("Program the board");
+    DecoderImage board{};
+    const BoardLink::Outcome read = m_link->readImage(&board);
+    if (read == BoardLink::Outcome::PortFailed) {
+        endRunWithPortFailure(portName);
+        return false;
+    }
+    if (read != BoardLink::Outcome::Done)
+        return m_ui.question(QStringLiteral("The board's configuration could not be read, so no "
+                                            "backup of it was kept.\r\nProgram the board "
+                                            "without a backup?"),
+                             title);
+    QString error;
+    const QString backup =
+        BoardBackups(DefaultBackupFolder())
+            .store(board, ui.txtPrgComm->text(), QDateTime::currentDateTime(), &error);
+    if (backup.isEmpty() &&
+        !m_ui.question(QStringLiteral("The backup of the board's configuration could not be "
+                                      "saved:\r\n%1\r\nProgram the board without a backup?")
+                           .arg(error),
+                       title))
+        return false;
+
+    const std::vector<FieldChange> changes =
+        ConfigChanges(calvento::DecodeConfig(board), calvento::DecodeConfig(m_transmitImage));
+    if (changes.empty()) {
+        m_ui.notify(QStringLiteral("The board already holds this configuration: no field "
+                                   "changes."),
+                    title, MessageIcon::Information);
+        return true;
+    }
+    QStringList lines;
+    for (const FieldChange& c : changes) lines << fromLatin1(ChangeLine(c));
+    const QString kept = backup.isEmpty() ? QString()
+                                          : QStringLiteral(
+                                                "\r\n\r\nThe board's present "
+                                                "configuration is kept in ") +
+                                                backup;
+    if (m_ui.question(QStringLiteral("Programming changes these fields of the board:\r\n\r\n") +
+                          lines.join(QStringLiteral("\r\n")) + kept +
+                          QStringLiteral("\r\n\r\nProgram the board?"),
+                      title))
+        return true;
+    m_statusView->setInfo(
+        QStringLiteral("Nothing was programmed: the board keeps its "
+                       "configuration."));
+    return false;
+}
+
+void FrmTone::setUpProgrammingMenu() {
+    m_restoreBackup = new QAction(QStringLiteral("Restore last backup"), this);
+    m_restoreBackup->setObjectName(QStringLiteral("actRestoreBackup"));
+    m_restoreBackup->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    connect(m_restoreBackup, &QAction::triggered, this, &FrmTone::restoreLastBackup);
+
+    m_traceRuns = new QAction(QStringLiteral("Trace serial exchanges"), this);
+    m_traceRuns->setObjectName(QStringLiteral("actTraceRuns"));
+    m_traceRuns->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    m_traceRuns->setCheckable(true);
+    m_traceRuns->setChecked(QSettings(ProgramFile(kOptionsFile), QSettings::IniFormat)
+                                .value(QStringLiteral("traceSerialExchanges"), false)
+                                .toBool());
+    connect(m_traceRuns, &QAction::toggled, this, [](bool on) {
+        QSettings(ProgramFile(kOptionsFile), QSettings::IniFormat)
+            .setValue(QStringLiteral("traceSerialExchanges"), on);
+    });
+
+    for (QAction* a : {m_restoreBackup, m_traceRuns}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        addAction(a);  // the shortcut, wherever the focus is in the window
+        ui.Frame12->addAction(a);
+    }
+    ui.Frame12->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_trace = std::make_unique<SerialTrace>(m_clock);
+}
+
+// The newest backup goes into the fields; writing it to the board stays a PROGRAM of its own.
+void FrmTone::restoreLastBackup() {
+    if (m_runUnderWay) return;
+    const QString latest = BoardBackups(DefaultBackupFolder()).latest();
+    if (latest.isEmpty()) {
+        m_ui.messageBox(QStringLiteral("There is no backup in %1 yet: one is kept before every "
+                                       "programming run.")
+                            .arg(DefaultBackupFolder()),
+                        QStringLiteral("Restore last backup"), MessageIcon::Information);
+        return;
+    }
+    LoadConfigFile(latest);
+}
+
+// With tracing on, each run is recorded in traces/ of the program folder, one file a run.
+void FrmTone::startTrace() {
+    if (!m_traceRuns->isChecked()) return;
+    const QString folder = ProgramFile(QStringLiteral("traces"));
+    QDir().mkpath(folder);
+    const QString path = QDir::toNativeSeparators(QDir(folder).filePath(
+        QStringLiteral("trace-") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
+        QStringLiteral(".txt")));
+    QString error;
+    if (!m_trace->open(path, &error)) {
+        m_ui.notify(
+            QStringLiteral("The serial trace cannot be written to %1\r\n%2").arg(path, error),
+            QStringLiteral("Warning"), MessageIcon::Exclamation);
+        return;
+    }
+    m_link->setTrace(m_trace.get());
+}
+
+void FrmTone::stopTrace() {
+    m_link->setTrace(nullptr);
+    m_trace->close();
 }
 
 // ---- "Send Sequence" frame ----------------------------------------------------------------------

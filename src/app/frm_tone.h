@@ -14,7 +14,10 @@
 //    push-to-talk (chkPtt) or to the board link (chkPrg), never both; OpenPort opens it on the
 //    number typed in a field, mapped to a device by link/port_names.h.
 //  - BoardLink (link/board_link.h) runs the read and program exchanges over that port; the window
-//    locks its controls for a run and shows the progress in Dialog, the status window.
+//    locks its controls for a run and shows the progress in Dialog, the status window. Before
+//    PROGRAM writes, the board's image is read into a backup (link/board_backup.h) and the
+//    fields that will change are shown; SerialTrace (link/serial_trace.h) records the bytes of
+//    a run when the Programming frame's menu says so.
 //  - DecoderConfig (config/decoder_config.h) is the configuration tab as a plain record: the
 //    window reads and writes its fields through it, EncodeConfig/DecodeConfig turn it into and
 //    out of the board's image, config/config_file.h stores it in .prg files, and the replace
@@ -41,6 +44,7 @@
 #include "tone/keyed_send.h"
 #include "ui_frm_tone.h"
 
+class QAction;
 class QKeyEvent;
 class QLineEdit;
 class QTimer;
@@ -52,6 +56,7 @@ class Dialog;
 class FrmIstruzioni;
 class Player;
 class SerialPort;
+class SerialTrace;
 class UiServices;
 
 class FrmTone : public QWidget {
@@ -136,8 +141,15 @@ private:
     class StatusView;
     void cmdRead_Click();
     void cmdSend_Click();
+    bool backUpBeforeWriting(const QString& portName);
     void lockForRun(bool locked);
     void endRunWithPortFailure(const QString& title);
+    // The Programming frame's context menu (and its shortcuts): the last backup into the fields,
+    // and the serial trace of every run switched on or off.
+    void setUpProgrammingMenu();
+    void restoreLastBackup();
+    void startTrace();
+    void stopTrace();
 
     // --- "Configuration" frame and the configuration fields ------------------------------------
     QString fieldText(ConfigField field) const;
@@ -168,7 +180,11 @@ private:
     BoardLink* m_link = nullptr;
     DecoderImage m_transmitImage{};
     bool m_closePending = false;
+    bool m_runUnderWay = false;  // from the button to the end, backup and questions included
     QHash<QWidget*, bool> m_enabledBeforeRun;
+    QAction* m_restoreBackup = nullptr;
+    QAction* m_traceRuns = nullptr;
+    std::unique_ptr<SerialTrace> m_trace;
     Dialog* m_dialog = nullptr;
     QPointer<FrmIstruzioni> m_instructions;
 };

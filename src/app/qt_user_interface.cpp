@@ -47,6 +47,14 @@ public:
         box->open();
     }
 
+    bool question(const QString& text, const QString& title) override {
+        QMessageBox box(QApplication::activeWindow());
+        setUp(box, text, title, MessageIcon::Exclamation);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
+
     QString openFileName(const QString& title, const QString& folder, const QString& proposedName,
                          const QString& filter) override {
         return QFileDialog::getOpenFileName(QApplication::activeWindow(), title,

@@ -1,4 +1,4 @@
-// The user-interface seam: modal message boxes and the file dialogs.
+// The user-interface seam: modal message boxes, yes-or-no questions and the file dialogs.
 //
 // Everything that would block on the user goes through here. The program shows real Qt dialogs;
 // the tests record what would have been shown and answer at once, so a failure path can be run
@@ -23,6 +23,9 @@ public:
     virtual void notify(const QString& text, const QString& title, MessageIcon icon) {
         messageBox(text, title, icon);
     }
+
+    // A modal question with Yes and No, No being the default; true for Yes.
+    virtual bool question(const QString& text, const QString& title) = 0;
 
     // A file dialog showing `folder` first with `proposedName` filled in; `filter` in Qt's form
     // ("Configuration file (*.prg);;All files (*)"). The save dialog asks before replacing an

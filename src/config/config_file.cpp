@@ -91,4 +91,19 @@ DecoderConfig ConfigFromFileValues(const std::vector<std::string>& values) {
     return config;
 }
 
+std::vector<FieldChange> ConfigChanges(const DecoderConfig& before, const DecoderConfig& after) {
+    std::vector<FieldChange> changes;
+    for (ConfigField field : kConfigFileOrder) {
+        if (field == ConfigField::PrgPort) continue;
+        std::string a = GetField(before, field);
+        std::string b = GetField(after, field);
+        if (a != b) changes.push_back({field, std::move(a), std::move(b)});
+    }
+    return changes;
+}
+
+std::string ChangeLine(const FieldChange& change) {
+    return FieldLabel(change.field) + ": " + change.before + " -> " + change.after;
+}
+
 }  // namespace calvento

@@ -43,4 +43,18 @@ ConfigFileRead ReadConfigFile(std::string_view bytes);
 // A record from a complete reading (missing values leave the record's defaults).
 DecoderConfig ConfigFromFileValues(const std::vector<std::string>& values);
 
+// One field whose value differs between two configurations.
+struct FieldChange {
+    ConfigField field;
+    std::string before;
+    std::string after;
+};
+
+// The fields of the record that differ, in file order (the programming port is not part of the
+// board's configuration and is not compared).
+std::vector<FieldChange> ConfigChanges(const DecoderConfig& before, const DecoderConfig& after);
+
+// "CW Call: IK2ABC -> IK2XYZ", the field named as the window labels it.
+std::string ChangeLine(const FieldChange& change);
+
 }  // namespace calvento

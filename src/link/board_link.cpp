@@ -1,10 +1,26 @@
 // The board exchanges. See board_link.h.
 #include "link/board_link.h"
 
+#include <QStringList>
+
 #include "app/clock.h"
+#include "config/config_file.h"
 #include "link/serial_port.h"
+#include "link/serial_trace.h"
 
 namespace calvento {
+
+QString DifferingFields(const DecoderImage& sent, const DecoderImage& readBack) {
+    QStringList names;
+    for (const FieldChange& c : ConfigChanges(DecodeConfig(sent), DecodeConfig(readBack)))
+        names << QString::fromStdString(FieldLabel(c.field));
+    if (!names.isEmpty()) return QStringLiteral("Differs: ") + names.join(QStringLiteral(", "));
+    // Only bytes that hold no field (fillers, what follows an end mark) differ.
+    QStringList offsets;
+    for (int i = 0; i < kImageSize; ++i)
+        if (sent[i] != readBack[i]) offsets << QString::number(i);
+    return QStringLiteral("Differs at byte ") + offsets.join(QStringLiteral(", "));
+}
 
 BoardLink::BoardLink(SerialPort& port, Clock& clock, LinkView& view,
                      std::function<QString()> portText, QObject* parent)
@@ -24,6 +40,7 @@ void BoardLink::appendInfo(const QString& text) {
 
 bool BoardLink::send(const uint8_t* bytes, size_t n) {
     const QByteArray data(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(n));
+    if (m_trace) m_trace->sent(data);
     if (m_port.isOpen() && m_port.write(data)) return true;
     m_portFailure =
         m_port.isOpen()
@@ -54,8 +71,8 @@ bool BoardLink::portGone() {
 bool BoardLink::waitFor(int ms, const std::function<bool()>& done) {
     const uint32_t t0 = m_clock.tickCount();
     for (;;) {
-        const bool timeUp = static_cast<uint32_t>(m_clock.tickCount() - t0) >=
-                            static_cast<uint32_t>(ms);
+        const bool timeUp =
+            static_cast<uint32_t>(m_clock.tickCount() - t0) >= static_cast<uint32_t>(ms);
         m_clock.processEvents();
         if (portGone()) return false;
         if (timeUp || (done && done())) return true;
@@ -96,6 +113,14 @@ void BoardLink::signOff() {
     m_clock.processEvents();
 }
 
+BoardLink::Outcome BoardLink::readImage(DecoderImage* image) {
+    m_decodeReplies = false;
+    const Outcome outcome = read();
+    m_decodeReplies = true;
+    if (outcome == Outcome::Done && image) *image = m_rx.receiveImage;
+    return outcome;
+}
+
 BoardLink::Outcome BoardLink::read() {
     return run([this] {
         if (portGone()) return Outcome::PortFailed;
@@ -132,7 +157,12 @@ BoardLink::Outcome BoardLink::requestData(bool verify, const QString& failure) {
     m_awaitingData = false;
     if (!portUp) return Outcome::PortFailed;
     m_port.setNullDiscard(true);
-    if (!m_dataReplyCompleted) return failedWait(failure, Outcome::NoData);
+    if (!m_dataReplyCompleted) {
+        if (m_trace)
+            m_trace->note(QStringLiteral("the data wait of %1 ms ended without a data reply")
+                              .arg(kDataWaitMs));
+        return failedWait(failure, Outcome::NoData);
+    }
     return m_dataReply;
 }
 
@@ -179,6 +209,9 @@ bool BoardLink::RequestIdentification() {
                           return !m_identification.isEmpty();
                       });
     m_showIdentification = true;
+    if (sent && m_identification.isEmpty() && m_trace)
+        m_trace->note(QStringLiteral("the identification wait of %1 ms ended without a reply")
+                          .arg(kIdentificationWaitMs));
     return sent && m_identification == QLatin1String(kExpectedIdentification);
 }
 
@@ -219,7 +252,9 @@ void BoardLink::MSComm1_OnComm(int commEvent) {
 }
 
 void BoardLink::ReadInput() {
-    m_pendingInput += m_port.takeReceived();
+    const QByteArray bytes = m_port.takeReceived();
+    if (m_trace) m_trace->received(bytes);
+    m_pendingInput += bytes;
     while (!m_pendingInput.isEmpty()) {
         const auto b = static_cast<uint8_t>(m_pendingInput.front());
         m_pendingInput.remove(0, 1);
@@ -257,9 +292,10 @@ void BoardLink::completeDataReply(ReplyEvent event) {
         const bool same = m_rx.receiveImage == m_txImage;
         outcome = same ? Outcome::Done : Outcome::Mismatch;
         setInfo(same ? m_identification + QStringLiteral(" successfully programmed")
-                     : QStringLiteral("Error programming ") + m_identification);
+                     : QStringLiteral("Error programming ") + m_identification +
+                           QStringLiteral("\r\n") + DifferingFields(m_txImage, m_rx.receiveImage));
     } else {
-        m_view.decode(m_rx.receiveImage);
+        if (m_decodeReplies) m_view.decode(m_rx.receiveImage);
         setInfo(QStringLiteral("Data from ") + m_identification +
                 QStringLiteral(" successfully read"));
     }

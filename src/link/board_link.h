@@ -24,6 +24,7 @@ namespace calvento {
 
 class Clock;
 class SerialPort;
+class SerialTrace;
 
 // Where the exchanges show their progress and outcome (the status window and its OK button).
 class LinkView {
@@ -79,6 +80,13 @@ public:
     // the full data wait, flush on failure).
     Outcome read();
 
+    // The same run for a backup before programming: the image goes to `image` when Done, and
+    // not into the configuration on screen.
+    Outcome readImage(DecoderImage* image);
+
+    // Where the bytes of the exchanges are recorded from now on; null for none.
+    void setTrace(SerialTrace* trace) { m_trace = trace; }
+
     // The programming run: identification, FF FF and the four packets of `image` with their
     // pauses, read-back and comparison with `image`. `portName` is shown in the status text
     // ("Sending data on COM1.").
@@ -124,6 +132,12 @@ private:
     Outcome m_dataReply = Outcome::NoData;
     QByteArray m_pendingInput;
     QString m_portFailure;
+    bool m_decodeReplies = true;  // a read's reply goes into the configuration on screen
+    SerialTrace* m_trace = nullptr;
 };
+
+// Which fields a read-back differs in from the image sent ("Differs: Command #3, CW Call"), or,
+// when only bytes that hold no field differ, their offsets.
+QString DifferingFields(const DecoderImage& sent, const DecoderImage& readBack);
 
 }  // namespace calvento

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -42,6 +43,12 @@ Run cli(const QStringList& args, const QByteArray& input = {}) {
 QByteArray fileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
 }
 
 // The buffer the window's player hands the sound device for the same sequence and durations.
@@ -207,9 +214,20 @@ private slots:
         QVERIFY(r.out.contains("Data from DTMF Decoder v3.1 by Kolbex successfully read"));
         QVERIFY(fileBytes(out).contains("\"SIM\""));
 
+        // Programming keeps the board's configuration first: the backup decodes to the image
+        // the simulator held before, and its path is printed.
+        const DecoderImage before = sim.image();
         const QString prg = QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg");
-        r = cli({"program", "--port", sim.device, prg});
+        const QString backups = dir.filePath("backups");
+        r = cli({"program", "--port", sim.device, "--backup-dir", backups, prg});
         QVERIFY2(r.status == 0, qPrintable(r.err + r.out));
+        const QStringList kept = QDir(backups).entryList({"board-*.prg"});
+        QCOMPARE(kept.size(), 1);
+        QVERIFY(r.out.contains("Backup of the board's configuration: " +
+                               QDir::toNativeSeparators(QDir(backups).filePath(kept[0])).toUtf8()));
+        const Run backupImage = cli({"image", "encode", QDir(backups).filePath(kept[0])});
+        QCOMPARE(backupImage.out,
+                 QByteArray(reinterpret_cast<const char*>(before.data()), kImageSize));
         // The status names the device the tool uses.
         QVERIFY(r.out.contains("Sending data on " + sim.device.toLatin1() + "....."));
         QVERIFY(r.out.contains("successfully programmed"));
@@ -223,6 +241,74 @@ private slots:
         QVERIFY(r.err.contains("successfully read"));
     }
 
+    // diff as diff does: the differing fields one a line, exit 1; equal files print nothing,
+    // exit 0; a file that cannot be read, exit 2.
+    void diffNamesTheFieldsThatDiffer() {
+        QTemporaryDir dir;
+        const QString a = QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg");
+        const QString b = dir.filePath("b.prg");
+        const QString broken = dir.filePath("broken.prg");
+        DecoderConfig c = ConfigFromFileValues(ReadConfigFile(fileBytes(a).toStdString()).values);
+        const std::string oldCommand = c.commands[3], oldCall = c.cwCall;
+        c.commands[3] = "4321";
+        c.cwCall = "IZ0XYZ";
+        writeBytes(b, QByteArray::fromStdString(FormatConfigFile(c, "1")));
+        writeBytes(broken, "\"1\",\"2");
+
+        Run r = cli({"diff", a, b});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.out, QByteArray("CW Call: " + QByteArray::fromStdString(oldCall) +
+                                   " -> IZ0XYZ\nCommand #3: " +
+                                   QByteArray::fromStdString(oldCommand) + " -> 4321\n"));
+        r = cli({"diff", a, a});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(cli({"diff", a, dir.filePath("missing.prg")}).status, 2);
+        QCOMPARE(cli({"diff", broken, a}).status, 2);
+    }
+
+    // The trace of a read: the switch-on identify, the run's identify and read commands, and
+    // every byte of the data reply, each line with its time and direction.
+    void aTraceHoldsEveryByteOfARead() {
+        test::Sim sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        const QString trace = dir.filePath("trace.txt");
+        const Run r =
+            cli({"read", "--port", sim.device, "--trace", trace, "-o", dir.filePath("board.prg")});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        const QStringList lines =
+            QString::fromLatin1(fileBytes(trace)).split('\n', Qt::SkipEmptyParts);
+        const QRegularExpression form(QStringLiteral("^\\d+\\.\\d{3} ([<>!]) (.*)$"));
+        QByteArray sent, received;
+        for (const QString& line : lines) {
+            const auto m = form.match(line);
+            QVERIFY2(m.hasMatch(), qPrintable(line));
+            const QByteArray bytes = QByteArray::fromHex(m.captured(2).toLatin1());
+            (m.captured(1) == ">" ? sent : received) += bytes;
+        }
+        QCOMPARE(sent, QByteArray("\xFF\xCC\xFF\xCC\xFF\xAA\xFF\x99", 8));
+        // Two identifications (FF AA, the text, CR LF, the sum: 32 bytes), then the data reply
+        // (FF FF, the board's 208 bytes, the sum: 211).
+        QCOMPARE(received.size(), 32 + 32 + 211);
+        QCOMPARE(received.mid(64, 2), QByteArray("\xFF\xFF", 2));
+        const DecoderImage board = sim.image();
+        QCOMPARE(received.mid(66, kImageSize),
+                 QByteArray(reinterpret_cast<const char*>(board.data()), kImageSize));
+    }
+
+    // A board that never answers: the trace marks the wait that ended without a reply.
+    void aTraceMarksAWaitWithoutAReply() {
+        test::Sim sim;
+        QVERIFY(sim.start({"--silent"}));
+        QTemporaryDir dir;
+        const QString trace = dir.filePath("trace.txt");
+        QCOMPARE(cli({"read", "--port", sim.device, "--trace", trace}).status, 1);
+        QVERIFY2(fileBytes(trace).contains(" ! the identification wait of 100 ms ended without a "
+                                           "reply"),
+                 fileBytes(trace).constData());
+    }
+
     // Boards at their real speed that answer wrong or not at all: a failure text printed once
     // with its line ended, the flush, exit 1; a read never writes its file.
     void boardFailures_data() {
@@ -232,15 +318,22 @@ private slots:
         const QString readFailed = "FAILED to read data!  Please check Connections / Decoder";
         const QString programFailed =
             "FAILED to read data!  Unable to program, please check Decoder";
+        const QString noBackup =
+            "No backup of the board's configuration could be read: nothing "
+            "was written";
         QTest::newRow("silent board, read")
             << QStringList{"--silent"} << false
             << "FAILED to read version! Please Check Connections / Decoder";
         QTest::newRow("data cut after 120 bytes, read")
             << QStringList{"--partial", "120"} << false << readFailed;
         QTest::newRow("no data reply, read") << QStringList{"--no-data"} << false << readFailed;
-        QTest::newRow("read-back cut after 120 bytes, program")
+        QTest::newRow("read-back cut after 120 bytes, program without a backup")
             << QStringList{"--partial", "120"} << true << programFailed;
-        QTest::newRow("no read-back, program") << QStringList{"--no-data"} << true << programFailed;
+        QTest::newRow("no read-back, program without a backup")
+            << QStringList{"--no-data"} << true << programFailed;
+        QTest::newRow("backup read cut after 120 bytes, program")
+            << QStringList{"--partial", "120"} << true << noBackup;
+        QTest::newRow("no backup read, program") << QStringList{"--no-data"} << true << noBackup;
     }
     void boardFailures() {
         QFETCH(QStringList, simOptions);
@@ -250,10 +343,17 @@ private slots:
         QVERIFY(sim.start(simOptions));
         QTemporaryDir dir;
         const QString out = dir.filePath("board.prg");
-        const Run r = program ? cli({"program", "--port", sim.device,
-                                     QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg")})
-                              : cli({"read", "--port", sim.device});
+        const bool withBackup = text.startsWith("No backup");
+        QStringList args{"read", "--port", sim.device};
+        if (program)
+            args = QStringList{"program", "--port", sim.device,
+                               withBackup ? "--backup-dir" : "--no-backup"} +
+                   (withBackup ? QStringList{dir.path()} : QStringList{}) +
+                   QStringList{QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg")};
+        const Run r = cli(args);
         QVERIFY2(r.status == 1 && r.err.count(text) == 1, qPrintable(r.err + r.out));
+        // A backup that could not be read stops the run before any write command.
+        if (withBackup) QVERIFY(!sim.received().contains(QByteArray("\xFF\xFF", 2)));
         QVERIFY2(r.err.endsWith('\n'), qPrintable(r.err));
         QVERIFY(!r.out.contains("successfully"));
         if (!program) QVERIFY(r.out.isEmpty());

@@ -29,6 +29,10 @@ public:
         messages.push_back({text, title, icon});
         if (onMessage) onMessage();
     }
+    bool question(const QString& text, const QString& title) override {
+        questions.push_back({text, title, MessageIcon::Exclamation});
+        return questionAnswer;
+    }
     QString openFileName(const QString& title, const QString& folder, const QString& proposed,
                          const QString& filter) override {
         dialogs << QStringList{title, folder, proposed, filter};
@@ -40,6 +44,8 @@ public:
         return fileAnswer;
     }
     std::vector<ShownMessage> messages;
+    std::vector<ShownMessage> questions;  // asked, and answered with questionAnswer
+    bool questionAnswer = true;
     std::function<void()> onMessage;
     QList<QStringList> dialogs;  // title, folder, proposed name, filter of each dialog shown
     QString fileAnswer;          // what the dialogs answer; empty = cancel

@@ -2,12 +2,16 @@
 // per way a board can misbehave, each with the run's outcome, its last status text, whether the
 // flush went out, and how long the failed wait lasted. Replies are paced as a real board sends
 // them (about 2 ms a byte), so an identification reply can complete inside a later wait.
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 #include <deque>
 #include <optional>
 
+#include "config/config_file.h"
 #include "config/decoder_config.h"
 #include "fakes.h"
+#include "link/board_backup.h"
 #include "link/board_link.h"
 
 using namespace calvento;
@@ -92,7 +96,7 @@ private:
                 for (int k = 0; k < 4; ++k)
                     for (int j = 0; j < 52; ++j)
                         image[size_t(52 * k + j)] = uint8_t(in[m_seen + 2 + k * kPacketSize + j]);
-                if (m_b.keepsWrongByte) image[7] ^= 1;
+                if (m_b.keepsWrongByte) image[8] ^= 1;  // the first key of command 0
                 packetsStored = 4;
                 m_seen += 2 + 4 * kPacketSize;
                 continue;
@@ -223,7 +227,8 @@ private slots:
         b = {};
         b.keepsWrongByte = true;
         QTest::newRow("read-back differs")
-            << b << true << false << int(Outcome::Mismatch) << "Error programming " + id << 0;
+            << b << true << false << int(Outcome::Mismatch)
+            << "Error programming " + id + "\r\nDiffers: Command #0" << 0;
         b = {};
         b.closePortAfterPackets = 2;
         QTest::newRow("adapter gone during the write")
@@ -282,6 +287,32 @@ private slots:
         QCOMPARE(int(link.read()), int(Outcome::PortFailed));
         QVERIFY(link.portFailure().contains("no longer open"));
         QVERIFY(port.sent.isEmpty());
+    }
+
+    // The newest 50 backups stay, named by the time they were taken; a second one within the
+    // same second is kept too, and counts as the newer.
+    void backupsKeepTheNewestFifty() {
+        QTemporaryDir dir;
+        const BoardBackups backups(dir.filePath("backups"));
+        QVERIFY(backups.latest().isEmpty());
+        const DecoderImage image = EncodeConfig(DecoderConfig{}).image;
+        const QDateTime first(QDate(2026, 12, 10), QTime(9, 0, 0));
+        QString error;
+        for (int i = 0; i < 52; ++i)
+            QVERIFY2(!backups.store(image, "1", first.addSecs(i), &error).isEmpty(),
+                     qPrintable(error));
+        const QString again = backups.store(image, "1", first.addSecs(51), &error);
+        QVERIFY(again.endsWith("board-20261210-090051-2.prg"));
+        QCOMPARE(backups.latest(), again);
+        const QStringList kept =
+            QDir(backups.folder()).entryList({"board-*.prg"}, QDir::Files, QDir::Name);
+        QCOMPARE(kept.size(), BoardBackups::kKept);
+        QCOMPARE(kept.first(), QStringLiteral("board-20261210-090003.prg"));
+        QFile f(again);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const ConfigFileRead read = ReadConfigFile(f.readAll().toStdString());
+        QVERIFY(read.error.empty());
+        QVERIFY(ConfigFromFileValues(read.values) == DecodeConfig(image));
     }
 };
 
