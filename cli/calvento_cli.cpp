@@ -28,6 +28,9 @@
 #include "link/serial_trace.h"
 #include "remote/replace_calculator.h"
 #include "tone/keyed_send.h"
+#ifdef CALVENTO_HAVE_HAMLIB
+#include "tone/hamlib_ptt.h"
+#endif
 #include "tone/player.h"
 #include "tone/qt_audio_output.h"
 #include "tone/tone_synthesis.h"
@@ -39,8 +42,11 @@ namespace {
 const char kUsage[] =
     "usage: calvento-cli synth  [--digit MS] [--gap MS] [--pause MS] (--raw FILE | --wav FILE) "
     "SEQUENCE\n"
-    "       calvento-cli send   [--digit MS] [--gap MS] [--pause MS] [--ptt PORT] [--txdelay MS] "
-    "SEQUENCE\n"
+    "       calvento-cli send   [--digit MS] [--gap MS] [--pause MS] [--txdelay MS] [--device ID]\n"
+    "                           [--ptt PORT [--ptt-line rts|dtr] [--ptt-invert]\n"
+    "                            | --rig MODEL --rig-port PORT [--ptt-type rig|dtr|rts|cm108]]\n"
+    "                           SEQUENCE\n"
+    "       calvento-cli devices\n"
     "       calvento-cli replace --modifier SEQ --checksum KEY ORIGINAL NEW\n"
     "       calvento-cli image encode CONFIG.prg [-o IMAGE.bin]\n"
     "       calvento-cli image decode IMAGE.bin [-o CONFIG.prg]\n"
@@ -63,6 +69,13 @@ const char kHelp[] =
     "           (too-short durations corrected, push-to-talk on RTS of --ptt for --txdelay ms,\n"
     "           the sequence and 40 ms).\n"
     "             calvento-cli send --ptt 1 --txdelay 300 \"1234#\"\n"
+    "           --device plays on another output device (an id from calvento-cli devices);\n"
+    "           --ptt-line dtr keys DTR instead of RTS, --ptt-invert keys the line low;\n"
+    "           --rig keys through Hamlib: the rig's CAT command (--ptt-type rig, the\n"
+    "           default), its serial lines, or a CM108 sound card's GPIO (--rig-port\n"
+    "           /dev/hidrawN); model 2 with --rig-port HOST:PORT reaches a running rigctld.\n"
+    "             calvento-cli send --rig 2 --rig-port 127.0.0.1:4532 \"1234#\"\n"
+    "  devices  List the sound output devices: id, a tab, description; the default first.\n"
     "  replace  Print the sequence that makes a board replace command ORIGINAL by NEW.\n"
     "             calvento-cli replace --modifier \"*0*\" --checksum \"#\" 101 ABC\n"
     "  image    Encode a configuration file into the board's 208-byte image (with the checks\n"
@@ -307,8 +320,66 @@ void openPort(SerialPort& port, const QString& portArg, int* number, QString* na
 // ---- send
 // ----------------------------------------------------------------------------------------
 
+// The output device named by --device, or the system's default without it.
+void chooseDevice(QtAudioOutput& audio, const Args& a) {
+    if (!a.options.contains("--device")) return;
+    const std::string id = a.options["--device"].toStdString();
+    for (const AudioDeviceInfo& d : audio.outputDevices())
+        if (d.id == id) return audio.chooseDevice(id);
+    throw Failure{"There is no sound output device " + a.options["--device"] +
+                  " (calvento-cli devices lists them)."};
+}
+
+// The transmitter as the options name it: a line of a serial port, or a rig through Hamlib;
+// null without either. A method that cannot be set up ends the command with its reason.
+PushToTalk* openPushToTalk(const Args& a, QtSerialPort& port, SerialLinePushToTalk& line,
+                           [[maybe_unused]] std::unique_ptr<PushToTalk>& rig) {
+    const bool serial = a.options.contains("--ptt");
+    const bool hamlib = a.options.contains("--rig");
+    if (serial && hamlib) throw UsageError{"--ptt and --rig do not go together"};
+    if (!hamlib && (a.options.contains("--rig-port") || a.options.contains("--ptt-type")))
+        throw UsageError{"--rig-port and --ptt-type go with --rig"};
+    if (!serial && (a.options.contains("--ptt-line") || a.flags.contains("--ptt-invert")))
+        throw UsageError{"--ptt-line and --ptt-invert go with --ptt"};
+    PushToTalk* ptt = nullptr;
+    if (serial) {
+        const QString which = a.options.value("--ptt-line", QStringLiteral("rts"));
+        if (which != QLatin1String("rts") && which != QLatin1String("dtr"))
+            throw UsageError{"--ptt-line takes rts or dtr"};
+        int number = 0;
+        QString name;
+        openPort(port, a.options["--ptt"], &number, &name);
+        line.setLine(which == QLatin1String("rts") ? ModemLine::Rts : ModemLine::Dtr,
+                     a.flags.contains("--ptt-invert"));
+        ptt = &line;
+    }
+    if (hamlib) {
+#ifdef CALVENTO_HAVE_HAMLIB
+        bool ok = false;
+        const int model = a.options["--rig"].toInt(&ok);
+        if (!ok || !a.options.contains("--rig-port"))
+            throw UsageError{"--rig takes a Hamlib model number and --rig-port PORT"};
+        auto h = std::make_unique<HamlibPushToTalk>();
+        QString why;
+        if (!h->open(model, a.options["--rig-port"], a.options.value("--ptt-type", "rig"), &why))
+            throw Failure{"The transmitter cannot be keyed, nothing was sent: " + why};
+        rig = std::move(h);
+        ptt = rig.get();
+#else
+        throw Failure{QStringLiteral("This build has no Hamlib: --rig is not available.")};
+#endif
+    }
+    QString why;
+    if (ptt && !ptt->prepare(&why))
+        throw Failure{"The transmitter was not keyed, nothing was sent: " + why};
+    return ptt;
+}
+
 int send(const QStringList& argv) {
-    const Args a = Args::parse(argv, {"--digit", "--gap", "--pause", "--ptt", "--txdelay"});
+    const Args a = Args::parse(argv,
+                               {"--digit", "--gap", "--pause", "--ptt", "--txdelay", "--device",
+                                "--ptt-line", "--rig", "--rig-port", "--ptt-type"},
+                               {"--ptt-invert"});
     if (a.positional.size() != 1) throw UsageError{"send takes one SEQUENCE"};
     const std::string sequence = sequenceOf(a.positional[0]);
     // The window's corrections of durations that are too short, and of the transmitter delay.
@@ -322,6 +393,7 @@ int send(const QStringList& argv) {
     ConsoleUi ui;
     Player player(audio, SystemClock(), ui);
     if (!player.SoundCardPresent()) return 1;
+    chooseDevice(audio, a);
     FillToneTable(player.toneTable());
     player.timing().digitSeconds = digit / 1000.0;
     player.timing().gapSeconds = gap / 1000.0;
@@ -337,31 +409,37 @@ int send(const QStringList& argv) {
     });
 
     QtSerialPort port;
-    RtsPushToTalk rts(port);
-    const bool ptt = a.options.contains("--ptt");
-    if (ptt) {
-        int number = 0;
-        QString name;
-        openPort(port, a.options["--ptt"], &number, &name);
-    }
+    SerialLinePushToTalk line(port);
+    std::unique_ptr<PushToTalk> rig;
+    PushToTalk* ptt = openPushToTalk(a, port, line, rig);
     KeyedSendOptions options;
     options.txDelayMs = txDelay;
     options.playWhenNotKeyed = false;
-    const KeyedSendResult sent =
-        SendKeyed(player, SystemClock(), ptt ? &rts : nullptr, sequence, options);
+    const KeyedSendResult sent = SendKeyed(player, SystemClock(), ptt, sequence, options);
+    rig.reset();
     port.close();
     if (caught) {
         err(QStringLiteral("Sequence not completed: stopped by signal %1.").arg(caught));
         return 128 + caught;
     }
     if (!sent.keyed)
-        throw Failure{
-            "The transmitter was not keyed, nothing was sent: the RTS line could "
-            "not be raised.\r\n" +
-            sent.keyingError};
+        throw Failure{"The transmitter was not keyed, nothing was sent: " + sent.keyingError};
     if (player.failed()) return 1;
     QTextStream(stdout) << "Sequence completed.\nEffective time = "
                         << EffectiveTimeText(player.state().effectiveTimeMs) << '\n';
+    return 0;
+}
+
+// The system's output devices, one a line: the id that --device takes, a tab, the description.
+int devices(const QStringList& argv) {
+    if (!argv.isEmpty()) throw UsageError{"devices takes nothing"};
+    QtAudioOutput audio;
+    const std::vector<AudioDeviceInfo> all = audio.outputDevices();
+    if (all.empty()) throw Failure{QStringLiteral("This machine has no sound output device.")};
+    QTextStream out(stdout);
+    for (const AudioDeviceInfo& d : all)
+        out << QString::fromStdString(d.id) << '\t' << QString::fromStdString(d.description)
+            << '\n';
     return 0;
 }
 
@@ -580,6 +658,7 @@ int runCommand(int argc, char* argv[]) {
         }
         if (command == QLatin1String("synth")) return synth(args);
         if (command == QLatin1String("send")) return send(args);
+        if (command == QLatin1String("devices")) return devices(args);
         if (command == QLatin1String("replace")) return replace(args);
         if (command == QLatin1String("image")) return image(args);
         if (command == QLatin1String("read")) return readBoard(args);

@@ -4,12 +4,12 @@
 
 CALVENTO_PACKAGES=(
     g++ cmake ninja-build pkg-config dpkg-dev file
-    qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+    qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libhamlib-dev
     fonts-liberation fonts-liberation2
 )
 # What the tests use besides: a DTMF decoder, a sound server, X without a screen, the fuzzers.
 CALVENTO_TEST_PACKAGES=(
-    multimon-ng pulseaudio pulseaudio-utils sox socat xvfb xauth xdotool
+    multimon-ng pulseaudio pulseaudio-utils sox socat xvfb xauth xdotool libhamlib-utils
     clang libclang-rt-dev
 )
 

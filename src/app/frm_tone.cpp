@@ -36,6 +36,7 @@
 #include "link/serial_port.h"
 #include "link/serial_trace.h"
 #include "remote/replace_calculator.h"
+#include "tone/audio_output.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
 
@@ -86,7 +87,12 @@ void InstallClassicFontSubstitutes() {
 
 FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& clock,
                  QWidget* parent)
-    : QWidget(parent), m_player(player), MSComm1(port), m_ptt(port), m_ui(dialogs), m_clock(clock) {
+    : QWidget(parent),
+      m_player(player),
+      MSComm1(port),
+      m_serialPtt(port),
+      m_ui(dialogs),
+      m_clock(clock) {
     ui.setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -116,6 +122,10 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     connect(ui.chkPtt, &QCheckBox::toggled, this, &FrmTone::chkPtt_Click);
     connect(ui.chkPrg, &QCheckBox::toggled, this, &FrmTone::chkPrg_Click);
     connect(ui.cmdRead, &QPushButton::clicked, this, &FrmTone::cmdRead_Click);
+    connect(ui.cmdRadio, &QPushButton::clicked, this, &FrmTone::cmdRadio_Click);
+    auto* radio = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_I), this);
+    radio->setContext(Qt::WindowShortcut);
+    connect(radio, &QShortcut::activated, this, &FrmTone::cmdRadio_Click);
     connect(ui.cmdSend, &QPushButton::clicked, this, &FrmTone::cmdSend_Click);
 
     // F1 works wherever the focus is and whatever the shift state.
@@ -160,6 +170,10 @@ void FrmTone::Form_Load() {
 
     Text1_Click();
     ui.SSTabCmd->setCurrentIndex(0);
+
+    m_radio = LoadRadioInterface(ProgramFile(kOptionsFile));
+    m_player.audio().chooseDevice(m_radio.deviceId.toStdString());
+    m_serialPtt.setLine(m_radio.line(), m_radio.inverted());
 
     if (!s.configFilePath.isEmpty()) LoadConfigFile(s.configFilePath);
 }
@@ -239,9 +253,9 @@ void FrmTone::Form_Unload() {
 
     // The board is told the link ends; a push-to-talk port drops RTS before it closes, since
     // whether the line falls at the close depends on the device's hang-up setting.
+    if (ui.chkPtt->isChecked()) releasePushToTalk();
     if (MSComm1.isOpen()) {
         if (ui.chkPrg->isChecked()) m_link->signOff();
-        if (ui.chkPtt->isChecked()) MSComm1.setRts(false, nullptr);
         MSComm1.close();
     }
 }
@@ -725,8 +739,8 @@ Dialog& FrmTone::statusWindow() {
 void FrmTone::lockForRun(bool locked) {
     m_runUnderWay = locked;
     m_restoreBackup->setEnabled(!locked);
-    QWidget* const controls[] = {ui.cmdRead, ui.cmdSend,    ui.chkPrg,   ui.chkPtt,
-                                 ui.cmdLoad, ui.txtPrgComm, ui.txtPttCom};
+    QWidget* const controls[] = {ui.cmdRead,    ui.cmdSend,    ui.chkPrg,  ui.chkPtt, ui.cmdLoad,
+                                 ui.txtPrgComm, ui.txtPttCom, ui.cmdRadio};
     if (locked) {
         m_enabledBeforeRun.clear();
         for (QWidget* c : controls) {
@@ -944,9 +958,11 @@ void FrmTone::cmdTone_Click() {
     options.txDelayMs =
         static_cast<int>(std::nearbyint(TolerantNumber(ui.txtTxd->text().toStdString())));
     options.stillKeying = [this] { return ui.chkPtt->isChecked(); };
+    ui.cmdRadio->setEnabled(false);
     const KeyedSendResult sent =
-        SendKeyed(m_player, m_clock, ui.chkPtt->isChecked() ? &m_ptt : nullptr,
+        SendKeyed(m_player, m_clock, ui.chkPtt->isChecked() ? pushToTalk() : nullptr,
                   ui.Text1->text().toLatin1().toStdString(), options);
+    ui.cmdRadio->setEnabled(true);
 
     QApplication::restoreOverrideCursor();
     ui.cmdTone->setEnabled(true);
@@ -957,8 +973,12 @@ void FrmTone::cmdTone_Click() {
     if (m_player.failed()) {
         setSendStatus(QStringLiteral("Sequence NOT completed!"));
     } else {
-        setSendStatus((sent.keyed ? QStringLiteral("Sequence completed.")
-                                  : QStringLiteral("PTT NOT keyed!")) +
+        // A remembered device that has gone: the tones went to the default one instead.
+        const QString first = !sent.keyed ? QStringLiteral("PTT NOT keyed!")
+                              : m_player.audio().usedDefaultInstead()
+                                  ? QStringLiteral("On the default device!")
+                                  : QStringLiteral("Sequence completed.");
+        setSendStatus(first +
                       QStringLiteral("\r\nEffective time = ") +
                       EffectiveTimeText(m_player.state().effectiveTimeMs));
     }
@@ -978,6 +998,20 @@ void FrmTone::setSendStatus(const QString& text) {
 void FrmTone::chkPtt_Click() {
     if (ui.chkPtt->isChecked()) {
         ui.chkPrg->setChecked(false);
+        if (!m_radio.usesSerialLine()) {
+            // Hamlib keys the rig on a port of its own; MSComm1 stays free.
+            QString why;
+            m_rigPtt = MakePushToTalk(m_radio, MSComm1, &why);
+            if (m_rigPtt && !m_rigPtt->prepare(&why)) m_rigPtt.reset();
+            if (!m_rigPtt) {
+                m_ui.messageBox(QStringLiteral("The transmitter cannot be keyed through "
+                                               "Hamlib.\r\n") +
+                                    why,
+                                QStringLiteral("Warning"), MessageIcon::Exclamation);
+                ui.chkPtt->setChecked(false);
+            }
+            return;
+        }
         const double number = TolerantNumber(ui.txtPttCom->text().toStdString());
         if (number < 1 || number > 16) {
             m_ui.messageBox(QStringLiteral("Please enter a valid Comm number."),
@@ -987,16 +1021,77 @@ void FrmTone::chkPtt_Click() {
         OpenPort(ui.txtPttCom->text());
         if (MSComm1.isOpen()) {
             ui.txtPttCom->setEnabled(false);
+            // The line goes to its idle state now, and a port without it says so at once, not
+            // after a whole sequence went out unkeyed.
+            QString why;
+            if (!m_serialPtt.prepare(&why))
+                m_ui.messageBox(why, QStringLiteral("Warning"), MessageIcon::Exclamation);
         } else {
             ui.chkPtt->setChecked(false);
         }
     } else {
-        if (MSComm1.isOpen()) {
-            MSComm1.setRts(false, nullptr);  // down for sure, whatever the close does
-            MSComm1.close();
-        }
+        releasePushToTalk();
         ui.txtPttCom->setEnabled(true);
     }
+}
+
+PushToTalk* FrmTone::pushToTalk() {
+    if (m_radio.usesSerialLine()) return &m_serialPtt;
+    return m_rigPtt.get();
+}
+
+// Push-to-talk lets go of the transmitter and of its port: the line goes down for sure before
+// the port closes, whatever the device does at a close.
+void FrmTone::releasePushToTalk() {
+    if (m_rigPtt) {
+        m_rigPtt->setKeyed(false, nullptr);
+        m_rigPtt.reset();
+    }
+    if (MSComm1.isOpen()) {
+        m_serialPtt.setKeyed(false, nullptr);
+        MSComm1.close();
+    }
+}
+
+// ---- the radio interface dialog -----------------------------------------------------------------
+
+void FrmTone::cmdRadio_Click() {
+    if (m_player.isPlaying() || m_runUnderWay || m_radioDialog) return;
+    // A test of a serial line opens the PTT port for the test alone, unless programming holds it.
+    auto openTestPort = [this](QString* why) {
+        if (ui.chkPrg->isChecked()) {
+            *why = QStringLiteral("the port serves programming now; untick Enable under "
+                                  "Programming first.");
+            return false;
+        }
+        const int number = LeadingPortNumber(ui.txtPttCom->text());
+        if (number < 1 || number > 16) {
+            *why = QStringLiteral("Please enter a valid Comm number.");
+            return false;
+        }
+        const QString device = DeviceForPortNumber(number);
+        QString reason;
+        if (MSComm1.open(device, &reason)) return true;
+        *why = device + QStringLiteral(": ") + reason;
+        return false;
+    };
+    auto* dialog =
+        new RadioInterfaceDialog(m_radio, m_player.audio(), MSComm1, m_clock, openTestPort, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] { applyRadioInterface(dialog->choice()); });
+    m_radioDialog = dialog;
+    dialog->open();
+}
+
+void FrmTone::applyRadioInterface(const RadioInterface& choice) {
+    // A new push-to-talk method takes over from a clean start: the old one lets go first.
+    const bool sameKeying = choice.ptt == m_radio.ptt && choice.rigModel == m_radio.rigModel &&
+                            choice.rigPort == m_radio.rigPort && choice.pttType == m_radio.pttType;
+    if (!sameKeying && ui.chkPtt->isChecked()) ui.chkPtt->setChecked(false);
+    m_radio = choice;
+    SaveRadioInterface(ProgramFile(kOptionsFile), choice);
+    m_player.audio().chooseDevice(choice.deviceId.toStdString());
+    m_serialPtt.setLine(choice.line(), choice.inverted());
 }
 
 void FrmTone::Timer1_Timer() {

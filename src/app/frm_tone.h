@@ -25,6 +25,8 @@
 //  - AppSettings (app/app_settings.h) are read at load into the window's fields and written back
 //    from them at the close; the window itself is the only place they live while it runs.
 //  - FrmIstruzioni shows the manual on F1.
+//  - RadioInterfaceDialog (app/radio_interface.h) chooses the sound device and the push-to-talk
+//    method (a line of MSComm1, or Hamlib); the choice lives in the options file.
 //  - The key filters of the fields are the pure functions of app/field_text.h; the window feeds
 //    them the code of each typed character.
 //  - UiServices and Clock (app/) are the seams for message boxes and for waiting; tests hand the
@@ -40,6 +42,7 @@
 #include <memory>
 
 #include "config/decoder_config.h"
+#include "app/radio_interface.h"
 #include "link/board_link.h"
 #include "tone/keyed_send.h"
 #include "ui_frm_tone.h"
@@ -97,6 +100,9 @@ public:
     // The instructions window while it exists (F1 creates it).
     FrmIstruzioni* instructionsWindow() const;
 
+    // The radio interface dialog while it is open (Ctrl+I or "Radio..." opens it).
+    RadioInterfaceDialog* radioInterfaceDialog() const { return m_radioDialog.data(); }
+
     // Loads a configuration file into the window; tells the user itself when it cannot.
     void LoadConfigFile(const QString& path);
 
@@ -131,6 +137,12 @@ private:
     void cmdTone_Click();
     void setSendStatus(const QString& text);  // lblInfoSend, read out by screen readers too
     void chkPtt_Click();
+    PushToTalk* pushToTalk();  // the method chosen in the radio interface dialog
+    void releasePushToTalk();
+
+    // --- the radio interface dialog (Ctrl+I, the "Radio..." button) ---------------------------
+    void cmdRadio_Click();
+    void applyRadioInterface(const RadioInterface& choice);
     void Timer1_Timer();
 
     // --- "Programming" frame and the shared port -----------------------------------------------
@@ -169,7 +181,9 @@ private:
 
     Player& m_player;
     SerialPort& MSComm1;
-    RtsPushToTalk m_ptt;  // push-to-talk on MSComm1's RTS line
+    SerialLinePushToTalk m_serialPtt;     // push-to-talk on a line of MSComm1
+    std::unique_ptr<PushToTalk> m_rigPtt;  // through Hamlib, while chkPtt holds it
+    RadioInterface m_radio;
     UiServices& m_ui;
     Clock& m_clock;
     QString m_configFilePath;
@@ -187,6 +201,7 @@ private:
     std::unique_ptr<SerialTrace> m_trace;
     Dialog* m_dialog = nullptr;
     QPointer<FrmIstruzioni> m_instructions;
+    QPointer<RadioInterfaceDialog> m_radioDialog;
 };
 
 // Maps the classic font families the layout asks for to the metric-compatible faces a Linux

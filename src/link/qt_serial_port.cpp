@@ -54,14 +54,15 @@ void QtSerialPort::close() {
     if (m_port.isOpen()) m_port.close();
 }
 
-void QtSerialPort::dropRtsFromAnyThread() {
+void QtSerialPort::setLineFromAnyThread(ModemLine line, bool on) {
     const std::lock_guard lock(m_handleMutex);
     if (!m_haveHandle) return;
 #ifdef Q_OS_WIN
-    EscapeCommFunction(m_handle, CLRRTS);
+    const DWORD function = line == ModemLine::Rts ? (on ? SETRTS : CLRRTS) : (on ? SETDTR : CLRDTR);
+    EscapeCommFunction(m_handle, function);
 #else
-    int rts = TIOCM_RTS;
-    ioctl(m_handle, TIOCMBIC, &rts);
+    int bits = line == ModemLine::Rts ? TIOCM_RTS : TIOCM_DTR;
+    ioctl(m_handle, on ? TIOCMBIS : TIOCMBIC, &bits);
 #endif
 }
 
@@ -73,16 +74,29 @@ bool QtSerialPort::write(const QByteArray& bytes) {
     return m_port.waitForBytesWritten(2000) || m_port.bytesToWrite() == 0;
 }
 
-bool QtSerialPort::setRts(bool on, QString* error) {
-    if (!m_port.isOpen()) {
-        if (error) *error = QStringLiteral("the port is not open");
-        return false;
-    }
-    if (!m_port.setRequestToSend(on)) {
-        if (error) *error = m_port.errorString();
+// The answer of a line call: the port's reason on failure, its error state cleared.
+bool QtSerialPort::answer(bool ok, QString* error) {
+    if (!ok) {
+        if (error) *error = m_port.isOpen() ? m_port.errorString() : QStringLiteral("the port is not open");
         m_port.clearError();
-        return false;
     }
+    return ok;
+}
+
+bool QtSerialPort::setRts(bool on, QString* error) {
+    return answer(m_port.isOpen() && m_port.setRequestToSend(on), error);
+}
+
+bool QtSerialPort::setDtr(bool on, QString* error) {
+    return answer(m_port.isOpen() && m_port.setDataTerminalReady(on), error);
+}
+
+bool QtSerialPort::lineState(ModemLine line, bool* on, QString* error) {
+    if (!m_port.isOpen()) return answer(false, error);
+    const QSerialPort::PinoutSignals pins = m_port.pinoutSignals();
+    if (m_port.error() != QSerialPort::NoError) return answer(false, error);
+    *on = pins.testFlag(line == ModemLine::Rts ? QSerialPort::RequestToSendSignal
+                                               : QSerialPort::DataTerminalReadySignal);
     return true;
 }
 

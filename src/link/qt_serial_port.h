@@ -24,19 +24,22 @@ public:
     QString device() const override { return m_device; }
     bool write(const QByteArray& bytes) override;
     bool setRts(bool on, QString* error) override;
-    void dropRtsFromAnyThread() override;
+    bool setDtr(bool on, QString* error) override;
+    bool lineState(ModemLine line, bool* on, QString* error) override;
+    void setLineFromAnyThread(ModemLine line, bool on) override;
     void setNullDiscard(bool discard) override { m_nullDiscard = discard; }
     QByteArray takeReceived() override;
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    bool answer(bool ok, QString* error);
 
     QSerialPort m_port;
     QString m_device;
     bool m_nullDiscard = false;
     bool m_opening = false;
 
-    // The system's handle of the open port, for dropRtsFromAnyThread; the mutex keeps a close
+    // The system's handle of the open port, for setLineFromAnyThread; the mutex keeps a close
     // from pulling it away in the middle of that call.
     std::mutex m_handleMutex;
     decltype(std::declval<QSerialPort&>().handle()) m_handle{};

@@ -27,6 +27,9 @@ constexpr int TxFull = 1010;
 constexpr int Dcb = 1011;
 }  // namespace CommEvent
 
+// The two output lines of the port that can key a transmitter.
+enum class ModemLine { Rts, Dtr };
+
 class SerialPort : public QObject {
     Q_OBJECT
 
@@ -50,10 +53,17 @@ public:
     // adapters), or it has gone away.
     virtual bool setRts(bool on, QString* error) = 0;
 
-    // Drops the request-to-send line at once, from any thread, without the event loop: the
-    // keyed-time guard's way to release a transmitter while the thread that keyed it is held
-    // up. Nothing happens on a closed port or a device without modem lines.
-    virtual void dropRtsFromAnyThread() = 0;
+    // Raises or drops the data-terminal-ready line, with the same answers as setRts.
+    virtual bool setDtr(bool on, QString* error) = 0;
+
+    // Reads back the state of an output line; false, with the reason, where the device cannot
+    // tell (a pseudo-terminal has no modem lines).
+    virtual bool lineState(ModemLine line, bool* on, QString* error) = 0;
+
+    // Sets an output line at once, from any thread, without the event loop: the keyed-time
+    // guard's way to release a transmitter while the thread that keyed it is held up. Nothing
+    // happens on a closed port or a device without modem lines.
+    virtual void setLineFromAnyThread(ModemLine line, bool on) = 0;
 
     // When set, zero bytes are dropped from what arrives.
     virtual void setNullDiscard(bool discard) = 0;

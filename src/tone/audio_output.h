@@ -1,4 +1,4 @@
-// The audio output seam: one PCM buffer played on the default output device.
+// The audio output seam: one PCM buffer played on the default or a chosen output device.
 //
 // The player opens a device for a format, prepares one buffer, writes it once and watches a done
 // flag; then it unprepares the buffer and closes the device, or resets and closes it on failure.
@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace calvento {
 
@@ -39,6 +41,14 @@ constexpr int StillPlaying = 33;  // the buffer is still in use by the device
 constexpr int Unprepared = 34;    // write before prepare
 }  // namespace AudioResult
 
+// An output device as the system lists it: a stable id (the same from one run to the next) and the
+// description a user recognises.
+struct AudioDeviceInfo {
+    std::string id;
+    std::string description;
+    bool operator==(const AudioDeviceInfo&) const = default;
+};
+
 class AudioOutput {
 public:
     virtual ~AudioOutput() = default;
@@ -46,7 +56,17 @@ public:
     // How many output devices the system offers.
     virtual int outputDeviceCount() = 0;
 
-    // Opens the default output device for the format.
+    // The system's output devices; the default one first.
+    virtual std::vector<AudioDeviceInfo> outputDevices() { return {}; }
+
+    // The device open() uses from now on: an id from outputDevices(), or empty for the system's
+    // default. A chosen device that is not there when open() runs gives way to the default, and
+    // usedDefaultInstead() says so until the next open().
+    void chooseDevice(const std::string& id) { m_chosenDevice = id; }
+    const std::string& chosenDevice() const { return m_chosenDevice; }
+    bool usedDefaultInstead() const { return m_usedDefaultInstead; }
+
+    // Opens the chosen (or the default) output device for the format.
     virtual int open(const PcmFormat& format) = 0;
 
     // Hands the device a buffer of `samples` 16-bit samples. The buffer stays owned by the caller
@@ -72,6 +92,10 @@ public:
 
     // Stops playback at once and gives the buffer back.
     virtual int reset() = 0;
+
+protected:
+    std::string m_chosenDevice;
+    bool m_usedDefaultInstead = false;
 };
 
 }  // namespace calvento

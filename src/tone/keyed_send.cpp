@@ -8,25 +8,9 @@
 #include <thread>
 
 #include "app/clock.h"
-#include "link/serial_port.h"
 #include "tone/player.h"
 
 namespace calvento {
-
-bool RtsPushToTalk::setKeyed(bool keyed, QString* error) {
-    if (!m_port.isOpen()) {
-        if (error) *error = QStringLiteral("The PTT port is not open.");
-        return false;
-    }
-    QString reason;
-    if (m_port.setRts(keyed, &reason)) return true;
-    if (error) *error = m_port.device() + QStringLiteral(": ") + reason;
-    return false;
-}
-
-void RtsPushToTalk::releaseFromAnyThread() {
-    m_port.dropRtsFromAnyThread();
-}
 
 namespace {
 

@@ -13,33 +13,12 @@
 #include <functional>
 #include <string>
 
+#include "tone/push_to_talk.h"
+
 namespace calvento {
 
 class Clock;
 class Player;
-class SerialPort;
-
-// What keys the transmitter.
-class PushToTalk {
-public:
-    virtual ~PushToTalk() = default;
-    // Keys or releases the transmitter on the thread that sends; false, with the reason, when
-    // the line could not be set.
-    virtual bool setKeyed(bool keyed, QString* error) = 0;
-    // Releases the transmitter at once from any thread: the guard's way down.
-    virtual void releaseFromAnyThread() = 0;
-};
-
-// The classic way: the request-to-send line of the shared serial port.
-class RtsPushToTalk final : public PushToTalk {
-public:
-    explicit RtsPushToTalk(SerialPort& port) : m_port(port) {}
-    bool setKeyed(bool keyed, QString* error) override;
-    void releaseFromAnyThread() override;
-
-private:
-    SerialPort& m_port;
-};
 
 struct KeyedSendResult {
     bool keyed = true;    // false when keying was asked for and the line could not be raised

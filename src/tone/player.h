@@ -41,6 +41,7 @@ public:
     Player(AudioOutput& audio, Clock& clock, UiServices& ui);
     ~Player();
 
+    AudioOutput& audio() { return m_audio; }
     DtmfToneTable& toneTable() { return m_table; }
     ToneTiming& timing() { return m_timing; }
     const ToneTiming& timing() const { return m_timing; }

@@ -214,8 +214,32 @@ int QtAudioOutput::outputDeviceCount() {
     return static_cast<int>(QMediaDevices::audioOutputs().size());
 }
 
+std::vector<AudioDeviceInfo> QtAudioOutput::outputDevices() {
+    std::vector<AudioDeviceInfo> devices;
+    const QAudioDevice fallback = QMediaDevices::defaultAudioOutput();
+    for (const QAudioDevice& d : QMediaDevices::audioOutputs()) {
+        const AudioDeviceInfo info{d.id().toStdString(), d.description().toStdString()};
+        if (d.id() == fallback.id())
+            devices.insert(devices.begin(), info);
+        else
+            devices.push_back(info);
+    }
+    return devices;
+}
+
 int QtAudioOutput::open(const PcmFormat& format) {
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    m_usedDefaultInstead = false;
+    if (!m_chosenDevice.empty()) {
+        const QByteArray id = QByteArray::fromStdString(m_chosenDevice);
+        const auto all = QMediaDevices::audioOutputs();
+        const auto it = std::find_if(all.begin(), all.end(),
+                                     [&](const QAudioDevice& d) { return d.id() == id; });
+        if (it != all.end())
+            device = *it;
+        else
+            m_usedDefaultInstead = true;
+    }
     if (device.isNull()) return AudioResult::BadDeviceId;
     const QAudioFormat qtFormat = toQtFormat(format);
     if (format.formatTag != 1 || !qtFormat.isValid() || !device.isFormatSupported(qtFormat))

@@ -28,6 +28,7 @@ public:
     ~QtAudioOutput() override;
 
     int outputDeviceCount() override;
+    std::vector<AudioDeviceInfo> outputDevices() override;
     int open(const PcmFormat& format) override;
     int prepare(const int16_t* data, size_t samples) override;
     int write() override;

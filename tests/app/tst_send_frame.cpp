@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app/radio_interface.h"
 #include "link/qt_serial_port.h"
 #include "window_rig.h"
 
@@ -331,12 +332,17 @@ private slots:
         w.ui.txtPttCom->setText("2");
         w.ui.chkPtt->setChecked(true);
         w.ui.Text1->setText("1");
+        // Ticking the box already says that this port cannot key anything.
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
+        QVERIFY2(r.ui.messages[0].text.startsWith("fake2 has no RTS line"),
+                 qPrintable(r.ui.messages[0].text));
         QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
         QVERIFY(r.journal.contains("play"));  // the sequence still plays
         QVERIFY(w.ui.lblInfoSend->text().startsWith("PTT NOT keyed!"));
-        QCOMPARE(r.ui.messages.size(), size_t(1));
-        QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
-        QVERIFY(r.ui.messages[0].text.contains("fake2: Inappropriate ioctl"));
+        QCOMPARE(r.ui.messages.size(), size_t(2));
+        QCOMPARE(r.ui.messages[1].title, QStringLiteral("Warning"));
+        QVERIFY(r.ui.messages[1].text.contains("fake2: Inappropriate ioctl"));
     }
 
     // Whatever ends a keyed send badly, push-to-talk is down before the box waits for its OK,
@@ -426,6 +432,110 @@ private slots:
         QVERIFY(r.readIni().contains("\"123\""));
     }
 
+    // Each serial-line method keys its own line around the sequence, idle at the tick, and
+    // leaves it idle again when the box is cleared.
+    void everySerialLineMethodKeysItsLine_data() {
+        QTest::addColumn<int>("method");
+        QTest::addColumn<QStringList>("atTick");
+        QTest::addColumn<QStringList>("send");
+        QTest::addColumn<QStringList>("atClear");
+        QTest::newRow("RTS (classic)") << int(RadioInterface::Ptt::Rts) << QStringList{"rts 0"}
+                                       << QStringList{"rts 1", "sleep 200", "play", "sleep 40",
+                                                      "rts 0"}
+                                       << QStringList{"rts 0", "close"};
+        QTest::newRow("DTR") << int(RadioInterface::Ptt::Dtr) << QStringList{"dtr 0"}
+                             << QStringList{"dtr 1", "sleep 200", "play", "sleep 40", "dtr 0"}
+                             << QStringList{"dtr 0", "close"};
+        QTest::newRow("RTS inverted")
+            << int(RadioInterface::Ptt::RtsInverted) << QStringList{"rts 1"}
+            << QStringList{"rts 0", "sleep 200", "play", "sleep 40", "rts 1"}
+            << QStringList{"rts 1", "close"};
+        QTest::newRow("DTR inverted")
+            << int(RadioInterface::Ptt::DtrInverted) << QStringList{"dtr 1"}
+            << QStringList{"dtr 0", "sleep 200", "play", "sleep 40", "dtr 1"}
+            << QStringList{"dtr 1", "close"};
+    }
+    void everySerialLineMethodKeysItsLine() {
+        QFETCH(int, method);
+        QFETCH(QStringList, atTick);
+        QFETCH(QStringList, send);
+        QFETCH(QStringList, atClear);
+        SendRig r;
+        FrmTone& w = r.w();
+        RadioInterface choice;
+        choice.ptt = RadioInterface::Ptt(method);
+        w.show();
+        w.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &w);
+        QTest::keyClick(w.ui.Text2, Qt::Key_I, Qt::ControlModifier);
+        QVERIFY(w.radioInterfaceDialog());
+        w.radioInterfaceDialog()->ui.cmbPtt->setCurrentIndex(method);
+        w.radioInterfaceDialog()->accept();
+        w.ui.txtPttCom->setText("2");
+        r.journal.clear();
+        w.ui.chkPtt->setChecked(true);
+        QCOMPARE(r.journal.mid(1), atTick);  // after "open fake2"
+        r.journal.clear();
+        w.ui.Text1->setText("1");
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QCOMPARE(r.journal, send);
+        r.journal.clear();
+        w.ui.chkPtt->setChecked(false);
+        QCOMPARE(r.journal, atClear);
+        QVERIFY(r.ui.messages.empty());
+        // Remembered for the next start, beside the classic settings file.
+        QCOMPARE(LoadRadioInterface(r.dir.filePath("Calvento31-options.ini")).ptt,
+                 RadioInterface::Ptt(method));
+    }
+
+    // The dialog lists the devices by their descriptions and remembers the choice by its id; a
+    // device that has gone plays on the default, and the status says so.
+    void theChosenSoundDeviceIsRememberedAndMissedWhenGone() {
+        SendRig r;
+        r.audio.deviceList = {{"sink.default", "Built-in Audio"}, {"sink.usb", "USB Audio CODEC"}};
+        QTest::mouseClick(r.w().ui.cmdRadio, Qt::LeftButton);
+        RadioInterfaceDialog* d = r.w().radioInterfaceDialog();
+        QVERIFY(d);
+        QCOMPARE(d->ui.cmbDevice->count(), 3);  // the system default, then both devices
+        d->ui.cmbDevice->setCurrentIndex(d->ui.cmbDevice->findText("USB Audio CODEC"));
+        d->accept();
+        QCOMPARE(r.audio.chosenDevice(), std::string("sink.usb"));
+        r.w().ui.Text1->setText("1");
+        QTest::mouseClick(r.w().ui.cmdTone, Qt::LeftButton);
+        QVERIFY(r.w().ui.lblInfoSend->text().startsWith("Sequence completed."));
+
+        // The next start: the USB device is unplugged.
+        r.audio.deviceList.pop_back();
+        r.window.reset();
+        r.open();
+        QCOMPARE(r.audio.chosenDevice(), std::string("sink.usb"));
+        r.window->ui.Text1->setText("1");
+        QTest::mouseClick(r.window->ui.cmdTone, Qt::LeftButton);
+        QVERIFY2(r.window->ui.lblInfoSend->text().startsWith("On the default device!"),
+                 qPrintable(r.window->ui.lblInfoSend->text()));
+        QTest::mouseClick(r.window->ui.cmdRadio, Qt::LeftButton);
+        QCOMPARE(r.window->radioInterfaceDialog()->ui.cmbDevice->currentText(),
+                 QStringLiteral("USB Audio CODEC (not connected)"));
+    }
+
+    // "Test" keys the chosen method for a second and reads the line back where it can.
+    void theTestButtonKeysForASecond() {
+        SendRig r;
+        r.w().ui.txtPttCom->setText("2");
+        QTest::mouseClick(r.w().ui.cmdRadio, Qt::LeftButton);
+        RadioInterfaceDialog* d = r.w().radioInterfaceDialog();
+        d->ui.cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::DtrInverted));
+        r.journal.clear();
+        QVERIFY2(d->cmdTest_Click().startsWith("It works: DTR (inverted) of fake2"),
+                 qPrintable(d->ui.lblTest->text()));
+        QCOMPARE(r.journal, QStringList({"open fake2", "dtr 1", "dtr 0", "sleep 1000", "dtr 1",
+                                         "close"}));
+        r.port.rtsWorks = false;
+        QVERIFY2(d->cmdTest_Click().startsWith("Not keyed: fake2 has no DTR line"),
+                 qPrintable(d->ui.lblTest->text()));
+        QVERIFY(!r.port.isOpen());  // the test's port is closed again
+    }
+
     void anInvalidPttNumberWarnsAndKeysNothing() {
         SendRig r;
         FrmTone& w = r.w();
@@ -477,7 +587,7 @@ private slots:
         w.ui.txtPttCom->setText("2");
         w.ui.chkPtt->setChecked(true);
         QVERIFY(!w.ui.chkPrg->isChecked());
-        QCOMPARE(r.journal, QStringList({"write ff 99", "close", "open fake2"}));
+        QCOMPARE(r.journal, QStringList({"write ff 99", "close", "open fake2", "rts 0"}));
         QVERIFY(!w.ui.cmdRead->isEnabled() && !w.ui.cmdSend->isEnabled());
         QVERIFY(w.ui.txtPrgComm->isEnabled());
         QVERIFY(!w.ui.txtPttCom->isEnabled());

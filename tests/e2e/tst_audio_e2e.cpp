@@ -122,7 +122,7 @@ struct Rig {
     test::RecordingUi ui;
     Player player{audio, SystemClock(), ui};
     test::FakeSerialPort port;
-    RtsPushToTalk ptt{port};
+    SerialLinePushToTalk ptt{port};
     qint64 keyedAt = -1, releasedAt = -1;
 
     Rig(int digitMs, int gapMs) {

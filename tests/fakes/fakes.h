@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <vector>
@@ -79,8 +80,13 @@ public:
 class FakeAudioOutput final : public AudioOutput {
 public:
     int outputDeviceCount() override { return devices; }
+    std::vector<AudioDeviceInfo> outputDevices() override { return deviceList; }
     int open(const PcmFormat& f) override {
         log << "open";
+        m_usedDefaultInstead =
+            !m_chosenDevice.empty() &&
+            std::none_of(deviceList.begin(), deviceList.end(),
+                         [this](const AudioDeviceInfo& d) { return d.id == m_chosenDevice; });
         if (journal) *journal << "play";
         format = f;
         if (openResult == 0) isOpen = true;
@@ -124,6 +130,7 @@ public:
     }
 
     int devices = 1;
+    std::vector<AudioDeviceInfo> deviceList;  // what outputDevices() lists
     int openResult = 0, prepareResult = 0, writeResult = 0, unprepareResult = 0, closeResult = 0;
     int turnsUntilDone = 3;
     int doneAfter = -1;
@@ -150,6 +157,7 @@ public:
         m_device = dev;
         m_open = true;
         rts = false;
+        dtr = true;
         if (journal) *journal << "open " + dev;
         return true;
     }
@@ -177,9 +185,26 @@ public:
         if (onRts) onRts(on);
         return true;
     }
-    void dropRtsFromAnyThread() override {
+    bool setDtr(bool on, QString* error) override {
+        if (!m_open || !rtsWorks) {
+            if (error) *error = QStringLiteral("Inappropriate ioctl for device");
+            return false;
+        }
+        dtr = on;
+        if (journal) *journal << QStringLiteral("dtr %1").arg(on ? 1 : 0);
+        return true;
+    }
+    bool lineState(ModemLine line, bool* on, QString* error) override {
+        if (!m_open || !rtsWorks) {
+            if (error) *error = QStringLiteral("Inappropriate ioctl for device");
+            return false;
+        }
+        *on = line == ModemLine::Rts ? rts.load() : dtr.load();
+        return true;
+    }
+    void setLineFromAnyThread(ModemLine line, bool on) override {
         if (!m_open || !rtsWorks) return;
-        rts = false;
+        (line == ModemLine::Rts ? rts : dtr) = on;
         droppedFromAnyThread = true;
     }
     void setNullDiscard(bool discard) override { nullDiscard = discard; }
@@ -199,7 +224,8 @@ public:
     QStringList openedDevices;
     bool rtsWorks = true;
     std::atomic<bool> rts{false};
-    std::atomic<bool> droppedFromAnyThread{false};  // by the keyed-time guard
+    std::atomic<bool> dtr{true};  // up after open, as the real port leaves it
+    std::atomic<bool> droppedFromAnyThread{false};  // a line set by the keyed-time guard
     bool nullDiscard = false;
     QByteArray sent;
     QByteArray incoming;

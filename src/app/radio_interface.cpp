@@ -1,0 +1,195 @@
+// The radio interface dialog and its settings. See radio_interface.h.
+#include "app/radio_interface.h"
+
+#include <QPushButton>
+#include <QSettings>
+
+#include "app/clock.h"
+#include "tone/audio_output.h"
+#ifdef CALVENTO_HAVE_HAMLIB
+#include "tone/hamlib_ptt.h"
+#endif
+
+namespace calvento {
+
+namespace {
+
+const char* const kPttTypes[] = {"rig", "dtr", "rts", "cm108"};
+
+QString pttName(RadioInterface::Ptt p) {
+    switch (p) {
+        case RadioInterface::Ptt::Dtr:
+            return QStringLiteral("dtr");
+        case RadioInterface::Ptt::RtsInverted:
+            return QStringLiteral("rts-inverted");
+        case RadioInterface::Ptt::DtrInverted:
+            return QStringLiteral("dtr-inverted");
+        case RadioInterface::Ptt::Hamlib:
+            return QStringLiteral("hamlib");
+        default:
+            return QStringLiteral("rts");
+    }
+}
+
+RadioInterface::Ptt pttOfName(const QString& name) {
+    for (auto p : {RadioInterface::Ptt::Dtr, RadioInterface::Ptt::RtsInverted,
+                   RadioInterface::Ptt::DtrInverted, RadioInterface::Ptt::Hamlib})
+        if (pttName(p) == name) return p;
+    return RadioInterface::Ptt::Rts;
+}
+
+}  // namespace
+
+RadioInterface LoadRadioInterface(const QString& optionsFile) {
+    const QSettings s(optionsFile, QSettings::IniFormat);
+    RadioInterface r;
+    r.deviceId = s.value(QStringLiteral("sound/deviceId")).toString();
+    r.deviceDescription = s.value(QStringLiteral("sound/deviceDescription")).toString();
+    r.ptt = pttOfName(s.value(QStringLiteral("ptt/method")).toString());
+    if (r.ptt == RadioInterface::Ptt::Hamlib && !HamlibAvailable()) r.ptt = RadioInterface::Ptt::Rts;
+    r.rigModel = s.value(QStringLiteral("ptt/rigModel"), r.rigModel).toInt();
+    r.rigPort = s.value(QStringLiteral("ptt/rigPort"), r.rigPort).toString();
+    r.pttType = s.value(QStringLiteral("ptt/keyedBy"), r.pttType).toString();
+    return r;
+}
+
+void SaveRadioInterface(const QString& optionsFile, const RadioInterface& r) {
+    QSettings s(optionsFile, QSettings::IniFormat);
+    s.setValue(QStringLiteral("sound/deviceId"), r.deviceId);
+    s.setValue(QStringLiteral("sound/deviceDescription"), r.deviceDescription);
+    s.setValue(QStringLiteral("ptt/method"), pttName(r.ptt));
+    s.setValue(QStringLiteral("ptt/rigModel"), r.rigModel);
+    s.setValue(QStringLiteral("ptt/rigPort"), r.rigPort);
+    s.setValue(QStringLiteral("ptt/keyedBy"), r.pttType);
+}
+
+bool HamlibAvailable() {
+#ifdef CALVENTO_HAVE_HAMLIB
+    return true;
+#else
+    return false;
+#endif
+}
+
+std::unique_ptr<PushToTalk> MakePushToTalk(const RadioInterface& choice, SerialPort& port,
+                                           QString* error) {
+    if (choice.usesSerialLine())
+        return std::make_unique<SerialLinePushToTalk>(port, choice.line(), choice.inverted());
+#ifdef CALVENTO_HAVE_HAMLIB
+    auto rig = std::make_unique<HamlibPushToTalk>();
+    if (rig->open(choice.rigModel, choice.rigPort, choice.pttType, error)) return rig;
+#else
+    if (error) *error = QStringLiteral("This build of the program has no Hamlib.");
+#endif
+    return nullptr;
+}
+
+RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOutput& audio,
+                                           SerialPort& port, Clock& clock,
+                                           std::function<bool(QString*)> openTestPort,
+                                           QWidget* parent)
+    : QDialog(parent),
+      m_audio(audio),
+      m_port(port),
+      m_clock(clock),
+      m_openTestPort(std::move(openTestPort)),
+      m_initial(choice) {
+    ui.setupUi(this);
+    setObjectName(QStringLiteral("RadioInterface"));
+
+    // The system's default first, then every device by its description; a remembered device
+    // that has gone stays in the list, marked, so that the user sees what was chosen.
+    ui.cmbDevice->addItem(QStringLiteral("System default"), QString());
+    bool found = choice.deviceId.isEmpty();
+    for (const AudioDeviceInfo& d : audio.outputDevices()) {
+        const QString id = QString::fromStdString(d.id);
+        ui.cmbDevice->addItem(QString::fromStdString(d.description), id);
+        found = found || id == choice.deviceId;
+    }
+    if (!found)
+        ui.cmbDevice->addItem(choice.deviceDescription + QStringLiteral(" (not connected)"),
+                              choice.deviceId);
+    ui.cmbDevice->setCurrentIndex(std::max(0, ui.cmbDevice->findData(choice.deviceId)));
+
+    ui.cmbPtt->setCurrentIndex(static_cast<int>(choice.ptt));
+    if (!HamlibAvailable())
+        ui.cmbPtt->setItemText(static_cast<int>(RadioInterface::Ptt::Hamlib),
+                               QStringLiteral("Hamlib (not in this build)"));
+    ui.txtRigModel->setText(QString::number(choice.rigModel));
+    ui.txtRigPort->setText(choice.rigPort);
+    ui.cmbPttType->setCurrentIndex(std::max(0, ui.cmbPttType->findText(choice.pttType)));
+    showMethodFields();
+
+    connect(ui.cmbPtt, &QComboBox::currentIndexChanged, this, [this] { showMethodFields(); });
+    connect(ui.cmdTest, &QPushButton::clicked, this, [this] { cmdTest_Click(); });
+    connect(ui.buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(ui.buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void RadioInterfaceDialog::showMethodFields() {
+    const bool hamlib = ui.cmbPtt->currentIndex() == static_cast<int>(RadioInterface::Ptt::Hamlib);
+    for (QWidget* w : {static_cast<QWidget*>(ui.txtRigModel), static_cast<QWidget*>(ui.txtRigPort),
+                       static_cast<QWidget*>(ui.cmbPttType)})
+        w->setEnabled(hamlib);
+    ui.buttons->button(QDialogButtonBox::Ok)->setEnabled(!hamlib || HamlibAvailable());
+}
+
+RadioInterface RadioInterfaceDialog::choice() const {
+    RadioInterface r = m_initial;
+    r.deviceId = ui.cmbDevice->currentData().toString();
+    r.deviceDescription = r.deviceId.isEmpty() ? QString() : ui.cmbDevice->currentText();
+    if (r.deviceId == m_initial.deviceId) r.deviceDescription = m_initial.deviceDescription;
+    for (const AudioDeviceInfo& d : m_audio.outputDevices())
+        if (QString::fromStdString(d.id) == r.deviceId)
+            r.deviceDescription = QString::fromStdString(d.description);
+    r.ptt = static_cast<RadioInterface::Ptt>(ui.cmbPtt->currentIndex());
+    bool ok = false;
+    const int model = ui.txtRigModel->text().trimmed().toInt(&ok);
+    if (ok) r.rigModel = model;
+    r.rigPort = ui.txtRigPort->text().trimmed();
+    r.pttType = QString::fromLatin1(kPttTypes[std::max(0, ui.cmbPttType->currentIndex())]);
+    return r;
+}
+
+QString RadioInterfaceDialog::cmdTest_Click() {
+    const RadioInterface r = choice();
+    QString why;
+    QString result;
+    const bool wasOpen = m_port.isOpen();
+    if (r.usesSerialLine() && !wasOpen && !m_openTestPort(&why)) {
+        result = QStringLiteral("Not keyed: ") + why;
+    } else if (auto ptt = MakePushToTalk(r, m_port, &why); !ptt) {
+        result = QStringLiteral("Not keyed: ") + why;
+    } else if (!ptt->prepare(&why) || !ptt->setKeyed(true, &why)) {
+        ptt->setKeyed(false, nullptr);
+        result = QStringLiteral("Not keyed: ") + why;
+    } else {
+        bool keyed = false, released = true;
+        QString readWhy;
+        const bool read = ptt->readBack(&keyed, &readWhy);
+        m_clock.sleepMs(1000);
+        ptt->setKeyed(false, &why);
+        const bool readAfter = read && ptt->readBack(&released, &readWhy);
+        released = !released;
+        if (!read)
+            result = QStringLiteral("Keyed for one second and released through %1. Whether the "
+                                    "line really moved cannot be read back here (%2).")
+                         .arg(ptt->name(), readWhy);
+        else if (keyed && readAfter && released)
+            result = QStringLiteral("It works: %1 read back keyed for one second, then "
+                                    "released.")
+                         .arg(ptt->name());
+        else
+            result = QStringLiteral("It does not work: %1 read back %2 while keyed and %3 "
+                                    "after.")
+                         .arg(ptt->name(),
+                              keyed ? QStringLiteral("keyed") : QStringLiteral("not keyed"),
+                              released ? QStringLiteral("released") : QStringLiteral("still keyed"));
+    }
+    if (r.usesSerialLine() && !wasOpen) m_port.close();
+    ui.lblTest->setText(result);
+    ui.lblTest->setAccessibleName(result);
+    return result;
+}
+
+}  // namespace calvento

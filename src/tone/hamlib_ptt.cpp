@@ -1,0 +1,111 @@
+// Push-to-talk through Hamlib. See hamlib_ptt.h.
+#include "tone/hamlib_ptt.h"
+
+#include <hamlib/rig.h>
+
+namespace calvento {
+
+namespace {
+
+QString reasonOf(int code) {
+    return QString::fromLocal8Bit(rigerror(code)).trimmed();
+}
+
+// Sets a configuration value by its Hamlib name; false with the reason.
+bool setConf(RIG* rig, const char* name, const QString& value, QString* error) {
+    const token_t token = rig_token_lookup(rig, name);
+    const int r = token == RIG_CONF_END ? -RIG_EINVAL
+                                        : rig_set_conf(rig, token, value.toLocal8Bit().constData());
+    if (r == RIG_OK) return true;
+    if (error) *error = QStringLiteral("Hamlib refused %1 %2: %3").arg(QLatin1String(name), value, reasonOf(r));
+    return false;
+}
+
+}  // namespace
+
+bool IsHamlibPttType(const QString& type) {
+    return type == QLatin1String("rig") || type == QLatin1String("dtr") ||
+           type == QLatin1String("rts") || type == QLatin1String("cm108");
+}
+
+HamlibPushToTalk::~HamlibPushToTalk() {
+    close();
+}
+
+bool HamlibPushToTalk::open(int model, const QString& port, const QString& pttType,
+                            QString* error) {
+    close();
+    rig_set_debug(RIG_DEBUG_NONE);
+    if (!IsHamlibPttType(pttType)) {
+        if (error) *error = QStringLiteral("Unknown push-to-talk type %1 (rig, dtr, rts or cm108).").arg(pttType);
+        return false;
+    }
+    RIG* rig = rig_init(static_cast<rig_model_t>(model));
+    if (!rig) {
+        if (error) *error = QStringLiteral("Hamlib knows no rig model %1.").arg(model);
+        return false;
+    }
+    const QString type = pttType == QLatin1String("rig") ? QStringLiteral("RIG") : pttType.toUpper();
+    bool ok = setConf(rig, "rig_pathname", port, error) && setConf(rig, "ptt_type", type, error);
+    if (ok && pttType != QLatin1String("rig")) ok = setConf(rig, "ptt_pathname", port, error);
+    if (ok) {
+        const int r = rig_open(rig);
+        if (r != RIG_OK) {
+            if (error)
+                *error = QStringLiteral("Hamlib could not open rig model %1 on %2: %3")
+                             .arg(model)
+                             .arg(port, reasonOf(r));
+            ok = false;
+        }
+    }
+    if (!ok) {
+        rig_cleanup(rig);
+        return false;
+    }
+    m_rig = rig;
+    m_name = QStringLiteral("Hamlib rig %1 on %2 (%3)").arg(model).arg(port, pttType);
+    return true;
+}
+
+void HamlibPushToTalk::close() {
+    const std::lock_guard lock(m_mutex);
+    if (!m_rig) return;
+    rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_OFF);
+    rig_close(m_rig);
+    rig_cleanup(m_rig);
+    m_rig = nullptr;
+}
+
+bool HamlibPushToTalk::setKeyed(bool keyed, QString* error) {
+    const std::lock_guard lock(m_mutex);
+    if (!m_rig) {
+        if (error) *error = QStringLiteral("The Hamlib rig is not open.");
+        return false;
+    }
+    const int r = rig_set_ptt(m_rig, RIG_VFO_CURR, keyed ? RIG_PTT_ON : RIG_PTT_OFF);
+    if (r == RIG_OK) return true;
+    if (error) *error = m_name + QStringLiteral(": ") + reasonOf(r);
+    return false;
+}
+
+void HamlibPushToTalk::releaseFromAnyThread() {
+    setKeyed(false, nullptr);
+}
+
+bool HamlibPushToTalk::readBack(bool* keyed, QString* error) {
+    const std::lock_guard lock(m_mutex);
+    if (!m_rig) {
+        if (error) *error = QStringLiteral("The Hamlib rig is not open.");
+        return false;
+    }
+    ptt_t ptt = RIG_PTT_OFF;
+    const int r = rig_get_ptt(m_rig, RIG_VFO_CURR, &ptt);
+    if (r != RIG_OK) {
+        if (error) *error = m_name + QStringLiteral(": ") + reasonOf(r);
+        return false;
+    }
+    *keyed = ptt != RIG_PTT_OFF;
+    return true;
+}
+
+}  // namespace calvento
