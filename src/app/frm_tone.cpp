@@ -739,8 +739,8 @@ Dialog& FrmTone::statusWindow() {
 void FrmTone::lockForRun(bool locked) {
     m_runUnderWay = locked;
     m_restoreBackup->setEnabled(!locked);
-    QWidget* const controls[] = {ui.cmdRead,    ui.cmdSend,    ui.chkPrg,  ui.chkPtt, ui.cmdLoad,
-                                 ui.txtPrgComm, ui.txtPttCom, ui.cmdRadio};
+    QWidget* const controls[] = {ui.cmdRead, ui.cmdSend,    ui.chkPrg,    ui.chkPtt,
+                                 ui.cmdLoad, ui.txtPrgComm, ui.txtPttCom, ui.cmdRadio};
     if (locked) {
         m_enabledBeforeRun.clear();
         for (QWidget* c : controls) {
@@ -978,8 +978,7 @@ void FrmTone::cmdTone_Click() {
                               : m_player.audio().usedDefaultInstead()
                                   ? QStringLiteral("On the default device!")
                                   : QStringLiteral("Sequence completed.");
-        setSendStatus(first +
-                      QStringLiteral("\r\nEffective time = ") +
+        setSendStatus(first + QStringLiteral("\r\nEffective time = ") +
                       EffectiveTimeText(m_player.state().effectiveTimeMs));
     }
     if (!sent.keyed) {
@@ -1060,8 +1059,9 @@ void FrmTone::cmdRadio_Click() {
     // A test of a serial line opens the PTT port for the test alone, unless programming holds it.
     auto openTestPort = [this](QString* why) {
         if (ui.chkPrg->isChecked()) {
-            *why = QStringLiteral("the port serves programming now; untick Enable under "
-                                  "Programming first.");
+            *why = QStringLiteral(
+                "the port serves programming now; untick Enable under "
+                "Programming first.");
             return false;
         }
         const int number = LeadingPortNumber(ui.txtPttCom->text());
@@ -1078,7 +1078,8 @@ void FrmTone::cmdRadio_Click() {
     auto* dialog =
         new RadioInterfaceDialog(m_radio, m_player.audio(), MSComm1, m_clock, openTestPort, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this, dialog] { applyRadioInterface(dialog->choice()); });
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { applyRadioInterface(dialog->choice()); });
     m_radioDialog = dialog;
     dialog->open();
 }

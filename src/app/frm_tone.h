@@ -41,8 +41,8 @@
 #include <functional>
 #include <memory>
 
-#include "config/decoder_config.h"
 #include "app/radio_interface.h"
+#include "config/decoder_config.h"
 #include "link/board_link.h"
 #include "tone/keyed_send.h"
 #include "ui_frm_tone.h"
@@ -100,7 +100,7 @@ public:
     // The instructions window while it exists (F1 creates it).
     FrmIstruzioni* instructionsWindow() const;
 
-    // The radio interface dialog while it is open (Ctrl+I or "Radio..." opens it).
+    // The radio interface dialog while it is open (Ctrl+I or the "Radio" button opens it).
     RadioInterfaceDialog* radioInterfaceDialog() const { return m_radioDialog.data(); }
 
     // Loads a configuration file into the window; tells the user itself when it cannot.
@@ -140,7 +140,7 @@ private:
     PushToTalk* pushToTalk();  // the method chosen in the radio interface dialog
     void releasePushToTalk();
 
-    // --- the radio interface dialog (Ctrl+I, the "Radio..." button) ---------------------------
+    // --- the radio interface dialog (Ctrl+I, the "Radio" button) ---------------------------
     void cmdRadio_Click();
     void applyRadioInterface(const RadioInterface& choice);
     void Timer1_Timer();
@@ -181,7 +181,7 @@ private:
 
     Player& m_player;
     SerialPort& MSComm1;
-    SerialLinePushToTalk m_serialPtt;     // push-to-talk on a line of MSComm1
+    SerialLinePushToTalk m_serialPtt;      // push-to-talk on a line of MSComm1
     std::unique_ptr<PushToTalk> m_rigPtt;  // through Hamlib, while chkPtt holds it
     RadioInterface m_radio;
     UiServices& m_ui;

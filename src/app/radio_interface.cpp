@@ -46,7 +46,8 @@ RadioInterface LoadRadioInterface(const QString& optionsFile) {
     r.deviceId = s.value(QStringLiteral("sound/deviceId")).toString();
     r.deviceDescription = s.value(QStringLiteral("sound/deviceDescription")).toString();
     r.ptt = pttOfName(s.value(QStringLiteral("ptt/method")).toString());
-    if (r.ptt == RadioInterface::Ptt::Hamlib && !HamlibAvailable()) r.ptt = RadioInterface::Ptt::Rts;
+    if (r.ptt == RadioInterface::Ptt::Hamlib && !HamlibAvailable())
+        r.ptt = RadioInterface::Ptt::Rts;
     r.rigModel = s.value(QStringLiteral("ptt/rigModel"), r.rigModel).toInt();
     r.rigPort = s.value(QStringLiteral("ptt/rigPort"), r.rigPort).toString();
     r.pttType = s.value(QStringLiteral("ptt/keyedBy"), r.pttType).toString();
@@ -172,19 +173,22 @@ QString RadioInterfaceDialog::cmdTest_Click() {
         const bool readAfter = read && ptt->readBack(&released, &readWhy);
         released = !released;
         if (!read)
-            result = QStringLiteral("Keyed for one second and released through %1. Whether the "
-                                    "line really moved cannot be read back here (%2).")
+            result = QStringLiteral(
+                         "Keyed for one second and released through %1. Whether the "
+                         "line really moved cannot be read back here (%2).")
                          .arg(ptt->name(), readWhy);
         else if (keyed && readAfter && released)
-            result = QStringLiteral("It works: %1 read back keyed for one second, then "
-                                    "released.")
+            result = QStringLiteral(
+                         "It works: %1 read back keyed for one second, then "
+                         "released.")
                          .arg(ptt->name());
         else
-            result = QStringLiteral("It does not work: %1 read back %2 while keyed and %3 "
-                                    "after.")
-                         .arg(ptt->name(),
-                              keyed ? QStringLiteral("keyed") : QStringLiteral("not keyed"),
-                              released ? QStringLiteral("released") : QStringLiteral("still keyed"));
+            result =
+                QStringLiteral(
+                    "It does not work: %1 read back %2 while keyed and %3 "
+                    "after.")
+                    .arg(ptt->name(), keyed ? QStringLiteral("keyed") : QStringLiteral("not keyed"),
+                         released ? QStringLiteral("released") : QStringLiteral("still keyed"));
     }
     if (r.usesSerialLine() && !wasOpen) m_port.close();
     ui.lblTest->setText(result);

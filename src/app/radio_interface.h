@@ -28,9 +28,9 @@ struct RadioInterface {
     QString deviceId;  // empty: the system's default
     QString deviceDescription;
     Ptt ptt = Ptt::Rts;
-    int rigModel = 2;                                  // Hamlib's rigctld client
+    int rigModel = 2;                                    // Hamlib's rigctld client
     QString rigPort = QStringLiteral("127.0.0.1:4532");  // rigctld's own default
-    QString pttType = QStringLiteral("rig");           // rig, dtr, rts, cm108
+    QString pttType = QStringLiteral("rig");             // rig, dtr, rts, cm108
 
     bool usesSerialLine() const { return ptt != Ptt::Hamlib; }
     ModemLine line() const {

@@ -14,6 +14,11 @@ QString DifferingFields(const DecoderImage& sent, const DecoderImage& readBack) 
     QStringList names;
     for (const FieldChange& c : ConfigChanges(DecodeConfig(sent), DecodeConfig(readBack)))
         names << QString::fromStdString(FieldLabel(c.field));
+    // Two names at most, so that the status window shows the text whole.
+    if (names.size() > 2)
+        return QStringLiteral("Differs: %1 and %2 more")
+            .arg(names.mid(0, 2).join(QStringLiteral(", ")))
+            .arg(names.size() - 2);
     if (!names.isEmpty()) return QStringLiteral("Differs: ") + names.join(QStringLiteral(", "));
     // Only bytes that hold no field (fillers, what follows an end mark) differ.
     QStringList offsets;

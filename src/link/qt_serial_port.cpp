@@ -77,7 +77,9 @@ bool QtSerialPort::write(const QByteArray& bytes) {
 // The answer of a line call: the port's reason on failure, its error state cleared.
 bool QtSerialPort::answer(bool ok, QString* error) {
     if (!ok) {
-        if (error) *error = m_port.isOpen() ? m_port.errorString() : QStringLiteral("the port is not open");
+        if (error)
+            *error =
+                m_port.isOpen() ? m_port.errorString() : QStringLiteral("the port is not open");
         m_port.clearError();
     }
     return ok;

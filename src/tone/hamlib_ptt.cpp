@@ -7,8 +7,9 @@ namespace calvento {
 
 namespace {
 
+// Hamlib's message for a result code, without the debug trace that rigerror() appends.
 QString reasonOf(int code) {
-    return QString::fromLocal8Bit(rigerror(code)).trimmed();
+    return QString::fromLocal8Bit(rigerror2(code)).trimmed();
 }
 
 // Sets a configuration value by its Hamlib name; false with the reason.
@@ -17,7 +18,9 @@ bool setConf(RIG* rig, const char* name, const QString& value, QString* error) {
     const int r = token == RIG_CONF_END ? -RIG_EINVAL
                                         : rig_set_conf(rig, token, value.toLocal8Bit().constData());
     if (r == RIG_OK) return true;
-    if (error) *error = QStringLiteral("Hamlib refused %1 %2: %3").arg(QLatin1String(name), value, reasonOf(r));
+    if (error)
+        *error =
+            QStringLiteral("Hamlib refused %1 %2: %3").arg(QLatin1String(name), value, reasonOf(r));
     return false;
 }
 
@@ -37,7 +40,9 @@ bool HamlibPushToTalk::open(int model, const QString& port, const QString& pttTy
     close();
     rig_set_debug(RIG_DEBUG_NONE);
     if (!IsHamlibPttType(pttType)) {
-        if (error) *error = QStringLiteral("Unknown push-to-talk type %1 (rig, dtr, rts or cm108).").arg(pttType);
+        if (error)
+            *error = QStringLiteral("Unknown push-to-talk type %1 (rig, dtr, rts or cm108).")
+                         .arg(pttType);
         return false;
     }
     RIG* rig = rig_init(static_cast<rig_model_t>(model));
@@ -45,8 +50,11 @@ bool HamlibPushToTalk::open(int model, const QString& port, const QString& pttTy
         if (error) *error = QStringLiteral("Hamlib knows no rig model %1.").arg(model);
         return false;
     }
-    const QString type = pttType == QLatin1String("rig") ? QStringLiteral("RIG") : pttType.toUpper();
-    bool ok = setConf(rig, "rig_pathname", port, error) && setConf(rig, "ptt_type", type, error);
+    const QString type =
+        pttType == QLatin1String("rig") ? QStringLiteral("RIG") : pttType.toUpper();
+    // A rig without a port of its own (Hamlib's dummy) is given none.
+    bool ok = (port.isEmpty() || setConf(rig, "rig_pathname", port, error)) &&
+              setConf(rig, "ptt_type", type, error);
     if (ok && pttType != QLatin1String("rig")) ok = setConf(rig, "ptt_pathname", port, error);
     if (ok) {
         const int r = rig_open(rig);

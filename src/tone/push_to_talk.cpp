@@ -12,10 +12,11 @@ QString SerialLinePushToTalk::name() const {
 bool SerialLinePushToTalk::prepare(QString* error) {
     if (setKeyed(false, error)) return true;
     if (error && m_port.isOpen())
-        *error = QStringLiteral("%1 has no %2 line that can be set (%3): the transmitter cannot "
-                                "be keyed through it.")
-                     .arg(m_port.device(), m_line == ModemLine::Rts ? QStringLiteral("RTS")
-                                                                    : QStringLiteral("DTR"),
+        *error = QStringLiteral(
+                     "%1 has no %2 line that can be set (%3): the transmitter cannot "
+                     "be keyed through it.")
+                     .arg(m_port.device(),
+                          m_line == ModemLine::Rts ? QStringLiteral("RTS") : QStringLiteral("DTR"),
                           *error);
     return false;
 }
@@ -27,8 +28,8 @@ bool SerialLinePushToTalk::setKeyed(bool keyed, QString* error) {
     }
     const bool level = keyed != m_inverted;
     QString reason;
-    const bool ok = m_line == ModemLine::Rts ? m_port.setRts(level, &reason)
-                                             : m_port.setDtr(level, &reason);
+    const bool ok =
+        m_line == ModemLine::Rts ? m_port.setRts(level, &reason) : m_port.setDtr(level, &reason);
     if (!ok && error) *error = m_port.device() + QStringLiteral(": ") + reason;
     return ok;
 }

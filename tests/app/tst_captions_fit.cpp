@@ -15,6 +15,7 @@
 
 #include <QRegularExpression>
 #include "app/dialog.h"
+#include "app/radio_interface.h"
 #include "tone/player.h"
 #include "window_rig.h"
 
@@ -24,6 +25,11 @@ using namespace calvento::test;
 namespace {
 
 // What does not fit in the visible part of the window, one line each.
+// A caption as it shows: a mnemonic's "&" is not drawn.
+QString shown(QString text) {
+    return text.replace("&&", QChar(1)).remove('&').replace(QChar(1), '&');
+}
+
 QStringList misfits(QWidget* window) {
     QStringList out;
     auto visible = [window](QWidget* w) { return w->isVisibleTo(window); };
@@ -34,17 +40,17 @@ QStringList misfits(QWidget* window) {
             const QRect need =
                 fm.boundingRect(QRect(0, 0, l->width(), 10000), Qt::TextWordWrap, l->text());
             if (need.height() > l->height()) out << l->objectName() + ": wrapped text too tall";
-        } else if (fm.horizontalAdvance(l->text()) > l->width()) {
+        } else if (fm.horizontalAdvance(shown(l->text())) > l->width()) {
             out << QStringLiteral("%1 \"%2\": %3 px in %4")
                        .arg(l->objectName(), l->text())
-                       .arg(fm.horizontalAdvance(l->text()))
+                       .arg(fm.horizontalAdvance(shown(l->text())))
                        .arg(l->width());
         }
     }
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
         if (!visible(b) || b->text().isEmpty() || qobject_cast<QTabBar*>(b->parentWidget()))
             continue;
-        const int text = b->fontMetrics().horizontalAdvance(b->text());
+        const int text = b->fontMetrics().horizontalAdvance(shown(b->text()));
         int room = b->width() - 8;  // a push button's frame and padding
         if (auto* check = qobject_cast<QCheckBox*>(b)) {
             QStyleOptionButton opt;
@@ -122,12 +128,31 @@ private slots:
              {QStringLiteral("Sequence completed.\r\nEffective time = ") + EffectiveTimeText(9999),
               QStringLiteral("Sequence completed.\r\nEffective time = ") + EffectiveTimeText(99999),
               QStringLiteral("PTT NOT keyed!\r\nEffective time = ") + EffectiveTimeText(99999),
-              QStringLiteral("Sending Sequence.....")}) {
+              QStringLiteral("On the default device!\r\nEffective time = ") +
+                  EffectiveTimeText(99999),
+              QStringLiteral("Sequence NOT completed!"), QStringLiteral("Sending Sequence.....")}) {
             QLabel* info = w.ui.lblInfoSend;
             const QRect need = info->fontMetrics().boundingRect(QRect(0, 0, info->width(), 10000),
                                                                 Qt::TextWordWrap, status);
             if (need.height() > info->height()) bad << "lblInfoSend cannot show: " + status;
         }
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join("\n")));
+    }
+
+    void theRadioInterfaceDialogFits() {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) QSKIP("needs a real X server");
+        Rig r;
+        r.audio.deviceList = {{"sink.default", "Built-in Audio Analog Stereo"},
+                              {"sink.usb", "USB Audio CODEC Analog Stereo"}};
+        FrmTone& w = r.open();
+        w.show();
+        QTest::mouseClick(w.ui.cmdRadio, Qt::LeftButton);
+        RadioInterfaceDialog* d = w.radioInterfaceDialog();
+        QVERIFY(d);
+        d->ui.cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::Hamlib));
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        const QStringList bad = misfits(d);
+        QVERIFY(d->grab().save(QStringLiteral(CALVENTO_SCREENSHOT_DIR "/radio_interface.png")));
         QVERIFY2(bad.isEmpty(), qPrintable(bad.join("\n")));
     }
 
@@ -139,7 +164,10 @@ private slots:
         for (const char* text : {"FAILED to get Version!  Unable to program, please check Decoder",
                                  "Wrong version detected: DTMF Decoder v2.0 by Kolbex\r\nUse DTMF "
                                  "Decoder v3.1 by Kolbex !",
-                                 "Data from DTMF Decoder v3.1 by Kolbex successfully read"}) {
+                                 "Data from DTMF Decoder v3.1 by Kolbex successfully read",
+                                 "Error programming DTMF Decoder v3.1 by Kolbex\r\nDiffers: "
+                                 "Command #10, Command #11 and 10 more",
+                                 "Nothing was programmed: the board keeps its configuration."}) {
             d.ui.lblInfo->setText(text);
             const QRect need = d.ui.lblInfo->fontMetrics().boundingRect(
                 QRect(0, 0, d.ui.lblInfo->width(), 10000), Qt::TextWordWrap, text);

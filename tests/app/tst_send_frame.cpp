@@ -439,10 +439,10 @@ private slots:
         QTest::addColumn<QStringList>("atTick");
         QTest::addColumn<QStringList>("send");
         QTest::addColumn<QStringList>("atClear");
-        QTest::newRow("RTS (classic)") << int(RadioInterface::Ptt::Rts) << QStringList{"rts 0"}
-                                       << QStringList{"rts 1", "sleep 200", "play", "sleep 40",
-                                                      "rts 0"}
-                                       << QStringList{"rts 0", "close"};
+        QTest::newRow("RTS (classic)")
+            << int(RadioInterface::Ptt::Rts) << QStringList{"rts 0"}
+            << QStringList{"rts 1", "sleep 200", "play", "sleep 40", "rts 0"}
+            << QStringList{"rts 0", "close"};
         QTest::newRow("DTR") << int(RadioInterface::Ptt::Dtr) << QStringList{"dtr 0"}
                              << QStringList{"dtr 1", "sleep 200", "play", "sleep 40", "dtr 0"}
                              << QStringList{"dtr 0", "close"};
@@ -528,8 +528,8 @@ private slots:
         r.journal.clear();
         QVERIFY2(d->cmdTest_Click().startsWith("It works: DTR (inverted) of fake2"),
                  qPrintable(d->ui.lblTest->text()));
-        QCOMPARE(r.journal, QStringList({"open fake2", "dtr 1", "dtr 0", "sleep 1000", "dtr 1",
-                                         "close"}));
+        QCOMPARE(r.journal,
+                 QStringList({"open fake2", "dtr 1", "dtr 0", "sleep 1000", "dtr 1", "close"}));
         r.port.rtsWorks = false;
         QVERIFY2(d->cmdTest_Click().startsWith("Not keyed: fake2 has no DTR line"),
                  qPrintable(d->ui.lblTest->text()));

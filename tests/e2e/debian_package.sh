@@ -14,14 +14,15 @@ deb=$(ls "$work"/out/calvento_*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || fail "no package built"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libqt6multimedia6 libqt6serialport6 fonts-liberation; do
+for lib in libqt6widgets6 libqt6multimedia6 libqt6serialport6 libhamlib4 fonts-liberation; do
     case "$depends" in *"$lib"*) ;; *) fail "Depends lacks $lib: $depends" ;; esac
 done
 contents=$(dpkg-deb -c "$deb")
 for f in ./usr/bin/calvento ./usr/bin/calvento-cli ./usr/bin/calvento-board-sim \
          ./usr/share/calvento/Manuale_Calvento31.rtf ./usr/share/calvento/Default31.prg \
          ./usr/share/applications/io.calvento.Calvento.desktop \
-         ./usr/share/metainfo/io.calvento.Calvento.metainfo.xml; do
+         ./usr/share/metainfo/io.calvento.Calvento.metainfo.xml \
+         ./usr/lib/udev/rules.d/60-calvento-cm108.rules; do
     grep -q " $f\$" <<<"$contents" || fail "missing from the package: $f"
 done
 

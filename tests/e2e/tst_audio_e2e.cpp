@@ -31,9 +31,10 @@ constexpr int kRecordRate = 22050;  // what multimon-ng reads
 // The null sink's monitor recorded to a raw file (signed 16-bit, mono) while the object lives.
 class Recording {
 public:
-    Recording() : m_raw(m_dir.filePath("monitor.raw")) {
+    explicit Recording(const QString& sink = QStringLiteral("calvento_null"))
+        : m_raw(m_dir.filePath("monitor.raw")) {
         m_parec.setStandardOutputFile(m_raw);
-        m_parec.start("parec", {"-d", "calvento_null.monitor", "--format=s16le",
+        m_parec.start("parec", {"-d", sink + ".monitor", "--format=s16le",
                                 QStringLiteral("--rate=%1").arg(kRecordRate), "--channels=1",
                                 "--latency-msec=20"});
         m_started = m_parec.waitForStarted(5000);
@@ -280,6 +281,75 @@ private slots:
                      .match(out)
                      .hasMatch(),
                  qPrintable(out + cli.readAllStandardError()));
+    }
+
+    // The device a script names plays the tones, not the default one: a second null sink stands
+    // for a USB sound interface.
+    void theCommandLinePlaysOnTheChosenDevice() {
+        QProcess list;
+        list.start(QStringLiteral(CALVENTO_CLI), {"devices"});
+        QVERIFY(list.waitForFinished(10000));
+        QCOMPARE(list.exitCode(), 0);
+        QString secondId;
+        const QStringList lines =
+            QString::fromUtf8(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        for (const QString& line : lines) {
+            QVERIFY2(line.count('\t') == 1, qPrintable(line));
+            if (line.endsWith("\tSecond")) secondId = line.section('\t', 0, 0);
+        }
+        QVERIFY2(!secondId.isEmpty(), qPrintable(lines.join('\n')));
+        QVERIFY(!lines.first().endsWith("\tSecond"));  // the default comes first
+
+        Recording second(QStringLiteral("calvento_second"));
+        Recording first;
+        QVERIFY(second.started() && first.started());
+        QProcess cli;
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--device", secondId, "159#"});
+        QVERIFY(cli.waitForFinished(30000));
+        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+        second.stop();
+        first.stop();
+        QCOMPARE(second.keys(), QStringLiteral("159#"));
+        QCOMPARE(first.keys(), QString());
+
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--device", "no-such-sink", "1"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 1);
+        QVERIFY(cli.readAllStandardError().contains("calvento-cli devices lists them"));
+    }
+
+    // Keyed through Hamlib's network client: a running rigctld shows the transmitter keyed
+    // while the sequence plays, and released when the tool has ended.
+    void theCommandLineKeysRigctld() {
+        const int port = 40000 + static_cast<int>(QCoreApplication::applicationPid() % 20000);
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(port);
+        QProcess rigctld;
+        rigctld.start("rigctld",
+                      {"-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", QString::number(port)});
+        QVERIFY(rigctld.waitForStarted(5000));
+        auto state = [&] {
+            QProcess rigctl;
+            rigctl.start("rigctl", {"-m", "2", "-r", address, "t"});
+            rigctl.waitForFinished(5000);
+            return QString::fromLatin1(rigctl.readAllStandardOutput()).trimmed();
+        };
+        QTRY_COMPARE(state(), QStringLiteral("0"));
+        QProcess cli;
+        cli.start(QStringLiteral(CALVENTO_CLI),
+                  {"send", "--rig", "2", "--rig-port", address, "--digit", "700", "123"});
+        QVERIFY(cli.waitForStarted(5000));
+        QTRY_COMPARE(state(), QStringLiteral("1"));
+        QVERIFY(cli.waitForFinished(30000));
+        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+        QCOMPARE(state(), QStringLiteral("0"));
+
+        cli.start(QStringLiteral(CALVENTO_CLI),
+                  {"send", "--rig", "2", "--rig-port", "127.0.0.1:1", "1"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 1);
+        QVERIFY(cli.readAllStandardError().contains("Hamlib could not open rig model 2"));
+        rigctld.kill();
+        rigctld.waitForFinished(3000);
     }
 
     // A script is told at once when the transmitter cannot be keyed (a pseudo-terminal has no

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command beside a private PulseAudio server whose default sink is a null sink, so that
 # tests can play through the real sound stack and record what came out, on any machine.
-# The server lives in a folder of its own and is stopped when the command ends. The sink never
-# rewinds: with rewinds its monitor loses the start of every new stream, short sequences whole.
+# The server lives in a folder of its own and is stopped when the command ends. A second null sink
+# stands for a USB sound interface that is not the default device. The sinks never rewind: with
+# rewinds a monitor loses the start of every new stream, short sequences whole.
 set -uo pipefail
 
 rt=$(mktemp -d "${TMPDIR:-/tmp}/calvento-pulse.XXXXXX")
@@ -19,7 +20,9 @@ trap cleanup EXIT
 
 pulseaudio -D -n --exit-idle-time=-1 --log-target="file:$rt/pulse.log" \
     --load="module-native-protocol-unix" \
-    --load="module-null-sink sink_name=calvento_null rate=48000 norewinds=1" >/dev/null 2>&1 || {
+    --load="module-null-sink sink_name=calvento_null rate=48000 norewinds=1" \
+    --load="module-null-sink sink_name=calvento_second rate=48000 norewinds=1 sink_properties=device.description=Second" \
+    >/dev/null 2>&1 || {
     echo "with_pulse: the PulseAudio server did not start" >&2
     cat "$rt/pulse.log" >&2 2>/dev/null
     exit 1

@@ -224,7 +224,7 @@ public:
     QStringList openedDevices;
     bool rtsWorks = true;
     std::atomic<bool> rts{false};
-    std::atomic<bool> dtr{true};  // up after open, as the real port leaves it
+    std::atomic<bool> dtr{true};                    // up after open, as the real port leaves it
     std::atomic<bool> droppedFromAnyThread{false};  // a line set by the keyed-time guard
     bool nullDiscard = false;
     QByteArray sent;

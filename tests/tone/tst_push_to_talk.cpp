@@ -1,0 +1,181 @@
+// Push-to-talk through Hamlib against real Hamlib parts: its dummy rig in this process, and a
+// running rigctld on a loopback port reached through Hamlib's network client (model 2), whose
+// state rigctl reads back as a radio program would. The send routine's guarantees hold here as
+// for the serial lines: keyed around the sequence only, down before a failure is told, and
+// dropped by the guard while the window's thread is held.
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+#include <QThread>
+#include <thread>
+
+#include "fakes.h"
+#include "tone/hamlib_ptt.h"
+#include "tone/keyed_send.h"
+#include "tone/player.h"
+
+using namespace calvento;
+using namespace calvento::test;
+
+namespace {
+
+constexpr int kDummyRig = 1;
+constexpr int kNetworkRig = 2;
+
+bool keyedNow(HamlibPushToTalk& ptt) {
+    bool keyed = false;
+    QString why;
+    return ptt.readBack(&keyed, &why) && keyed;
+}
+
+// rigctld with Hamlib's dummy rig on a loopback port, for the time of one test.
+struct Rigctld {
+    QProcess process;
+    QString address;
+    bool start() {
+        const int port = 40000 + static_cast<int>(QCoreApplication::applicationPid() % 20000);
+        address = QStringLiteral("127.0.0.1:%1").arg(port);
+        process.start("rigctld",
+                      {"-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", QString::number(port)});
+        if (!process.waitForStarted(5000)) return false;
+        for (int i = 0; i < 50; ++i) {  // until it answers
+            if (state() != QLatin1String("?")) return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+    // What a radio program sees: rigctl's answer to "t" (get PTT), "1" keyed, "0" not.
+    QString state() const {
+        QProcess rigctl;
+        rigctl.start("rigctl", {"-m", "2", "-r", address, "t"});
+        if (!rigctl.waitForFinished(5000) || rigctl.exitCode() != 0) return QStringLiteral("?");
+        return QString::fromLatin1(rigctl.readAllStandardOutput()).trimmed();
+    }
+    ~Rigctld() {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+};
+
+struct SendRig {
+    FakeAudioOutput audio;
+    FakeClock clock;
+    RecordingUi ui;
+    Player player{audio, clock, ui};
+    SendRig() {
+        FillToneTable(player.toneTable());
+        player.timing().digitSeconds = 0.06;
+        player.timing().gapSeconds = 0.04;
+        player.timing().pauseSeconds = 0.3;
+        ComputeSampleCounts(player.timing());
+    }
+};
+
+}  // namespace
+
+class TstPushToTalk : public QObject {
+    Q_OBJECT
+private slots:
+    void theDummyRigKeysAndReleases() {
+        HamlibPushToTalk ptt;
+        QString why;
+        QVERIFY2(ptt.open(kDummyRig, "", "rig", &why), qPrintable(why));
+        QVERIFY(ptt.prepare(&why) && !keyedNow(ptt));
+        QVERIFY(ptt.setKeyed(true, &why) && keyedNow(ptt));
+        std::thread([&] { ptt.releaseFromAnyThread(); }).join();  // the guard's way
+        QVERIFY(!keyedNow(ptt));
+    }
+
+    void aMethodThatCannotBeSetUpSaysWhy_data() {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no such model") << 999999 << ""
+                                       << "rig"
+                                       << "knows no rig model";
+        QTest::newRow("no rigctld listening") << kNetworkRig << "127.0.0.1:1"
+                                              << "rig"
+                                              << "could not open rig model 2";
+        QTest::newRow("unknown keying") << kDummyRig << ""
+                                        << "vox"
+                                        << "Unknown push-to-talk";
+    }
+    void aMethodThatCannotBeSetUpSaysWhy() {
+        QFETCH(int, model);
+        QFETCH(QString, port);
+        QFETCH(QString, type);
+        QFETCH(QString, reason);
+        HamlibPushToTalk ptt;
+        QString why;
+        QVERIFY(!ptt.open(model, port, type, &why));
+        QVERIFY2(why.contains(reason), qPrintable(why));
+        QVERIFY(!ptt.isOpen());
+    }
+
+    // A send keyed through Hamlib: up while the sequence plays, down after it, and down before
+    // the message of a failed one.
+    void aSendKeysTheRigAroundTheSequence() {
+        SendRig r;
+        HamlibPushToTalk ptt;
+        QString why;
+        QVERIFY2(ptt.open(kDummyRig, "", "rig", &why), qPrintable(why));
+        bool keyedWhilePlaying = false;
+        r.clock.onTurn = [&] {
+            if (r.player.isPlaying()) keyedWhilePlaying = keyedNow(ptt);
+        };
+        KeyedSendOptions options;
+        QVERIFY(SendKeyed(r.player, r.clock, &ptt, "12", options).keyed);
+        QVERIFY(keyedWhilePlaying);
+        QVERIFY(!keyedNow(ptt));
+
+        r.audio.openResult = AudioResult::BadDeviceId;
+        bool keyedAtMessage = true;
+        r.ui.onMessage = [&] { keyedAtMessage = keyedNow(ptt); };
+        SendKeyed(r.player, r.clock, &ptt, "12", options);
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QVERIFY(!keyedAtMessage);
+    }
+
+    // The window's thread held in the middle of a send: the guard releases the rig on its own.
+    void theGuardReleasesTheRig() {
+        SendRig r;
+        HamlibPushToTalk ptt;
+        QString why;
+        QVERIFY2(ptt.open(kDummyRig, "", "rig", &why), qPrintable(why));
+        r.audio.turnsUntilDone = -1;
+        bool releasedWhileHeld = false, held = false;
+        r.clock.onTurn = [&] {
+            if (!r.player.isPlaying() || held) return;
+            held = true;
+            QElapsedTimer t;
+            t.start();
+            while (keyedNow(ptt) && t.elapsed() < 5000) QThread::msleep(20);
+            releasedWhileHeld = !keyedNow(ptt);
+        };
+        KeyedSendOptions options;
+        options.txDelayMs = 20;
+        QVERIFY(SendKeyed(r.player, r.clock, &ptt, "1", options).guardTripped);
+        QVERIFY(releasedWhileHeld);
+        QVERIFY(r.ui.messages[0].text.startsWith("The transmitter was keyed for"));
+    }
+
+    // Hamlib's network client against a real rigctld: rigctl sees the transmitter keyed.
+    void rigctldIsKeyedOverTheNetwork() {
+        Rigctld daemon;
+        QVERIFY2(daemon.start(), "rigctld did not start");
+        HamlibPushToTalk ptt;
+        QString why;
+        QVERIFY2(ptt.open(kNetworkRig, daemon.address, "rig", &why), qPrintable(why));
+        QVERIFY(ptt.prepare(&why));
+        QCOMPARE(daemon.state(), QStringLiteral("0"));
+        QVERIFY(ptt.setKeyed(true, &why));
+        QCOMPARE(daemon.state(), QStringLiteral("1"));
+        QVERIFY(keyedNow(ptt));
+        QVERIFY(ptt.setKeyed(false, &why));
+        QCOMPARE(daemon.state(), QStringLiteral("0"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPushToTalk)
+#include "tst_push_to_talk.moc"
