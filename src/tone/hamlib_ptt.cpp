@@ -3,9 +3,29 @@
 
 #include <hamlib/rig.h>
 
+#include <clocale>
+#include <string>
+
 namespace calvento {
 
 namespace {
+
+// Hamlib 4.5's network client saves the numeric locale with the pointer that setlocale() returns,
+// sets "C", and restores from that pointer, which the second call has freed (unless the locale
+// was "C" already). So every Hamlib call runs with "C" set here first, from a copy of our own.
+class CNumericLocale {
+public:
+    CNumericLocale() {
+        if (const char* name = std::setlocale(LC_NUMERIC, nullptr)) m_saved = name;
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    ~CNumericLocale() {
+        if (!m_saved.empty()) std::setlocale(LC_NUMERIC, m_saved.c_str());
+    }
+
+private:
+    std::string m_saved;
+};
 
 // Hamlib's message for a result code, without the debug trace that rigerror() appends.
 QString reasonOf(int code) {
@@ -38,6 +58,8 @@ HamlibPushToTalk::~HamlibPushToTalk() {
 bool HamlibPushToTalk::open(int model, const QString& port, const QString& pttType,
                             QString* error) {
     close();
+    const std::lock_guard lock(m_mutex);
+    const CNumericLocale c;
     rig_set_debug(RIG_DEBUG_NONE);
     if (!IsHamlibPttType(pttType)) {
         if (error)
@@ -78,6 +100,7 @@ bool HamlibPushToTalk::open(int model, const QString& port, const QString& pttTy
 void HamlibPushToTalk::close() {
     const std::lock_guard lock(m_mutex);
     if (!m_rig) return;
+    const CNumericLocale c;
     rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_OFF);
     rig_close(m_rig);
     rig_cleanup(m_rig);
@@ -90,6 +113,7 @@ bool HamlibPushToTalk::setKeyed(bool keyed, QString* error) {
         if (error) *error = QStringLiteral("The Hamlib rig is not open.");
         return false;
     }
+    const CNumericLocale c;
     const int r = rig_set_ptt(m_rig, RIG_VFO_CURR, keyed ? RIG_PTT_ON : RIG_PTT_OFF);
     if (r == RIG_OK) return true;
     if (error) *error = m_name + QStringLiteral(": ") + reasonOf(r);
@@ -106,6 +130,7 @@ bool HamlibPushToTalk::readBack(bool* keyed, QString* error) {
         if (error) *error = QStringLiteral("The Hamlib rig is not open.");
         return false;
     }
+    const CNumericLocale c;
     ptt_t ptt = RIG_PTT_OFF;
     const int r = rig_get_ptt(m_rig, RIG_VFO_CURR, &ptt);
     if (r != RIG_OK) {

@@ -63,13 +63,15 @@ KeyedSendResult SendKeyed(Player& player, Clock& clock, PushToTalk* ptt, const s
             const int64_t sequenceMs = (SequenceLength(keys, player.timing()) * 1000 + 7999) / 8000;
             const auto limit =
                 std::chrono::milliseconds(txDelayMs + sequenceMs + kKeyedTimeSlackMs);
+            // The stop is asked for first (a flag, at once), so that whoever sees the line
+            // down also finds the send ending.
             guard = std::make_unique<KeyedTimeGuard>(limit, [&player, ptt, limit] {
-                ptt->releaseFromAnyThread();
                 player.requestStop(
                     QStringLiteral("The transmitter was keyed for %1 ms, longer than the "
                                    "sequence needs: push-to-talk was dropped and the send "
                                    "stopped.")
                         .arg(limit.count()));
+                ptt->releaseFromAnyThread();
             });
         }
         clock.sleepMs(txDelayMs);

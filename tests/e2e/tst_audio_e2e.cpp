@@ -354,17 +354,25 @@ private slots:
 
     // A script is told at once when the transmitter cannot be keyed (a pseudo-terminal has no
     // RTS line), and nothing goes out unkeyed.
+    void theCommandLineRefusesAnUnkeyedSend_data() {
+        QTest::addColumn<QStringList>("line");
+        QTest::newRow("RTS") << QStringList{};
+        QTest::newRow("DTR inverted") << QStringList{"--ptt-line", "dtr", "--ptt-invert"};
+    }
     void theCommandLineRefusesAnUnkeyedSend() {
+        QFETCH(QStringList, line);
         int master = -1, slave = -1;
         char name[256] = {};
         QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
         QProcess cli;
-        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--ptt", name, "--digit", "2000", "12"});
+        cli.start(QStringLiteral(CALVENTO_CLI),
+                  QStringList{"send", "--ptt", name} + line + QStringList{"--digit", "2000", "12"});
         QVERIFY(cli.waitForFinished(3000));  // the sequence alone would take 4 s
         QCOMPARE(cli.exitCode(), 1);
         const QString error = QString::fromLocal8Bit(cli.readAllStandardError());
         QVERIFY2(error.contains("The transmitter was not keyed, nothing was sent") &&
-                     error.contains(QString::fromLatin1(name)),
+                     error.contains(QString::fromLatin1(name)) &&
+                     error.contains(line.isEmpty() ? "no RTS line" : "no DTR line"),
                  qPrintable(error));
         QVERIFY(cli.readAllStandardOutput().isEmpty());
         ::close(slave);

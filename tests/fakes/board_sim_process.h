@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstring>
 
 #include "config/decoder_config.h"
@@ -23,7 +24,9 @@ struct Sim {
                       QStringList{"--log", logPath(), "--save", savePath()} + extra);
         if (!process.waitForStarted(5000) || !process.waitForReadyRead(5000)) return false;
         device = QString::fromLatin1(process.readLine()).trimmed();
-        return !device.isEmpty();
+        // The board writes its starting image just after it names its device.
+        for (int i = 0; i < 200 && !QFile::exists(savePath()); ++i) QThread::msleep(10);
+        return !device.isEmpty() && QFile::exists(savePath());
     }
     ~Sim() {
         process.terminate();
