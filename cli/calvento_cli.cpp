@@ -157,22 +157,43 @@ QByteArray readFile(const QString& path) {
     return f.readAll();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    if (path.isEmpty() || path == QLatin1String("-")) {
-        QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
-            throw Failure{QStringLiteral("Cannot write to standard output")};
-        return;
+// A file written as it is made: through a temporary file renamed over the target at the end, so
+// that a failure never costs an old file; or standard output for "-".
+class OutputFile {
+public:
+    explicit OutputFile(const QString& path) : m_path(path), m_save(path) {
+        const bool ok = toStdout() ? m_out.open(stdout, QIODevice::WriteOnly)
+                                   : m_save.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (!ok) fail();
     }
-    // Through a temporary file renamed over the target: a failure never costs an old file.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        out.write(bytes) != bytes.size() || !out.commit())
-        throw Failure{"Cannot write " + path + ": " + out.errorString()};
+    void write(const char* data, qint64 size) {
+        QIODevice& d = toStdout() ? static_cast<QIODevice&>(m_out) : m_save;
+        if (d.write(data, size) != size) fail();
+    }
+    void commit() {
+        if (toStdout() ? !m_out.flush() : !m_save.commit()) fail();
+    }
+
+private:
+    bool toStdout() const { return m_path.isEmpty() || m_path == QLatin1String("-"); }
+    [[noreturn]] void fail() {
+        if (toStdout()) throw Failure{QStringLiteral("Cannot write to standard output")};
+        throw Failure{"Cannot write " + m_path + ": " + m_save.errorString()};
+    }
+    QString m_path;
+    QSaveFile m_save;
+    QFile m_out;
+};
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    OutputFile out(path);
+    out.write(bytes.constData(), bytes.size());
+    out.commit();
 }
 
-QByteArray wavOf(const std::vector<int16_t>& samples) {
-    const auto dataBytes = static_cast<quint32>(samples.size() * 2);
+// The 44-byte header of a WAV file of `samples` 16-bit mono samples at 8000 Hz.
+QByteArray wavHeader(int64_t samples) {
+    const auto dataBytes = static_cast<quint32>(samples * 2);
     QByteArray h;
     auto u32 = [&h](quint32 v) {
         for (int i = 0; i < 4; ++i) h += char((v >> (8 * i)) & 0xFF);
@@ -193,7 +214,7 @@ QByteArray wavOf(const std::vector<int16_t>& samples) {
     u16(16);
     h += "data";
     u32(dataBytes);
-    return h + QByteArray(reinterpret_cast<const char*>(samples.data()), dataBytes);
+    return h;
 }
 
 // A sequence as the window's send field would hold it: small a-d become capitals, a space is
@@ -233,13 +254,20 @@ int synth(const QStringList& argv) {
     const int64_t n = SequenceLength(sequence, t);
     if (n > 200'000'000)
         throw Failure{QStringLiteral("The sequence would be %1 samples long.").arg(n)};
-    std::vector<int16_t> samples(static_cast<size_t>(n));
-    SynthesizeSequence(sequence, t, table, samples);
-    if (a.options.contains("--raw"))
-        writeFile(a.options["--raw"], QByteArray(reinterpret_cast<const char*>(samples.data()),
-                                                 static_cast<qsizetype>(samples.size() * 2)));
-    else
-        writeFile(a.options["--wav"], wavOf(samples));
+    // Block by block straight into the file: memory stays a few blocks for any length.
+    const bool wav = a.options.contains("--wav");
+    OutputFile out(wav ? a.options["--wav"] : a.options["--raw"]);
+    if (wav) {
+        const QByteArray header = wavHeader(n);
+        out.write(header.constData(), header.size());
+    }
+    constexpr int64_t kBlockSamples = 1 << 20;
+    StreamSequence(sequence, t, table, kBlockSamples, [&out](std::span<const int16_t> block) {
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<qint64>(block.size() * sizeof(int16_t)));
+        return true;
+    });
+    out.commit();
     err(QStringLiteral("%1 samples, %2 s").arg(n).arg(QString::number(n / 8000.0, 'f', 3)));
     return 0;
 }

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <thread>
 
@@ -149,13 +150,15 @@ std::vector<Segment> segmentsOf(std::string_view seq, const ToneTiming& t,
 }
 
 // Synthesizes phase indexes [from, to] (1-based, inclusive) into out[from - 1 ...].
+// Samples `from` to `to` (phase indexes, 1-based) into `out`, whose first element holds the
+// sample of index `outFirst`.
 void synthesizeRange(const std::vector<Segment>& segments, double amplitude, int64_t from,
-                     int64_t to, int16_t* out) {
+                     int64_t to, int16_t* out, int64_t outFirst = 1) {
     for (const Segment& s : segments) {
         const int64_t a = std::max(s.first, from);
         const int64_t b = std::min(s.last, to);
         if (a > b) continue;
-        int16_t* dst = out + (a - 1);
+        int16_t* dst = out + (a - outFirst);
         const size_t count = static_cast<size_t>(b - a + 1);
         if (s.wLow == 0.0 && s.wHigh == 0.0) {
             std::fill(dst, dst + count, int16_t{0});
@@ -266,6 +269,52 @@ void SynthesizeSequence(std::string_view seq, const ToneTiming& timing, const Dt
     }
     synthesizeRange(segments, timing.amplitude, 1, std::min(n, share), out.data());
     for (std::thread& t : threads) t.join();
+}
+
+bool StreamSequence(std::string_view seq, const ToneTiming& timing, const DtmfToneTable& table,
+                    int64_t blockSamples,
+                    const std::function<bool(std::span<const int16_t>)>& sink) {
+    const int64_t n = SequenceLength(seq, timing);
+    if (n == 0) return true;
+    blockSamples = std::max<int64_t>(1, blockSamples);
+    const std::vector<Segment> segments = segmentsOf(seq, timing, table, n);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const int64_t workers = std::clamp<int64_t>((n + blockSamples - 1) / blockSamples, 1, cores);
+
+    // One round computes `workers` consecutive blocks side by side; the sink takes them in
+    // order while the next round is computed into the other half of the buffer.
+    std::vector<int16_t> buffer(static_cast<size_t>(2 * workers * blockSamples));
+    auto compute = [&](int half, int64_t first) {
+        int16_t* base = buffer.data() + half * workers * blockSamples;
+        std::vector<std::thread> threads;
+        for (int64_t w = 0; w < workers; ++w) {
+            const int64_t from = first + w * blockSamples;
+            const int64_t to = std::min(n, from + blockSamples - 1);
+            if (from > n) break;
+            auto work = [&, from, to, w] {
+                synthesizeRange(segments, timing.amplitude, from, to, base + w * blockSamples,
+                                from);
+            };
+            if (w + 1 < workers && to < n)
+                threads.emplace_back(work);
+            else
+                work();
+        }
+        for (std::thread& t : threads) t.join();
+    };
+    const int64_t round = workers * blockSamples;
+    int half = 0;
+    compute(half, 1);
+    for (int64_t first = 1; first <= n; first += round, half ^= 1) {
+        const int64_t count = std::min(round, n - first + 1);
+        std::thread next;
+        if (first + round <= n) next = std::thread(compute, half ^ 1, first + round);
+        const bool more = sink(
+            std::span<const int16_t>(buffer.data() + half * round, static_cast<size_t>(count)));
+        if (next.joinable()) next.join();
+        if (!more) return false;
+    }
+    return true;
 }
 
 std::vector<int16_t> SynthesizeSequence(std::string_view seq, const ToneTiming& timing,

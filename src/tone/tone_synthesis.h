@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -61,7 +62,16 @@ int64_t SequenceLength(std::string_view sequence, const ToneTiming& timing);
 void SynthesizeSequence(std::string_view sequence, const ToneTiming& timing,
                         const DtmfToneTable& table, std::span<int16_t> out);
 
-// Convenience for callers that want a fresh buffer (tests, the command-line tool).
+// The same samples block by block, for output that need not be held whole (the command-line
+// tool writing a file): `sink` receives consecutive spans of at most `blockSamples` times the
+// number of cores samples, in order, and their concatenation is exactly SynthesizeSequence's
+// buffer. Blocks are computed on worker threads while the sink takes the previous ones, so memory
+// stays a few blocks however long the sequence. False when the sink returned false to stop.
+bool StreamSequence(std::string_view sequence, const ToneTiming& timing, const DtmfToneTable& table,
+                    int64_t blockSamples,
+                    const std::function<bool(std::span<const int16_t>)>& sink);
+
+// Convenience for callers that want a fresh buffer (tests).
 std::vector<int16_t> SynthesizeSequence(std::string_view sequence, const ToneTiming& timing,
                                         const DtmfToneTable& table);
 

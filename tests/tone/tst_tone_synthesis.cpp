@@ -182,6 +182,38 @@ private slots:
         SynthesizeSequenceReference(s, t, table(), ref);
         QVERIFY(fast == ref);
     }
+
+    // Block by block, the blocks cut tones, gaps and pauses anywhere: the same samples as the
+    // whole buffer, and a sink that stops is not called again.
+    void streamedBlocksMatchTheWholeBuffer_data() {
+        QTest::addColumn<QString>("sequence");
+        QTest::addColumn<int>("block");
+        QTest::newRow("one-sample blocks") << "1#" << 1;
+        QTest::newRow("blocks of 7 across every edge") << "159#D*0 A" << 7;
+        QTest::newRow("blocks of 1000") << "0123456789*#ABCD 0123" << 1000;
+        QTest::newRow("one block larger than the sequence") << "12" << 100'000;
+        QTest::newRow("threaded rounds") << "159#D*0 159#D*0 159#D*0" << 300'000;
+    }
+    void streamedBlocksMatchTheWholeBuffer() {
+        QFETCH(QString, sequence);
+        QFETCH(int, block);
+        const ToneTiming t = timing50(0.06, 0.04, 0.3);
+        const std::string s = sequence.toStdString();
+        const auto whole = SynthesizeSequence(s, t, table());
+        std::vector<int16_t> streamed;
+        size_t calls = 0;
+        QVERIFY(StreamSequence(s, t, table(), block, [&](std::span<const int16_t> b) {
+            ++calls;
+            streamed.insert(streamed.end(), b.begin(), b.end());
+            return true;
+        }));
+        QVERIFY(streamed == whole);
+        QVERIFY(calls >= 1);
+        int stoppedAfter = 0;
+        QVERIFY(!StreamSequence(s, t, table(), 3,
+                                [&](std::span<const int16_t>) { return ++stoppedAfter < 2; }));
+        QCOMPARE(stoppedAfter, 2);
+    }
 };
 
 QTEST_APPLESS_MAIN(TstToneSynthesis)
