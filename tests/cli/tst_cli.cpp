@@ -17,6 +17,7 @@
 #include "config/config_file.h"
 #include "config/decoder_config.h"
 #include "fakes.h"
+#include "test_share.h"
 #include "tone/player.h"
 
 using namespace calvento;
@@ -71,6 +72,8 @@ std::vector<int16_t> playerBuffer(const std::string& seq, int digit, int gap, in
 class TstCli : public QObject {
     Q_OBJECT
 private slots:
+    void init() { test::RunOnlyThisShare(); }
+
     void synthIsThePlayersBuffer_data() {
         QTest::addColumn<QString>("sequence");
         QTest::addColumn<int>("digit");

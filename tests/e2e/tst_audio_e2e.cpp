@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "fakes.h"
+#include "test_share.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
 #include "tone/qt_audio_output.h"
@@ -162,6 +163,8 @@ QString messagesOf(const test::RecordingUi& ui) {
 class TstAudioE2e : public QObject {
     Q_OBJECT
 private slots:
+    void init() { test::RunOnlyThisShare(); }
+
     // Keys decoded back, the effective time near the buffer's length, and push-to-talk down 40
     // ms or a little more after the nominal end: the tail after the last sample, never earlier.
     void keyedSequencesPlayWholeAndReleaseAfterTheLastSample_data() {

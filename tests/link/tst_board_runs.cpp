@@ -12,6 +12,7 @@
 #include "app/dialog.h"
 #include "board_sim_process.h"
 #include "link/qt_serial_port.h"
+#include "test_share.h"
 #include "window_rig.h"
 
 using namespace calvento;
@@ -44,6 +45,8 @@ QByteArray hex(const char* bytes, int n) {
 class TstBoardRuns : public QObject {
     Q_OBJECT
 private slots:
+    void init() { test::RunOnlyThisShare(); }
+
     void linkOnShowsTheIdentification() {
         LinkRig r;
         QVERIFY(r.up);
