@@ -3,7 +3,7 @@
 # Set CALVENTO_NO_INSTALL=1 to skip the package check (for machines set up by other means).
 
 CALVENTO_PACKAGES=(
-    g++ cmake ninja-build pkg-config dpkg-dev file
+    g++ cmake ninja-build pkg-config dpkg-dev file ccache
     qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libhamlib-dev
     fonts-liberation fonts-liberation2
 )
@@ -27,6 +27,10 @@ calvento_install_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
         "${missing[@]}"
 }
+
+# The compiler cache (CMake uses ccache when it is there) keys paths from the checkout's own
+# folder, so that another clone on the same machine builds from the same cache.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 
 # calvento_build DIR [cmake options]: configures DIR once, then builds it.
 calvento_build() {
