@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "fakes.h"
+#include "rigctld_process.h"
 #include "test_share.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -324,19 +325,11 @@ private slots:
     // Keyed through Hamlib's network client: a running rigctld shows the transmitter keyed
     // while the sequence plays, and released when the tool has ended.
     void theCommandLineKeysRigctld() {
-        const int port = 40000 + static_cast<int>(QCoreApplication::applicationPid() % 20000);
-        const QString address = QStringLiteral("127.0.0.1:%1").arg(port);
-        QProcess rigctld;
-        rigctld.start("rigctld",
-                      {"-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", QString::number(port)});
-        QVERIFY(rigctld.waitForStarted(5000));
-        auto state = [&] {
-            QProcess rigctl;
-            rigctl.start("rigctl", {"-m", "2", "-r", address, "t"});
-            rigctl.waitForFinished(5000);
-            return QString::fromLatin1(rigctl.readAllStandardOutput()).trimmed();
-        };
-        QTRY_COMPARE(state(), QStringLiteral("0"));
+        test::Rigctld daemon;
+        QVERIFY2(daemon.start(), "rigctld did not start");
+        const QString address = daemon.address;
+        auto state = [&] { return daemon.state(); };
+        QCOMPARE(state(), QStringLiteral("0"));
         QProcess cli;
         cli.start(QStringLiteral(CALVENTO_CLI),
                   {"send", "--rig", "2", "--rig-port", address, "--digit", "700", "123"});
@@ -351,8 +344,6 @@ private slots:
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 1);
         QVERIFY(cli.readAllStandardError().contains("Hamlib could not open rig model 2"));
-        rigctld.kill();
-        rigctld.waitForFinished(3000);
     }
 
     // A script is told at once when the transmitter cannot be keyed (a pseudo-terminal has no

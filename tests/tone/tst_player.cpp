@@ -3,29 +3,12 @@
 #include <QTest>
 #include <algorithm>
 
-#include "fakes.h"
-#include "tone/player.h"
+#include "player_rig.h"
 
 using namespace calvento;
 using namespace calvento::test;
 
-namespace {
-
-struct Rig {
-    FakeAudioOutput audio;
-    FakeClock clock;
-    RecordingUi ui;
-    Player player{audio, clock, ui};
-    Rig() {
-        FillToneTable(player.toneTable());
-        player.timing().digitSeconds = 0.06;
-        player.timing().gapSeconds = 0.04;
-        player.timing().pauseSeconds = 0.3;
-        ComputeSampleCounts(player.timing());
-    }
-};
-
-}  // namespace
+using Rig = PlayerRig;
 
 class TstPlayer : public QObject {
     Q_OBJECT

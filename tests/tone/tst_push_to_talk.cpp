@@ -5,12 +5,13 @@
 // before a failure is told, and dropped by the guard while the window's thread is held.
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTest>
 #include <QThread>
 #include <thread>
 
 #include "fakes.h"
+#include "player_rig.h"
+#include "rigctld_process.h"
 #include "tone/hamlib_ptt.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -29,49 +30,6 @@ bool keyedNow(HamlibPushToTalk& ptt) {
     QString why;
     return ptt.readBack(&keyed, &why) && keyed;
 }
-
-// rigctld with Hamlib's dummy rig on a loopback port, for the time of one test.
-struct Rigctld {
-    QProcess process;
-    QString address;
-    bool start() {
-        const int port = 40000 + static_cast<int>(QCoreApplication::applicationPid() % 20000);
-        address = QStringLiteral("127.0.0.1:%1").arg(port);
-        process.start("rigctld",
-                      {"-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", QString::number(port)});
-        if (!process.waitForStarted(5000)) return false;
-        for (int i = 0; i < 50; ++i) {  // until it answers
-            if (state() != QLatin1String("?")) return true;
-            QTest::qWait(100);
-        }
-        return false;
-    }
-    // What a radio program sees: rigctl's answer to "t" (get PTT), "1" keyed, "0" not.
-    QString state() const {
-        QProcess rigctl;
-        rigctl.start("rigctl", {"-m", "2", "-r", address, "t"});
-        if (!rigctl.waitForFinished(5000) || rigctl.exitCode() != 0) return QStringLiteral("?");
-        return QString::fromLatin1(rigctl.readAllStandardOutput()).trimmed();
-    }
-    ~Rigctld() {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-};
-
-struct PlayerRig {
-    FakeAudioOutput audio;
-    FakeClock clock;
-    RecordingUi ui;
-    Player player{audio, clock, ui};
-    PlayerRig() {
-        FillToneTable(player.toneTable());
-        player.timing().digitSeconds = 0.06;
-        player.timing().gapSeconds = 0.04;
-        player.timing().pauseSeconds = 0.3;
-        ComputeSampleCounts(player.timing());
-    }
-};
 
 }  // namespace
 
