@@ -22,7 +22,7 @@ namespace calvento {
 
 namespace {
 
-// The decimal literal of the definition; deliberately not the double nearest to 2 pi.
+// The decimal literal the synthesis is defined with; deliberately not the double nearest to 2 pi.
 constexpr double kTwoPiLiteral = 6.28318530717958;
 
 int toneRowOf(std::string_view key) {
@@ -112,7 +112,7 @@ struct Segment {
     double wHigh;
 };
 
-// Cuts the sequence into segments with the state machine of the definition: k is the position of
+// Cuts the sequence into segments with the synthesis's state machine: k is the position of
 // the next character to consume, toneJustPlayed inserts a gap after a key unless a space follows.
 std::vector<Segment> segmentsOf(std::string_view seq, const ToneTiming& t,
                                 const DtmfToneTable& table, int64_t n) {

@@ -75,13 +75,13 @@ bool StreamSequence(std::string_view sequence, const ToneTiming& timing, const D
 std::vector<int16_t> SynthesizeSequence(std::string_view sequence, const ToneTiming& timing,
                                         const DtmfToneTable& table);
 
-// The reference: the state machine of the definition run sample by sample with std::sin. Slow;
+// The reference: the synthesis's state machine run sample by sample with std::sin. Slow;
 // the tests hold the fast synthesis to it.
 void SynthesizeSequenceReference(std::string_view sequence, const ToneTiming& timing,
                                  const DtmfToneTable& table, std::span<int16_t> out);
 
 // The value of one sample of a tone with angular steps wLow and wHigh at phase index i, computed
-// with std::sin exactly as the definition says.
+// with std::sin exactly as this file's first comment defines the samples.
 int16_t ExactToneSample(int64_t i, double wLow, double wHigh, double amplitude);
 
 // Fills out[0..n) with the samples of a tone for phase indexes first, first+1, ...: the fast path,

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every fuzz target on a copy of its seed corpus for SECONDS each (default 5).
+# Runs every fuzz target built in BUILD_DIR on a copy of its seed corpus for SECONDS each
+# (default 5).
 # Usage: tests/fuzz/run_fuzz.sh BUILD_DIR [SECONDS]
 # A longer hunt, for example an hour each:  tests/fuzz/run_fuzz.sh build-fuzz 3600
 set -euo pipefail
@@ -9,7 +10,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/calvento-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in fuzz_csv fuzz_config_file fuzz_reply_receiver fuzz_decode_config fuzz_calculator fuzz_rtf; do
+targets=$(cd "$build/bin" && ls fuzz_* 2>/dev/null) || true
+[ -n "$targets" ] || { echo "run_fuzz: no fuzz targets in $build/bin (build the target fuzz)" >&2; exit 1; }
+for target in $targets; do
     mkdir -p "$work/$target"
     cp "$here/corpus/$target"/* "$work/$target/" 2>/dev/null || true
     echo "== $target: ${seconds}s"
