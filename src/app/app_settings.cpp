@@ -1,9 +1,10 @@
 // Settings file. See app_settings.h.
 #include "app/app_settings.h"
 
+#include "app/program_folder.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <limits>
 
@@ -77,14 +78,7 @@ AppSettings LoadAppSettingsFile(const QString& path, const QString& programFolde
 }
 
 bool SaveAppSettingsFile(const QString& path, const AppSettings& settings, QString* error) {
-    QSaveFile file(path);
-    const QByteArray line = FormatAppSettings(settings);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(line) != line.size() || !file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    return true;
+    return WriteWholeFile(path, FormatAppSettings(settings), error);
 }
 
 }  // namespace calvento

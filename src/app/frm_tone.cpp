@@ -14,7 +14,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -171,9 +170,7 @@ void FrmTone::Form_Load() {
     Text1_Click();
     ui.SSTabCmd->setCurrentIndex(0);
 
-    m_radio = LoadRadioInterface(ProgramFile(kOptionsFile));
-    m_player.audio().chooseDevice(m_radio.deviceId.toStdString());
-    m_serialPtt.setLine(m_radio.line(), m_radio.inverted());
+    applyRadioInterface(LoadRadioInterface(ProgramFile(kOptionsFile)), false);
 
     if (!s.configFilePath.isEmpty()) LoadConfigFile(s.configFilePath);
 }
@@ -596,14 +593,9 @@ void FrmTone::cmdSave_Click() {
     if (path.isEmpty()) return;
     // A bare name gets the extension, so that the Load dialog lists the file.
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".prg");
-    const std::string file = FormatConfigFile(c, port);
-    // Written beside the target and renamed over it: a failure never costs the old file.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        out.write(file.data(), static_cast<qint64>(file.size())) !=
-            static_cast<qint64>(file.size()) ||
-        !out.commit()) {
-        m_ui.messageBox(out.errorString(), QStringLiteral("Warning"), MessageIcon::None);
+    QString error;
+    if (!WriteWholeFile(path, QByteArray::fromStdString(FormatConfigFile(c, port)), &error)) {
+        m_ui.messageBox(error, QStringLiteral("Warning"), MessageIcon::None);
         return;
     }
     showFileInCaption(QDir::toNativeSeparators(path));
@@ -982,10 +974,18 @@ void FrmTone::cmdTone_Click() {
                       EffectiveTimeText(m_player.state().effectiveTimeMs));
     }
     if (!sent.keyed) {
-        m_ui.messageBox(QStringLiteral("The transmitter was not keyed: the RTS line of PTT Comm "
-                                       "%1 could not be raised.\r\n%2")
-                            .arg(ui.txtPttCom->text(), sent.keyingError),
-                        QStringLiteral("Warning"), MessageIcon::Exclamation);
+        // Named as the chosen method keys: a line of PTT Comm, or Hamlib.
+        const QString how = !m_radio.usesSerialLine()
+                                ? QStringLiteral("Hamlib could not key the rig.")
+                                : QStringLiteral("the %1 line of PTT Comm %2 could not be %3.")
+                                      .arg(m_radio.line() == ModemLine::Rts ? QStringLiteral("RTS")
+                                                                            : QStringLiteral("DTR"),
+                                           ui.txtPttCom->text(),
+                                           m_radio.inverted() ? QStringLiteral("dropped")
+                                                              : QStringLiteral("raised"));
+        m_ui.messageBox(
+            QStringLiteral("The transmitter was not keyed: %1\r\n%2").arg(how, sent.keyingError),
+            QStringLiteral("Warning"), MessageIcon::Exclamation);
     }
     closeIfPending();
 }
@@ -1079,18 +1079,18 @@ void FrmTone::cmdRadio_Click() {
         new RadioInterfaceDialog(m_radio, m_player.audio(), MSComm1, m_clock, openTestPort, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this,
-            [this, dialog] { applyRadioInterface(dialog->choice()); });
+            [this, dialog] { applyRadioInterface(dialog->choice(), true); });
     m_radioDialog = dialog;
     dialog->open();
 }
 
-void FrmTone::applyRadioInterface(const RadioInterface& choice) {
+void FrmTone::applyRadioInterface(const RadioInterface& choice, bool remember) {
     // A new push-to-talk method takes over from a clean start: the old one lets go first.
     const bool sameKeying = choice.ptt == m_radio.ptt && choice.rigModel == m_radio.rigModel &&
                             choice.rigPort == m_radio.rigPort && choice.pttType == m_radio.pttType;
     if (!sameKeying && ui.chkPtt->isChecked()) ui.chkPtt->setChecked(false);
     m_radio = choice;
-    SaveRadioInterface(ProgramFile(kOptionsFile), choice);
+    if (remember) SaveRadioInterface(ProgramFile(kOptionsFile), choice);
     m_player.audio().chooseDevice(choice.deviceId.toStdString());
     m_serialPtt.setLine(choice.line(), choice.inverted());
 }

@@ -142,7 +142,8 @@ private:
 
     // --- the radio interface dialog (Ctrl+I, the "Radio" button) ---------------------------
     void cmdRadio_Click();
-    void applyRadioInterface(const RadioInterface& choice);
+    // Takes the choice into use; `remember` writes it to the options file.
+    void applyRadioInterface(const RadioInterface& choice, bool remember);
     void Timer1_Timer();
 
     // --- "Programming" frame and the shared port -----------------------------------------------

@@ -1,6 +1,8 @@
 // The program folder. See program_folder.h.
 #include "app/program_folder.h"
 
+#include <QSaveFile>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -66,6 +68,15 @@ bool CopyShippedDefaultConfiguration() {
     if (QFileInfo::exists(target)) return false;
     const QString shipped = shippedFile(kDefaultConfigName);
     return !shipped.isEmpty() && QFile::copy(shipped, target);
+}
+
+bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile out(path);
+    if (out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+        out.write(bytes) == bytes.size() && out.commit())
+        return true;
+    if (error) *error = out.errorString();
+    return false;
 }
 
 }  // namespace calvento

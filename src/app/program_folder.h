@@ -8,6 +8,7 @@
 // and dialogs.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace calvento {
@@ -16,6 +17,11 @@ QString ProgramFolder();
 
 // The folder followed by the separator and `fileName`.
 QString ProgramFile(const QString& fileName);
+
+// Writes `bytes` to `path` through a temporary file in the same folder renamed over it at the end,
+// unbuffered so that a full disk is reported rather than committed as a short file: a failure
+// never costs the old file. False with the system's reason.
+bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error);
 
 // The user manual: in the program folder, else beside the executable (an unpacked program run
 // with CALVENTO_HOME elsewhere), else where an installed program keeps its data; the program

@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 
 #include "app/program_folder.h"
@@ -56,13 +55,9 @@ QString BoardBackups::store(const DecoderImage& image, const QString& port,
     for (int n = 2; dir.exists(name); ++n) name = stem + QStringLiteral("-%1.prg").arg(n);
     const QString path = QDir::toNativeSeparators(dir.filePath(name));
 
-    const std::string file = FormatConfigFile(config, portText);
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        out.write(file.data(), static_cast<qint64>(file.size())) !=
-            static_cast<qint64>(file.size()) ||
-        !out.commit())
-        return fail(QStringLiteral("%1: %2").arg(path, out.errorString()));
+    QString why;
+    if (!WriteWholeFile(path, QByteArray::fromStdString(FormatConfigFile(config, portText)), &why))
+        return fail(QStringLiteral("%1: %2").arg(path, why));
 
     const QStringList all = backupsOldestFirst(dir);
     for (qsizetype i = 0; i + kKept < all.size(); ++i) dir.remove(all[i]);

@@ -83,12 +83,10 @@ KeyedSendResult SendKeyed(Player& player, Clock& clock, PushToTalk* ptt, const s
     auto release = [&](bool withTail) {
         if (released) return;
         released = true;
-        if (!ptt || (stillKeying && !stillKeying())) {
-            if (guard) guard->disarm();
-            return;
+        if (ptt && (!stillKeying || stillKeying())) {
+            if (withTail) clock.sleepMs(kPttTailMs);
+            ptt->setKeyed(false, nullptr);
         }
-        if (withTail) clock.sleepMs(kPttTailMs);
-        ptt->setKeyed(false, nullptr);
         if (guard) guard->disarm();
     };
     player.SuonaSequenza(keys, release);
