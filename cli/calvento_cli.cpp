@@ -16,9 +16,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/clock.h"
-#include "app/termination_signals.h"
-#include "app/user_interface.h"
 #include "config/config_file.h"
 #include "config/decoder_config.h"
 #include "link/board_backup.h"
@@ -26,6 +23,9 @@
 #include "link/port_names.h"
 #include "link/qt_serial_port.h"
 #include "link/serial_trace.h"
+#include "platform/clock.h"
+#include "platform/termination_signals.h"
+#include "platform/user_interface.h"
 #include "remote/replace_calculator.h"
 #include "tone/keyed_send.h"
 #ifdef CALVENTO_HAVE_HAMLIB

@@ -1,7 +1,7 @@
 // Settings file. See app_settings.h.
 #include "app/app_settings.h"
 
-#include "app/program_folder.h"
+#include "platform/program_folder.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,8 +6,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/rtf_reader.h"
-#include "app/user_interface.h"
+#include "platform/user_interface.h"
+#include "rtf/rtf_reader.h"
 
 namespace calvento {
 

@@ -27,9 +27,9 @@
 //  - FrmIstruzioni shows the manual on F1.
 //  - RadioInterfaceDialog (app/radio_interface.h) chooses the sound device and the push-to-talk
 //    method (a line of MSComm1, or Hamlib); the choice lives in the options file.
-//  - The key filters of the fields are the pure functions of app/field_text.h; the window feeds
+//  - The key filters of the fields are the pure functions of config/field_text.h; the window feeds
 //    them the code of each typed character.
-//  - UiServices and Clock (app/) are the seams for message boxes and for waiting; tests hand the
+//  - UiServices and Clock (platform/) are the seams for message boxes and for waiting; tests hand the
 //    window fakes of them, of the port and of the audio device, so no real dialog blocks, no
 //    sound plays and no port opens.
 #pragma once

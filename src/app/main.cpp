@@ -1,11 +1,11 @@
 // Start-up (Main): the application object, the real seams, the tone module and the main window.
 #include <QApplication>
 
-#include "app/clock.h"
 #include "app/frm_tone.h"
-#include "app/termination_signals.h"
-#include "app/user_interface.h"
+#include "app/qt_user_interface.h"
 #include "link/qt_serial_port.h"
+#include "platform/clock.h"
+#include "platform/termination_signals.h"
 #include "tone/player.h"
 #include "tone/qt_audio_output.h"
 

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "app/user_interface.h"
+#include "app/qt_user_interface.h"
 
 namespace calvento {
 

@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QSettings>
 
-#include "app/clock.h"
+#include "platform/clock.h"
 #include "tone/audio_output.h"
 #ifdef CALVENTO_HAVE_HAMLIB
 #include "tone/hamlib_ptt.h"

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "app/field_text.h"
+#include "config/field_text.h"
 
 namespace calvento {
 

@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <algorithm>
 
-#include "app/program_folder.h"
 #include "config/config_file.h"
+#include "platform/program_folder.h"
 
 namespace calvento {
 

@@ -3,10 +3,10 @@
 
 #include <QStringList>
 
-#include "app/clock.h"
 #include "config/config_file.h"
 #include "link/serial_port.h"
 #include "link/serial_trace.h"
+#include "platform/clock.h"
 
 namespace calvento {
 

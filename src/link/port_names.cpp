@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QStringList>
 
-#include "app/program_folder.h"
+#include "platform/program_folder.h"
 
 namespace calvento {
 

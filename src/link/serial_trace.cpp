@@ -1,7 +1,7 @@
 // The serial trace. See serial_trace.h.
 #include "link/serial_trace.h"
 
-#include "app/clock.h"
+#include "platform/clock.h"
 
 namespace calvento {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/clock.h"
+#include "platform/clock.h"
 #include "tone/player.h"
 
 namespace calvento {

@@ -5,8 +5,8 @@
 #include <future>
 #include <new>
 
-#include "app/clock.h"
-#include "app/user_interface.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 #include "tone/audio_output.h"
 
 namespace calvento {

@@ -8,7 +8,7 @@
 
 #include "app/dialog.h"
 #include "app/frm_istruzioni.h"
-#include "app/rtf_reader.h"
+#include "rtf/rtf_reader.h"
 #include "window_rig.h"
 
 using namespace calvento;

@@ -15,6 +15,7 @@
 
 #include "app/radio_interface.h"
 #include "link/qt_serial_port.h"
+#include "rigctld_process.h"
 #include "window_rig.h"
 
 using namespace calvento;
@@ -717,6 +718,38 @@ private slots:
         ::close(slave);
         ::close(master);
     }
+
+#ifdef CALVENTO_HAVE_HAMLIB
+    // The window with Hamlib chosen in its radio interface dialog keys rigctld around a send
+    // and lets go when its box is cleared.
+    void theWindowKeysRigctld() {
+        Rigctld daemon;
+        QVERIFY2(daemon.start(), "rigctld did not start");
+        Rig r;
+        FrmTone& w = r.open();
+        QTest::mouseClick(w.ui.cmdRadio, Qt::LeftButton);
+        RadioInterfaceDialog* d = w.radioInterfaceDialog();
+        d->ui.cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::Hamlib));
+        d->ui.txtRigModel->setText("2");
+        d->ui.txtRigPort->setText(daemon.address);
+        QVERIFY(d->cmdTest_Click().startsWith("It works: Hamlib rig 2"));
+        d->accept();
+        w.ui.chkPtt->setChecked(true);
+        QVERIFY2(r.ui.messages.empty(),
+                 r.ui.messages.empty() ? "" : qPrintable(r.ui.messages[0].text));
+        QString during;
+        r.clock.onTurn = [&] {
+            if (r.player.isPlaying() && during.isEmpty()) during = daemon.state();
+        };
+        w.ui.Text1->setText("1");
+        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QCOMPARE(during, QStringLiteral("1"));
+        QCOMPARE(daemon.state(), QStringLiteral("0"));
+        QVERIFY(w.ui.lblInfoSend->text().startsWith("Sequence completed."));
+        w.ui.chkPtt->setChecked(false);
+        QVERIFY(r.port.openedDevices.isEmpty());  // the shared port was never needed
+    }
+#endif
 };
 
 int main(int argc, char** argv) {

@@ -11,9 +11,9 @@
 #include <functional>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/user_interface.h"
 #include "link/serial_port.h"
+#include "platform/clock.h"
+#include "platform/user_interface.h"
 #include "tone/audio_output.h"
 
 namespace calvento::test {

@@ -1,9 +1,9 @@
 // Push-to-talk through Hamlib against real Hamlib parts: its dummy rig in this process, and a
 // running rigctld on a loopback port reached through Hamlib's network client (model 2), whose
-// state rigctl reads back as a radio program would, from the send routine and from the window. The
+// state rigctl reads back as a radio program would, from the send routine. The
 // send routine's guarantees hold here as for the serial lines: keyed around the sequence only, down
 // before a failure is told, and dropped by the guard while the window's thread is held.
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
@@ -15,7 +15,6 @@
 #include "tone/hamlib_ptt.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
-#include "window_rig.h"
 
 using namespace calvento;
 using namespace calvento::test;
@@ -135,41 +134,11 @@ private slots:
         QVERIFY(ptt.setKeyed(false, &why));
         QCOMPARE(daemon.state(), QStringLiteral("0"));
     }
-
-    // The window with Hamlib chosen in its radio interface dialog keys rigctld around a send
-    // and lets go when its box is cleared.
-    void theWindowKeysRigctld() {
-        Rigctld daemon;
-        QVERIFY2(daemon.start(), "rigctld did not start");
-        Rig r;
-        FrmTone& w = r.open();
-        QTest::mouseClick(w.ui.cmdRadio, Qt::LeftButton);
-        RadioInterfaceDialog* d = w.radioInterfaceDialog();
-        d->ui.cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::Hamlib));
-        d->ui.txtRigModel->setText("2");
-        d->ui.txtRigPort->setText(daemon.address);
-        QVERIFY(d->cmdTest_Click().startsWith("It works: Hamlib rig 2"));
-        d->accept();
-        w.ui.chkPtt->setChecked(true);
-        QVERIFY2(r.ui.messages.empty(),
-                 r.ui.messages.empty() ? "" : qPrintable(r.ui.messages[0].text));
-        QString during;
-        r.clock.onTurn = [&] {
-            if (r.player.isPlaying() && during.isEmpty()) during = daemon.state();
-        };
-        w.ui.Text1->setText("1");
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
-        QCOMPARE(during, QStringLiteral("1"));
-        QCOMPARE(daemon.state(), QStringLiteral("0"));
-        QVERIFY(w.ui.lblInfoSend->text().startsWith("Sequence completed."));
-        w.ui.chkPtt->setChecked(false);
-        QVERIFY(r.port.openedDevices.isEmpty());  // the shared port was never needed
-    }
 };
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     TstPushToTalk t;
     return QTest::qExec(&t, argc, argv);
 }

@@ -1,5 +1,5 @@
 // The program folder. See program_folder.h.
-#include "app/program_folder.h"
+#include "platform/program_folder.h"
 
 #include <QSaveFile>
 

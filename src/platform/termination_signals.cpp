@@ -1,5 +1,5 @@
 // Termination signals through the event loop. See termination_signals.h.
-#include "app/termination_signals.h"
+#include "platform/termination_signals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "app/clock.h"
+#include "platform/clock.h"
 
 namespace calvento {
 

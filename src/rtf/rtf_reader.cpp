@@ -1,5 +1,5 @@
 // RTF reader. See rtf_reader.h.
-#include "app/rtf_reader.h"
+#include "rtf/rtf_reader.h"
 
 #include <QColor>
 #include <QList>

@@ -36,7 +36,4 @@ public:
                                  const QString& proposedName, const QString& filter) = 0;
 };
 
-// Real dialogs, parented to the active window.
-UiServices& QtUiServices();
-
 }  // namespace calvento

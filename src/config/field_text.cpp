@@ -1,5 +1,5 @@
 // Entry field filters and the tolerant number reading. See field_text.h.
-#include "app/field_text.h"
+#include "config/field_text.h"
 
 #include <charconv>
 #include <string>
