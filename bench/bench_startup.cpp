@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         test::FakeSerialPort port;
         test::FakeClock clock;
         test::RecordingUi ui;
-        Player player(audio, clock, ui);
+        Player player(audio, clock);
         QElapsedTimer t;
         t.start();
         FrmTone window(player, port, ui, clock);

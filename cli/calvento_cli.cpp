@@ -410,23 +410,18 @@ int send(const QStringList& argv) {
                                {"--ptt-invert"});
     if (a.positional.size() != 1) throw UsageError{"send takes one SEQUENCE"};
     const std::string sequence = sequenceOf(a.positional[0]);
-    // The window's corrections of durations that are too short, and of the transmitter delay.
-    const int digit = std::max(25, a.milliseconds("--digit", 60));
-    const int gap = std::max(15, a.milliseconds("--gap", 40));
-    const int pause = std::max(25, a.milliseconds("--pause", 300));
-    int txDelay = a.milliseconds("--txdelay", 200);
-    txDelay = txDelay < 20 ? 20 : std::min(txDelay, 2000);
+    // The same limits as the window's send (corrected in SendKeyed).
+    SendSettings settings;
+    settings.digitMs = a.milliseconds("--digit", 60);
+    settings.gapMs = a.milliseconds("--gap", 40);
+    settings.pauseMs = a.milliseconds("--pause", 300);
+    settings.txDelayMs = a.milliseconds("--txdelay", 200);
 
     QtAudioOutput audio;
-    ConsoleUi ui;
-    Player player(audio, SystemClock(), ui);
-    if (!player.SoundCardPresent()) return 1;
+    Player player(audio, SystemClock());
+    if (!player.SoundCardPresent()) throw Failure{NoSoundCardText()};
     chooseDevice(audio, a);
     FillToneTable(player.toneTable());
-    player.timing().digitSeconds = digit / 1000.0;
-    player.timing().gapSeconds = gap / 1000.0;
-    player.timing().pauseSeconds = pause / 1000.0;
-    ComputeSampleCounts(player.timing());
 
     // Ctrl+C or a termination signal stops the sequence and releases push-to-talk before the
     // tool ends, with the shell's status for that signal (130, 143).
@@ -441,9 +436,8 @@ int send(const QStringList& argv) {
     std::unique_ptr<PushToTalk> rig;
     PushToTalk* ptt = openPushToTalk(a, port, line, rig);
     KeyedSendOptions options;
-    options.txDelayMs = txDelay;
     options.playWhenNotKeyed = false;
-    const KeyedSendResult sent = SendKeyed(player, SystemClock(), ptt, sequence, options);
+    const KeyedSendResult sent = SendKeyed(player, SystemClock(), ptt, sequence, settings, options);
     rig.reset();
     port.close();
     if (caught) {
@@ -452,9 +446,9 @@ int send(const QStringList& argv) {
     }
     if (!sent.keyed)
         throw Failure{"The transmitter was not keyed, nothing was sent: " + sent.keyingError};
-    if (player.failed()) return 1;
+    if (!sent.play.played) throw Failure{sent.play.failure};
     QTextStream(stdout) << "Sequence completed.\nEffective time = "
-                        << EffectiveTimeText(player.state().effectiveTimeMs) << '\n';
+                        << EffectiveTimeText(sent.play.effectiveTimeMs) << '\n';
     return 0;
 }
 

@@ -909,52 +909,53 @@ void FrmTone::Text1_Click() {
     ui.cmdTone->setEnabled(!ui.Text1->text().isEmpty());
 }
 
+void FrmTone::checkSoundCard() {
+    if (m_player.SoundCardPresent()) return;
+    m_ui.messageBox(NoSoundCardText(), NoSoundCardTitle(), MessageIcon::Critical);
+    ui.cmdTone->setEnabled(false);
+}
+
 void FrmTone::cmdTone_Click() {
     // Enter in Text1 reaches here even while the button is disabled during playback. A second
     // send then would drop push-to-talk in the middle of the first transmission: ignore it.
     if (m_player.isPlaying()) return;
 
-    // Durations below their minimum are corrected in the fields, visibly; an emptied field
-    // reads as 0 and is corrected the same way.
-    auto atLeast = [](QLineEdit* field, int minimum) {
-        if (TolerantNumber(field->text().toStdString()) < minimum)
-            field->setText(QString::number(minimum));
+    // Values outside the send's limits are corrected in the fields, visibly, before the send
+    // uses them; an emptied field reads as 0 and is corrected the same way.
+    auto number = [](const QLineEdit* field) {
+        return TolerantNumber(field->text().toStdString());
     };
-    atLeast(ui.Text2, 25);
-    atLeast(ui.Text3, 15);
-    atLeast(ui.Text4, 25);
-
-    ToneTiming& timing = m_player.timing();
-    timing.pauseSeconds = TolerantNumber(ui.Text4->text().toStdString()) / 1000.0;
-    timing.digitSeconds = TolerantNumber(ui.Text2->text().toStdString()) / 1000.0;
-    timing.gapSeconds = TolerantNumber(ui.Text3->text().toStdString()) / 1000.0;
-    ComputeSampleCounts(timing);
+    SendSettings asked;
+    asked.digitMs = number(ui.Text2);
+    asked.gapMs = number(ui.Text3);
+    asked.pauseMs = number(ui.Text4);
+    asked.txDelayMs = number(ui.txtTxd);
+    const SendSettings settings = CorrectedSendSettings(asked);
+    auto show = [](QLineEdit* field, double asked, double used) {
+        if (used != asked) field->setText(QString::number(used));
+    };
+    show(ui.Text2, asked.digitMs, settings.digitMs);
+    show(ui.Text3, asked.gapMs, settings.gapMs);
+    show(ui.Text4, asked.pauseMs, settings.pauseMs);
+    show(ui.txtTxd, asked.txDelayMs, settings.txDelayMs);
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     setSendStatus(QStringLiteral("Sending Sequence....."));
     ui.cmdTone->setEnabled(false);
     m_clock.processEvents();
 
-    // A delay above the tool tip's 2000 ms is held at 2000: a slow transmitter asked for a long
-    // delay, and cutting it to the minimum would lose the first key.
-    const double delay = TolerantNumber(ui.txtTxd->text().toStdString());
-    if (delay < 20)
-        ui.txtTxd->setText(QStringLiteral("20"));
-    else if (delay > 2000)
-        ui.txtTxd->setText(QStringLiteral("2000"));
-
     // Push-to-talk comes down 40 ms after the last sample, also while a box of another handler
     // holds the window, and before any failure is told; a guard drops it when the sound system
     // stalls.
     KeyedSendOptions options;
-    options.txDelayMs =
-        static_cast<int>(std::nearbyint(TolerantNumber(ui.txtTxd->text().toStdString())));
     options.stillKeying = [this] { return ui.chkPtt->isChecked(); };
     ui.cmdRadio->setEnabled(false);
     const KeyedSendResult sent =
         SendKeyed(m_player, m_clock, ui.chkPtt->isChecked() ? pushToTalk() : nullptr,
-                  ui.Text1->text().toLatin1().toStdString(), options);
+                  ui.Text1->text().toLatin1().toStdString(), settings, options);
     ui.cmdRadio->setEnabled(true);
+    if (!sent.play.failure.isEmpty())
+        m_ui.messageBox(sent.play.failure, QStringLiteral(" SuonaSequenza"), MessageIcon::Critical);
 
     QApplication::restoreOverrideCursor();
     ui.cmdTone->setEnabled(true);
@@ -962,7 +963,7 @@ void FrmTone::cmdTone_Click() {
     // A send that failed, or whose transmitter was not keyed, did not go over the air as asked:
     // the status says so instead of "Sequence completed.", and a message tells why. A failed
     // send shows no effective time, which would be that of an earlier one.
-    if (m_player.failed()) {
+    if (!sent.play.played) {
         setSendStatus(QStringLiteral("Sequence NOT completed!"));
     } else {
         // A remembered device that has gone: the tones went to the default one instead.
@@ -971,7 +972,7 @@ void FrmTone::cmdTone_Click() {
                                   ? QStringLiteral("On the default device!")
                                   : QStringLiteral("Sequence completed.");
         setSendStatus(first + QStringLiteral("\r\nEffective time = ") +
-                      EffectiveTimeText(m_player.state().effectiveTimeMs));
+                      EffectiveTimeText(sent.play.effectiveTimeMs));
     }
     if (!sent.keyed) {
         // Named as the chosen method keys: a line of PTT Comm, or Hamlib.

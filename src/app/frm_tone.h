@@ -29,7 +29,8 @@
 //    method (a line of MSComm1, or Hamlib); the choice lives in the options file.
 //  - The key filters of the fields are the pure functions of config/field_text.h; the window feeds
 //    them the code of each typed character.
-//  - UiServices and Clock (platform/) are the seams for message boxes and for waiting; tests hand the
+//  - UiServices and Clock (platform/) are the seams for message boxes and for waiting; tests hand
+//  the
 //    window fakes of them, of the port and of the audio device, so no real dialog blocks, no
 //    sound plays and no port opens.
 #pragma once
@@ -80,6 +81,10 @@ public:
 
     // Refreshes the sequence counter label and the send button from Text1.
     void Text1_Click();
+
+    // Once the window is shown: a system without a sound output device is told so, and Send
+    // stays disabled.
+    void checkSoundCard();
 
     // The board's configuration as the "Direct Programming" tab shows it, and setting the tab
     // from a record (in the order a board's image is decoded, each field's reactions running).

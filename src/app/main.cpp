@@ -20,7 +20,7 @@ int runProgram(int argc, char* argv[]) {
     calvento::InstallClassicFontSubstitutes();
 
     calvento::QtAudioOutput audio;
-    calvento::Player player(audio, calvento::SystemClock(), calvento::QtUiServices());
+    calvento::Player player(audio, calvento::SystemClock());
     calvento::QtSerialPort port;
     calvento::FrmTone window(player, port, calvento::QtUiServices(), calvento::SystemClock());
     QObject::connect(&window, &calvento::FrmTone::closed, &app, &QApplication::quit,
@@ -33,7 +33,7 @@ int runProgram(int argc, char* argv[]) {
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window] { window.closeFromOutside(); });
     window.show();
-    if (!player.SoundCardPresent()) window.ui.cmdTone->setEnabled(false);
+    window.checkSoundCard();
     return app.exec();
 }
 

@@ -1,14 +1,15 @@
 // One send with push-to-talk. See keyed_send.h.
 #include "tone/keyed_send.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "platform/clock.h"
-#include "tone/player.h"
 
 namespace calvento {
 
@@ -50,9 +51,21 @@ private:
 
 }  // namespace
 
+SendSettings CorrectedSendSettings(const SendSettings& asked) {
+    using namespace SendLimits;
+    SendSettings s = asked;
+    s.digitMs = std::max<double>(s.digitMs, kMinDigitMs);
+    s.gapMs = std::max<double>(s.gapMs, kMinGapMs);
+    s.pauseMs = std::max<double>(s.pauseMs, kMinPauseMs);
+    s.txDelayMs = std::clamp<double>(s.txDelayMs, kMinTxDelayMs, kMaxTxDelayMs);
+    return s;
+}
+
 KeyedSendResult SendKeyed(Player& player, Clock& clock, PushToTalk* ptt, const std::string& keys,
-                          const KeyedSendOptions& options) {
-    const int txDelayMs = options.txDelayMs;
+                          const SendSettings& settings, const KeyedSendOptions& options) {
+    const SendSettings s = CorrectedSendSettings(settings);
+    player.setDurations(s.digitMs, s.gapMs, s.pauseMs);
+    const int txDelayMs = static_cast<int>(std::nearbyint(s.txDelayMs));
     const auto& stillKeying = options.stillKeying;
     KeyedSendResult result;
     std::unique_ptr<KeyedTimeGuard> guard;
@@ -89,7 +102,7 @@ KeyedSendResult SendKeyed(Player& player, Clock& clock, PushToTalk* ptt, const s
         }
         if (guard) guard->disarm();
     };
-    player.SuonaSequenza(keys, release);
+    result.play = player.SuonaSequenza(keys, release);
     release(true);
     result.guardTripped = guard && guard->tripped();
     return result;

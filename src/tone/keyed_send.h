@@ -1,9 +1,10 @@
 // One send of a sequence with push-to-talk: what the window's Send button and `calvento-cli send`
-// both do once the durations are set.
+// both do, with the one set of rules for its durations and its transmitter delay.
 //
-// The transmitter is keyed, the transmitter delay passes, the player plays, and push-to-talk is
-// released 40 ms after the last sample, or at once before a failure is told to the user, so that
-// the radio is never keyed while a box waits for someone to press OK. A guard on a thread of its
+// The durations are corrected to their limits, the transmitter is keyed, the transmitter delay
+// passes, the player plays, and push-to-talk is released 40 ms after the last sample, or at once
+// when a step fails, so that the radio is never keyed while a box waits for someone to press OK:
+// the send returns its failure for the caller to tell. A guard on a thread of its
 // own drops push-to-talk when the transmitter has been keyed longer than the delay, the sequence
 // and 2 s together, whatever the window's thread is doing (a sound system that stalled, a handler
 // that does not return), and the send then ends with a message.
@@ -13,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "tone/player.h"
 #include "tone/push_to_talk.h"
 
 namespace calvento {
@@ -20,10 +22,36 @@ namespace calvento {
 class Clock;
 class Player;
 
+// What the user asks for, in milliseconds, as typed (fractions allowed).
+struct SendSettings {
+    double digitMs = 60;
+    double gapMs = 40;
+    double pauseMs = 300;
+    double txDelayMs = 200;
+};
+
+// The send's limits: a key and a pause last at least 25 ms, a gap 15 ms; the transmitter delay
+// lies between 20 and 2000 ms. A delay above the range is held at its top, not cut to the
+// minimum: a slow transmitter asked for a long delay, and the shortest would lose the first key.
+namespace SendLimits {
+constexpr int kMinDigitMs = 25;
+constexpr int kMinGapMs = 15;
+constexpr int kMinPauseMs = 25;
+constexpr int kMinTxDelayMs = 20;
+constexpr int kMaxTxDelayMs = 2000;
+}  // namespace SendLimits
+
+// The settings within the send's limits; what lies within stays as it was.
+SendSettings CorrectedSendSettings(const SendSettings& asked);
+
 struct KeyedSendResult {
     bool keyed = true;    // false when keying was asked for and the line could not be raised
     QString keyingError;  // why, then
     bool guardTripped = false;
+    // The playback: whether it played whole, why not (the player's text or the guard's), and
+    // its effective time. A send that was not started for want of keying has played == false
+    // and no failure text.
+    PlayResult play;
 };
 
 // How long the transmitter may stay keyed beyond the delay and the sequence itself.
@@ -32,7 +60,6 @@ constexpr int kKeyedTimeSlackMs = 2000;
 constexpr int kPttTailMs = 40;
 
 struct KeyedSendOptions {
-    int txDelayMs = 200;
     // The window plays a sequence whose transmitter could not be keyed, as the classic program
     // did, and says so afterwards; a script is better told at once, with nothing played.
     bool playWhenNotKeyed = true;
@@ -42,9 +69,9 @@ struct KeyedSendOptions {
     std::function<bool()> stillKeying;
 };
 
-// Plays `keys` with the player's timing. With `ptt`, keys the transmitter first and waits the
+// Plays `keys` with the corrected settings. With `ptt`, keys the transmitter first and waits the
 // transmitter delay.
 KeyedSendResult SendKeyed(Player& player, Clock& clock, PushToTalk* ptt, const std::string& keys,
-                          const KeyedSendOptions& options);
+                          const SendSettings& settings, const KeyedSendOptions& options = {});
 
 }  // namespace calvento

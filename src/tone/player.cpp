@@ -6,14 +6,11 @@
 #include <new>
 
 #include "platform/clock.h"
-#include "platform/user_interface.h"
 #include "tone/audio_output.h"
 
 namespace calvento {
 
 namespace {
-
-const QString kTitle = QStringLiteral(" SuonaSequenza");
 
 // How long the device may go without playing anything before we stop waiting for it: a lost
 // write or a sound server that stopped would otherwise hang the program. Counted from the last
@@ -38,8 +35,16 @@ QString EffectiveTimeText(int ms) {
            QStringLiteral(" Sec.");
 }
 
-Player::Player(AudioOutput& audio, Clock& clock, UiServices& ui)
-    : m_audio(audio), m_clock(clock), m_ui(ui) {
+QString NoSoundCardText() {
+    return QStringLiteral(
+        "Questo PC non ha schede audio.\r\nIl programma non pu\u00f2 inviare i toni DTMF");
+}
+
+QString NoSoundCardTitle() {
+    return QStringLiteral("DTMF");
+}
+
+Player::Player(AudioOutput& audio, Clock& clock) : m_audio(audio), m_clock(clock) {
     m_watch.setInterval(kWatchIntervalMs);
     m_watch.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_watch, &QTimer::timeout, [this] { watchDone(); });
@@ -49,12 +54,15 @@ Player::~Player() {
     StopPlayback();
 }
 
-bool Player::SoundCardPresent() {
-    if (m_audio.outputDeviceCount() > 0) return true;
-    m_ui.messageBox(QStringLiteral("Questo PC non ha schede audio.\r\n"
-                                   "Il programma non pu\u00f2 inviare i toni DTMF"),
-                    QStringLiteral("DTMF"), MessageIcon::Critical);
-    return false;
+bool Player::SoundCardPresent() const {
+    return m_audio.outputDeviceCount() > 0;
+}
+
+void Player::setDurations(double digitMs, double gapMs, double pauseMs) {
+    m_timing.digitSeconds = digitMs / 1000.0;
+    m_timing.gapSeconds = gapMs / 1000.0;
+    m_timing.pauseSeconds = pauseMs / 1000.0;
+    ComputeSampleCounts(m_timing);
 }
 
 void Player::StopPlayback() {
@@ -88,17 +96,15 @@ void Player::watchDone() {
     soundEnded(true);
 }
 
-// Whoever keyed a transmitter hears of the end before the box waits for the user.
-void Player::fail(const QString& text) {
-    m_failed = true;
+// Whoever keyed a transmitter hears of the end at once, long before anyone reads why.
+PlayResult Player::fail(const QString& text) {
     soundEnded(false);
-    if (!text.isEmpty()) m_ui.messageBox(text, kTitle, MessageIcon::Critical);
     StopPlayback();
+    return PlayResult{false, text, 0};
 }
 
-void Player::SuonaSequenza(const std::string& sequence, const EndOfSound& endOfSound) {
-    if (sequence.empty() || m_state.isPlaying) return;
-    m_failed = false;
+PlayResult Player::SuonaSequenza(const std::string& sequence, const EndOfSound& endOfSound) {
+    if (sequence.empty() || m_state.isPlaying) return {};
     m_endOfSound = endOfSound;
     m_soundEnded = m_doneSeen = false;
     // Whatever way this playback ends, a stop asked for it is used up, and the timer is off.
@@ -119,15 +125,11 @@ void Player::SuonaSequenza(const std::string& sequence, const EndOfSound& endOfS
     // allows needs about 180 MB, which a small or limited machine may not have.
     m_samples.reset(new (std::nothrow) int16_t[static_cast<size_t>(n)]);
     if (!m_samples) {
-        m_failed = true;
-        soundEnded(false);
-        m_ui.messageBox(QStringLiteral("Not enough memory for the sequence: %1 samples (%2 MB) "
-                                       "could not be allocated.\r\nShorten the sequence or its "
-                                       "durations and try again.")
-                            .arg(n)
-                            .arg((n * 2 + 999'999) / 1'000'000),
-                        kTitle, MessageIcon::Critical);
-        return;
+        return fail(QStringLiteral("Not enough memory for the sequence: %1 samples (%2 MB) "
+                                   "could not be allocated.\r\nShorten the sequence or its "
+                                   "durations and try again.")
+                        .arg(n)
+                        .arg((n * 2 + 999'999) / 1'000'000));
     }
     m_sampleCount = n;
 
@@ -139,23 +141,20 @@ void Player::SuonaSequenza(const std::string& sequence, const EndOfSound& endOfS
 
     int result = m_audio.open(format);
     if (result != 0) {
-        fail(QStringLiteral("1. waveOutOpen failed - %1").arg(result));
-        return;
+        return fail(QStringLiteral("1. waveOutOpen failed - %1").arg(result));
     }
     m_deviceOpen = true;
 
     result = m_audio.prepare(m_samples.get(), static_cast<size_t>(n));
     if (result != 0) {
-        fail(QStringLiteral("2. waveOutPrepareHeader failed - %1").arg(result));
-        return;
+        return fail(QStringLiteral("2. waveOutPrepareHeader failed - %1").arg(result));
     }
 
     synthesizeInto(sequence);
 
     result = m_audio.write();
     if (result != 0) {
-        fail(QStringLiteral("The sound device refused the sequence - %1").arg(result));
-        return;
+        return fail(QStringLiteral("The sound device refused the sequence - %1").arg(result));
     }
 
     const uint32_t t0 = m_clock.tickCount();
@@ -171,8 +170,7 @@ void Player::SuonaSequenza(const std::string& sequence, const EndOfSound& endOfS
                 const std::lock_guard lock(m_stopMutex);
                 message = m_stopMessage;
             }
-            fail(message);
-            return;
+            return fail(message);
         }
         m_clock.processEvents();
         const uint32_t now = m_clock.tickCount();
@@ -180,28 +178,27 @@ void Player::SuonaSequenza(const std::string& sequence, const EndOfSound& endOfS
             played = p;
             lastProgressTick = now;
         } else if (static_cast<uint32_t>(now - lastProgressTick) > kStallMs) {
-            fail(
+            return fail(
                 QStringLiteral("The sound device did not finish playing the sequence; "
                                "playback was stopped."));
-            return;
         }
     }
     m_state.effectiveTimeMs = static_cast<int32_t>(m_doneTick - t0);
+    PlayResult outcome{true, QString(), m_state.effectiveTimeMs};
 
     result = m_audio.unprepare();
     if (result != 0) {
-        fail(QStringLiteral("4. waveOutUnPrepareHeader failed - 1 - %1").arg(result));
-        return;
+        return fail(QStringLiteral("4. waveOutUnPrepareHeader failed - 1 - %1").arg(result));
     }
 
     result = m_audio.close();
     m_deviceOpen = false;
-    if (result != 0) {
-        m_failed = true;
-        m_ui.messageBox(QStringLiteral("5. waveOutClose failed - %1").arg(result), kTitle,
-                        MessageIcon::Critical);
-    }
     m_state.isPlaying = false;
+    if (result != 0) {
+        outcome.played = false;
+        outcome.failure = QStringLiteral("5. waveOutClose failed - %1").arg(result);
+    }
+    return outcome;
 }
 
 void Player::synthesizeInto(const std::string& sequence) {

@@ -5,13 +5,13 @@
 // module-wide PlayerState. SuonaSequenza returns only when the device has played the whole buffer
 // or a step has failed; while it waits it runs event-loop turns, so the window stays alive and
 // its handlers run inside the wait. isPlaying is what keeps them from starting a second playback
-// or closing the window under it. Failures are told to the user here, in message boxes titled
-// " SuonaSequenza" with the device's numeric result code.
+// or closing the window under it. A failure comes back as its text, with the device's numeric
+// result code, for the caller to show (the window's box is titled " SuonaSequenza").
 //
 // A transmitter keyed for the sequence must go down as soon as the sound ends, also when the
 // window's thread is held elsewhere (a handler's message box opened during the wait): the caller
 // hands SuonaSequenza a function that the player calls the moment the last sample has played,
-// from its wait or from a timer that runs in any event loop, or before it shows a failure.
+// from its wait or from a timer that runs in any event loop, or as soon as a step has failed.
 #pragma once
 
 #include <QString>
@@ -29,16 +29,28 @@ namespace calvento {
 
 class AudioOutput;
 class Clock;
-class UiServices;
 
 struct PlayerState {
     bool isPlaying = false;
     int32_t effectiveTimeMs = 0;  // measured playing time of the last completed playback
 };
 
+// How one playback ended.
+struct PlayResult {
+    bool played = false;  // every step succeeded and the device played the last sample
+    // Why not, for the user (" SuonaSequenza" boxes); empty for a quiet stop and for a sequence
+    // that was not started (empty, or another one playing).
+    QString failure;
+    int32_t effectiveTimeMs = 0;  // from the write to the last sample, when played
+};
+
+// What the program says when the system has no sound output device, and the title of its box.
+QString NoSoundCardText();
+QString NoSoundCardTitle();
+
 class Player {
 public:
-    Player(AudioOutput& audio, Clock& clock, UiServices& ui);
+    Player(AudioOutput& audio, Clock& clock);
     ~Player();
 
     AudioOutput& audio() { return m_audio; }
@@ -48,25 +60,26 @@ public:
     const PlayerState& state() const { return m_state; }
     bool isPlaying() const { return m_state.isPlaying; }
 
-    // True when the system has at least one sound output device; otherwise tells the user that
-    // no tones can be sent and answers false.
-    bool SoundCardPresent();
+    // True when the system has at least one sound output device (see NoSoundCardText).
+    bool SoundCardPresent() const;
+
+    // The durations of the keys, of the gaps between them and of a space, in milliseconds; the
+    // player rounds them to whole samples itself. Callers correct them to the send's limits
+    // first (tone/keyed_send.h).
+    void setDurations(double digitMs, double gapMs, double pauseMs);
 
     // Called once per playback as soon as the sequence stops sounding: with true when the device
-    // has played its last sample, with false before a failure is told to the user.
+    // has played its last sample, with false as soon as a step has failed.
     using EndOfSound = std::function<void(bool lastSamplePlayed)>;
 
     // Plays the sequence (one byte per character) with the current timing. Does nothing for an
     // empty sequence or while another sequence is playing (and then never calls `endOfSound`).
-    void SuonaSequenza(const std::string& sequence, const EndOfSound& endOfSound = {});
-
-    // True when the last playback showed a failure (a step failed, the device stalled) or was
-    // stopped on request.
-    bool failed() const { return m_failed; }
+    PlayResult SuonaSequenza(const std::string& sequence, const EndOfSound& endOfSound = {});
 
     // Ends the playback under way (or the next one, as soon as it starts) as a failure: with a
-    // message, which the player shows like its own, or quietly when `message` is empty. Safe from
-    // any thread: the keyed-time guard and the termination signals stop a playback this way.
+    // message, which comes back as the playback's failure, or quietly when `message` is empty.
+    // Safe from any thread: the keyed-time guard and the termination signals stop a playback
+    // this way.
     void requestStop(const QString& message);
 
     // Resets and closes the device if one is open, ignoring its answers; playback is over.
@@ -78,20 +91,18 @@ public:
 
 private:
     void synthesizeInto(const std::string& sequence);
-    void fail(const QString& text);
+    PlayResult fail(const QString& text);
     void soundEnded(bool lastSamplePlayed);
     void watchDone();
 
     AudioOutput& m_audio;
     Clock& m_clock;
-    UiServices& m_ui;
     DtmfToneTable m_table{};
     ToneTiming m_timing;
     PlayerState m_state;
     bool m_deviceOpen = false;
     std::unique_ptr<int16_t[]> m_samples;
     int64_t m_sampleCount = 0;
-    bool m_failed = false;
 
     // The playback under way: who hears of its end, whether they have, and when it was seen.
     EndOfSound m_endOfSound;

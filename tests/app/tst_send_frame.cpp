@@ -375,6 +375,8 @@ private slots:
         QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QVERIFY2(r.ui.messages[0].text.contains(message), qPrintable(r.ui.messages[0].text));
+        QCOMPARE(r.ui.messages[0].title, QStringLiteral(" SuonaSequenza"));
+        QCOMPARE(r.ui.messages[0].icon, MessageIcon::Critical);
         QVERIFY(!keyedDuringMessage);
         QCOMPARE(r.journal.first(), QStringLiteral("rts 1"));
         QCOMPARE(r.journal.filter("rts").size(), 2);

@@ -56,13 +56,9 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
 std::vector<int16_t> playerBuffer(const std::string& seq, int digit, int gap, int pause) {
     test::FakeAudioOutput audio;
     test::FakeClock clock;
-    test::RecordingUi ui;
-    Player player(audio, clock, ui);
+    Player player(audio, clock);
     FillToneTable(player.toneTable());
-    player.timing().digitSeconds = digit / 1000.0;
-    player.timing().gapSeconds = gap / 1000.0;
-    player.timing().pauseSeconds = pause / 1000.0;
-    ComputeSampleCounts(player.timing());
+    player.setDurations(digit, gap, pause);
     player.SuonaSequenza(seq);
     return audio.written;
 }

@@ -1,5 +1,6 @@
-// A player on the fakes: a scripted sound device, a clock that moves only when told and recorded
-// message boxes, with the tone table filled and a typical timing (60/40 ms, 300 ms pauses).
+// A player on the fakes: a scripted sound device and a clock that moves only when told, with the
+// tone table filled and a typical timing (60/40 ms, 300 ms pauses); recorded message boxes for
+// the tests that show what a caller would.
 #pragma once
 
 #include "fakes.h"
@@ -11,13 +12,10 @@ struct PlayerRig {
     FakeAudioOutput audio;
     FakeClock clock;
     RecordingUi ui;
-    Player player{audio, clock, ui};
+    Player player{audio, clock};
     PlayerRig() {
         FillToneTable(player.toneTable());
-        player.timing().digitSeconds = 0.06;
-        player.timing().gapSeconds = 0.04;
-        player.timing().pauseSeconds = 0.3;
-        ComputeSampleCounts(player.timing());
+        player.setDurations(60, 40, 300);
     }
 };
 

@@ -20,7 +20,7 @@ struct Rig {
     FakeSerialPort port;
     FakeClock clock;
     RecordingUi ui;
-    Player player{audio, clock, ui};
+    Player player{audio, clock};
     std::unique_ptr<FrmTone> window;
 
     // The program folder holds the shipped default configuration, unless told otherwise.

@@ -1,9 +1,10 @@
-// The player against a fake device: the order of the device steps, the numbered failure messages
+// The player against a fake device: the order of the device steps, the numbered failure texts
 // and the clean-up after each, the done-flag wait and its bound, and the measured time.
 #include <QTest>
 #include <algorithm>
 
 #include "player_rig.h"
+#include "tone/keyed_send.h"
 
 using namespace calvento;
 using namespace calvento::test;
@@ -17,11 +18,11 @@ private slots:
         Rig r;
         r.audio.turnsUntilDone = 40;
         r.clock.msPerTurn = 7;
-        r.player.SuonaSequenza("159#D*0");
+        const PlayResult played = r.player.SuonaSequenza("159#D*0");
         QCOMPARE(r.audio.log, QStringList({"open", "prepare", "write", "unprepare", "close"}));
-        QVERIFY(r.ui.messages.empty());
+        QVERIFY(played.played && played.failure.isEmpty());
         QVERIFY(!r.player.isPlaying());
-        QCOMPARE(r.player.state().effectiveTimeMs, 40 * 7);
+        QCOMPARE(played.effectiveTimeMs, 40 * 7);
         QCOMPARE(r.audio.format.samplesPerSecond, 8000);
         QCOMPARE(r.audio.format.averageBytesPerSecond, 16000);
         QCOMPARE(r.audio.format.blockAlign, 2);
@@ -35,8 +36,7 @@ private slots:
         r.clock.now = 0xFFFFFFF0u;
         r.clock.msPerTurn = 5;
         r.audio.turnsUntilDone = 10;
-        r.player.SuonaSequenza("1");
-        QCOMPARE(r.player.state().effectiveTimeMs, 50);
+        QCOMPARE(r.player.SuonaSequenza("1").effectiveTimeMs, 50);
     }
 
     void emptySequenceDoesNothing() {
@@ -45,9 +45,9 @@ private slots:
         const int before = r.player.state().effectiveTimeMs;
         r.audio.log.clear();
         r.clock.msPerTurn = 100;
-        r.player.SuonaSequenza("");
+        const PlayResult nothing = r.player.SuonaSequenza("");
         QVERIFY(r.audio.log.isEmpty());
-        QVERIFY(r.ui.messages.empty());
+        QVERIFY(!nothing.played && nothing.failure.isEmpty());
         QCOMPARE(r.player.state().effectiveTimeMs, before);
     }
 
@@ -60,7 +60,9 @@ private slots:
             if (++nestedTurn != 2) return;
             QVERIFY(r.player.isPlaying());
             const QStringList before = r.audio.log;
-            r.player.SuonaSequenza("2");  // a handler running inside the wait
+            // A handler running inside the wait.
+            const PlayResult nested = r.player.SuonaSequenza("2");
+            QVERIFY(!nested.played && nested.failure.isEmpty());
             logDuringNested = r.audio.log;
             QCOMPARE(logDuringNested, before);
         };
@@ -102,11 +104,9 @@ private slots:
         r.audio.unprepareResult = unprepareResult;
         r.audio.closeResult = closeResult;
         r.clock.msPerTurn = 13;
-        r.player.SuonaSequenza("123");
-        QCOMPARE(r.ui.messages.size(), size_t(1));
-        QCOMPARE(r.ui.messages[0].text, message);
-        QCOMPARE(r.ui.messages[0].title, QStringLiteral(" SuonaSequenza"));
-        QCOMPARE(r.ui.messages[0].icon, MessageIcon::Critical);
+        const PlayResult failed = r.player.SuonaSequenza("123");
+        QVERIFY(!failed.played);
+        QCOMPARE(failed.failure, message);
         QCOMPARE(r.audio.log, log);
         QVERIFY(!r.player.isPlaying());
         QVERIFY(!r.audio.isOpen || closeResult != 0);
@@ -119,13 +119,12 @@ private slots:
         Rig r;
         r.audio.turnsUntilDone = -1;
         r.clock.msPerTurn = 50;
-        r.player.SuonaSequenza("1");  // 61 ms of audio
-        QCOMPARE(r.ui.messages.size(), size_t(1));
-        QCOMPARE(r.ui.messages[0].title, QStringLiteral(" SuonaSequenza"));
+        const PlayResult stalled = r.player.SuonaSequenza("1");  // 61 ms of audio
+        QVERIFY(!stalled.played && !stalled.failure.isEmpty());
         QCOMPARE(r.audio.log.mid(r.audio.log.size() - 2), QStringList({"reset", "close"}));
         QVERIFY(!r.player.isPlaying());
         QVERIFY(r.clock.now < 7000);  // gave up a few seconds after the buffer's own length
-        QCOMPARE(r.player.state().effectiveTimeMs, 0);
+        QCOMPARE(stalled.effectiveTimeMs, 0);
     }
 
     // The wait ends on a device that stops playing, counted from its last progress: a slow
@@ -150,20 +149,20 @@ private slots:
         r.clock.onTurn = [&] {
             if (doneAtMs >= 0 && r.clock.now >= uint32_t(doneAtMs)) r.audio.doneAfter = 0;
         };
-        r.player.SuonaSequenza("1");
-        QCOMPARE(r.player.failed(), fails);
-        QCOMPARE(r.ui.messages.size(), size_t(fails ? 1 : 0));
+        const PlayResult result = r.player.SuonaSequenza("1");
+        QCOMPARE(result.played, !fails);
         if (fails) {
-            QVERIFY(r.ui.messages[0].text.contains("did not finish playing"));
+            QVERIFY(result.failure.contains("did not finish playing"));
             QVERIFY(r.clock.now > uint32_t(progressUntilMs) + 5000);
             QVERIFY(r.clock.now < uint32_t(progressUntilMs) + 5100);
         } else {
-            QCOMPARE(r.player.state().effectiveTimeMs, doneAtMs);
+            QCOMPARE(result.effectiveTimeMs, doneAtMs);
         }
     }
 
-    // Whoever keyed a transmitter hears of the end once: after the last sample, or before any
-    // failure is shown, so that nothing waits for the user with the transmitter keyed.
+    // Whoever keyed a transmitter hears of the end once: after the last sample, or as soon as a
+    // step fails, before the failure comes back to be shown, so that nothing waits for the user
+    // with the transmitter keyed.
     void theEndOfSoundComesBeforeAnyMessage_data() {
         QTest::addColumn<QString>("failure");
         QTest::addColumn<bool>("lastSamplePlayed");
@@ -189,8 +188,7 @@ private slots:
         if (failure == "write") r.audio.writeResult = 4;
         if (failure == "unprepare") r.audio.unprepareResult = 33;
         if (failure == "memory") {
-            r.player.timing().pauseSeconds = 1e6;
-            ComputeSampleCounts(r.player.timing());
+            r.player.setDurations(60, 40, 1e9);
             keys = std::string(200, ' ');
         }
         if (failure == "stall") {
@@ -204,21 +202,18 @@ private slots:
             };
         }
         QStringList order;
-        r.ui.onMessage = [&] { order << "message"; };
-        r.player.SuonaSequenza(keys, [&](bool played) { order << (played ? "played" : "ended"); });
-        QStringList expected{lastSamplePlayed ? "played" : "ended"};
-        if (messages) expected << "message";
-        QCOMPARE(order, expected);
-        QCOMPARE(r.player.failed(), !failure.isEmpty());
+        const PlayResult result = r.player.SuonaSequenza(
+            keys, [&](bool played) { order << (played ? "played" : "ended"); });
+        QCOMPARE(order, QStringList{lastSamplePlayed ? "played" : "ended"});
+        QCOMPARE(result.played, failure.isEmpty());
+        QCOMPARE(!result.failure.isEmpty(), messages == 1);
         QVERIFY(!r.player.isPlaying());
     }
 
     void aRefusedWriteIsReportedAtOnce() {
         Rig r;
         r.audio.writeResult = 4;
-        r.player.SuonaSequenza("1");
-        QCOMPARE(r.ui.messages.size(), size_t(1));
-        QVERIFY(r.ui.messages[0].text.endsWith(" - 4"));
+        QVERIFY(r.player.SuonaSequenza("1").failure.endsWith(" - 4"));
         QCOMPARE(r.clock.turns, 0);
         QVERIFY(!r.player.isPlaying());
     }
@@ -226,15 +221,36 @@ private slots:
     void soundCardPresentCountsOutputDevices() {
         Rig r;
         QVERIFY(r.player.SoundCardPresent());
-        QVERIFY(r.ui.messages.empty());
         r.audio.devices = 0;
         QVERIFY(!r.player.SoundCardPresent());
-        QCOMPARE(r.ui.messages.size(), size_t(1));
-        QCOMPARE(r.ui.messages[0].text,
+        QCOMPARE(NoSoundCardText(),
                  QString::fromUtf8("Questo PC non ha schede audio.\r\n"
                                    "Il programma non pu\xc3\xb2 inviare i toni DTMF"));
-        QCOMPARE(r.ui.messages[0].title, QStringLiteral("DTMF"));
-        QCOMPARE(r.ui.messages[0].icon, MessageIcon::Critical);
+        QCOMPARE(NoSoundCardTitle(), QStringLiteral("DTMF"));
+    }
+
+    // The one set of limits of a send, for the window and the tool alike: short durations are
+    // raised to their minimum, the transmitter delay held within 20 to 2000 ms, and what lies
+    // within stays exactly as typed.
+    void theSendsLimits_data() {
+        QTest::addColumn<QList<double>>("asked");  // digit, gap, pause, transmitter delay
+        QTest::addColumn<QList<double>>("used");
+        QTest::newRow("typical") << QList<double>{60, 40, 300, 200}
+                                 << QList<double>{60, 40, 300, 200};
+        QTest::newRow("emptied fields")
+            << QList<double>{0, 0, 0, 0} << QList<double>{25, 15, 25, 20};
+        QTest::newRow("just below")
+            << QList<double>{24.9, 14, 24, 19.5} << QList<double>{25, 15, 25, 20};
+        QTest::newRow("at the limits")
+            << QList<double>{25, 15, 25, 2000} << QList<double>{25, 15, 25, 2000};
+        QTest::newRow("fractions and long")
+            << QList<double>{60.5, 999, 9999, 2500} << QList<double>{60.5, 999, 9999, 2000};
+    }
+    void theSendsLimits() {
+        QFETCH(QList<double>, asked);
+        QFETCH(QList<double>, used);
+        const SendSettings s = CorrectedSendSettings({asked[0], asked[1], asked[2], asked[3]});
+        QCOMPARE((QList<double>{s.digitMs, s.gapMs, s.pauseMs, s.txDelayMs}), used);
     }
 
     // Run by ctest under an address-space limit that leaves no room for the 180 MB buffer.
@@ -242,27 +258,18 @@ private slots:
         if (qEnvironmentVariableIsEmpty("CALVENTO_MEMORY_LIMITED"))
             QSKIP("runs under a memory limit (ctest: player_memory_limit)");
         Rig r;
-        r.player.timing().digitSeconds = 9.999;
-        r.player.timing().gapSeconds = 0.999;
-        r.player.timing().pauseSeconds = 9.999;
-        ComputeSampleCounts(r.player.timing());
+        r.player.setDurations(9999, 999, 9999);
         std::string largest;
         for (int i = 0; i < 1024; ++i) largest += "0123456789*#ABCD"[i % 16];
-        r.player.SuonaSequenza(largest);
-        QCOMPARE(r.ui.messages.size(), size_t(1));
-        QVERIFY(r.ui.messages[0].text.contains("memory"));
+        QVERIFY(r.player.SuonaSequenza(largest).failure.contains("memory"));
         QVERIFY(r.audio.log.isEmpty());
         QVERIFY(!r.player.isPlaying());
     }
 
     void aBufferThatCannotBeAllocatedIsToldNotCrashed() {
         Rig r;
-        r.player.timing().pauseSeconds = 1e6;  // 8e9 samples per space: 16 GB each
-        ComputeSampleCounts(r.player.timing());
-        r.player.SuonaSequenza(std::string(200, ' '));
-        QCOMPARE(r.ui.messages.size(), size_t(1));
-        QCOMPARE(r.ui.messages[0].title, QStringLiteral(" SuonaSequenza"));
-        QVERIFY(r.ui.messages[0].text.contains("memory"));
+        r.player.setDurations(60, 40, 1e9);  // 8e9 samples per space: 16 GB each
+        QVERIFY(r.player.SuonaSequenza(std::string(200, ' ')).failure.contains("memory"));
         QVERIFY(r.audio.log.isEmpty());
         QVERIFY(!r.player.isPlaying());
     }

@@ -83,17 +83,14 @@ private slots:
         r.clock.onTurn = [&] {
             if (r.player.isPlaying()) keyedWhilePlaying = keyedNow(ptt);
         };
-        KeyedSendOptions options;
-        QVERIFY(SendKeyed(r.player, r.clock, &ptt, "12", options).keyed);
+        QVERIFY(SendKeyed(r.player, r.clock, &ptt, "12", SendSettings{}).keyed);
         QVERIFY(keyedWhilePlaying);
         QVERIFY(!keyedNow(ptt));
 
         r.audio.openResult = AudioResult::BadDeviceId;
-        bool keyedAtMessage = true;
-        r.ui.onMessage = [&] { keyedAtMessage = keyedNow(ptt); };
-        SendKeyed(r.player, r.clock, &ptt, "12", options);
-        QCOMPARE(r.ui.messages.size(), size_t(1));
-        QVERIFY(!keyedAtMessage);
+        const KeyedSendResult failed = SendKeyed(r.player, r.clock, &ptt, "12", SendSettings{});
+        QVERIFY(!failed.play.played && !failed.play.failure.isEmpty());
+        QVERIFY(!keyedNow(ptt));
     }
 
     // The window's thread held in the middle of a send: the guard releases the rig on its own.
@@ -112,11 +109,12 @@ private slots:
             while (keyedNow(ptt) && t.elapsed() < 5000) QThread::msleep(20);
             releasedWhileHeld = !keyedNow(ptt);
         };
-        KeyedSendOptions options;
-        options.txDelayMs = 20;
-        QVERIFY(SendKeyed(r.player, r.clock, &ptt, "1", options).guardTripped);
+        SendSettings settings;
+        settings.txDelayMs = 20;
+        const KeyedSendResult sent = SendKeyed(r.player, r.clock, &ptt, "1", settings);
+        QVERIFY(sent.guardTripped);
         QVERIFY(releasedWhileHeld);
-        QVERIFY(r.ui.messages[0].text.startsWith("The transmitter was keyed for"));
+        QVERIFY(sent.play.failure.startsWith("The transmitter was keyed for"));
     }
 
     // Hamlib's network client against a real rigctld: rigctl sees the transmitter keyed.
