@@ -329,7 +329,7 @@ QString deviceOf(const QString& port, int* number, QString* name) {
     bool isNumber = false;
     const int n = port.toInt(&isNumber);
     if (isNumber) {
-        if (n < 1 || n > 16) throw Failure{QStringLiteral("Please enter a valid Comm number.")};
+        if (!IsPortNumber(n)) throw Failure{InvalidPortNumberText()};
         *number = n;
         *name = QStringLiteral("COM%1").arg(n);
         return DeviceForPortNumber(n);

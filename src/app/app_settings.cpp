@@ -14,7 +14,7 @@ namespace calvento {
 
 AppSettings DefaultAppSettings(const QString& programFolder) {
     AppSettings s;
-    s.configFilePath = programFolder + QDir::separator() + QStringLiteral("Default31.prg");
+    s.configFilePath = programFolder + QDir::separator() + DefaultConfigFileName();
     s.sequence = QStringLiteral("0123456789*#ABCD");
     s.digitMs = QStringLiteral("60");
     s.gapMs = QStringLiteral("40");

@@ -44,10 +44,11 @@ namespace calvento {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
-// What the program keeps besides the classic settings file, which keeps its eleven values.
-const QString kOptionsFile = QStringLiteral("Calvento31-options.ini");
 const QString kVersion =
     QStringLiteral("%1.%2").arg(CALVENTO_VERSION_MAJOR).arg(CALVENTO_VERSION_MINOR);
+// The titles of the window's boxes: its own ("Calvento v3"), and the warnings.
+const QString kBoxTitle = QStringLiteral("Calvento v%1").arg(CALVENTO_VERSION_MAJOR);
+const QString kWarning = QStringLiteral("Warning");
 
 }  // namespace
 
@@ -145,7 +146,7 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
 FrmTone::~FrmTone() = default;
 
 QString FrmTone::settingsFilePath() const {
-    return ProgramFile(QStringLiteral("Calvento31.ini"));
+    return ProgramFile(SettingsFileName());
 }
 
 // ---- start-up and close -------------------------------------------------------------------------
@@ -170,7 +171,7 @@ void FrmTone::Form_Load() {
     Text1_Click();
     ui.SSTabCmd->setCurrentIndex(0);
 
-    applyRadioInterface(LoadRadioInterface(ProgramFile(kOptionsFile)), false);
+    applyRadioInterface(LoadRadioInterface(ProgramFile(OptionsFileName())), false);
 
     if (!s.configFilePath.isEmpty()) LoadConfigFile(s.configFilePath);
 }
@@ -202,14 +203,12 @@ bool FrmTone::Form_QueryUnload() {
     // first. The box does not wait for its OK, so the run keeps its pace.
     if (m_runUnderWay || m_link->running()) {
         m_ui.notify(QStringLiteral("Please wait end of data transfer before closing application."),
-                    QStringLiteral("Calvento v%1").arg(CALVENTO_VERSION_MAJOR),
-                    MessageIcon::Information);
+                    kBoxTitle, MessageIcon::Information);
         return false;
     }
     if (!m_player.isPlaying()) return true;
     m_ui.messageBox(QStringLiteral("Please wait end of sound before closing application."),
-                    QStringLiteral("Calvento v%1").arg(CALVENTO_VERSION_MAJOR),
-                    MessageIcon::Information);
+                    kBoxTitle, MessageIcon::Information);
     return false;
 }
 
@@ -245,7 +244,7 @@ void FrmTone::Form_Unload() {
     if (!SaveAppSettingsFile(settingsFilePath(), s, &error)) {
         m_ui.messageBox(QStringLiteral("The settings could not be saved to %1\r\n%2")
                             .arg(settingsFilePath(), error),
-                        QStringLiteral("Warning"), MessageIcon::Exclamation);
+                        kWarning, MessageIcon::Exclamation);
     }
 
     // The board is told the link ends; a push-to-talk port drops RTS before it closes, since
@@ -437,7 +436,6 @@ void FrmTone::chkOutput_Click(int index) {
 namespace {
 
 const QString kConfigFilter = QStringLiteral("Configuration file (*.prg);;All files (*)");
-const QString kDefaultConfigName = QStringLiteral("Default31.prg");
 
 std::string latin1(const QString& text) {
     return text.toLatin1().toStdString();
@@ -456,97 +454,42 @@ QLineEdit* FrmTone::txtMem(int index) const {
     return fields[index];
 }
 
+// The control of each field of the configuration, in the order of ConfigField: toggle buttons
+// for the outputs, check boxes for the switches, line edits for the rest.
+QWidget* FrmTone::fieldWidget(ConfigField field) const {
+    const int i = static_cast<int>(field);
+    if (field >= ConfigField::Command0 && field < ConfigField::PrgPort)
+        return txtMem(i - static_cast<int>(ConfigField::Command0));
+    QWidget* const fixed[] = {ui.chkOutput_0, ui.chkOutput_1, ui.chkOutput_2, ui.chkOutput_3,
+                              ui.txtSeqCmd,   ui.txtCrcTag,   ui.chkMorse,    ui.txtMorseSpeed,
+                              ui.txtCallID,   ui.txtTmr1,     ui.txtTmr2,     ui.chkBCheck,
+                              ui.txtBlo,      ui.txtBhi};
+    static_assert(std::size(fixed) == static_cast<size_t>(ConfigField::Command0));
+    return field == ConfigField::PrgPort ? ui.txtPrgComm : fixed[i];
+}
+
+// A button's state as the record keeps it: 0, 1, or 2 for a check box's grey state.
 QString FrmTone::fieldText(ConfigField field) const {
-    auto state = [](const QAbstractButton* box) {
-        if (auto* check = qobject_cast<const QCheckBox*>(box))
-            return QString::number(static_cast<int>(check->checkState()) == Qt::PartiallyChecked
-                                       ? 2
-                                       : (check->isChecked() ? 1 : 0));
-        return QString::number(box->isChecked() ? 1 : 0);
-    };
-    switch (field) {
-        case ConfigField::Output0:
-            return state(ui.chkOutput_0);
-        case ConfigField::Output1:
-            return state(ui.chkOutput_1);
-        case ConfigField::Output2:
-            return state(ui.chkOutput_2);
-        case ConfigField::Output3:
-            return state(ui.chkOutput_3);
-        case ConfigField::CwEnabled:
-            return state(ui.chkMorse);
-        case ConfigField::VoltageCheckEnabled:
-            return state(ui.chkBCheck);
-        case ConfigField::ModifierId:
-            return ui.txtSeqCmd->text();
-        case ConfigField::ChecksumId:
-            return ui.txtCrcTag->text();
-        case ConfigField::MorseSpeed:
-            return ui.txtMorseSpeed->text();
-        case ConfigField::CwCall:
-            return ui.txtCallID->text();
-        case ConfigField::Timer1:
-            return ui.txtTmr1->text();
-        case ConfigField::Timer2:
-            return ui.txtTmr2->text();
-        case ConfigField::BatteryLow:
-            return ui.txtBlo->text();
-        case ConfigField::BatteryHigh:
-            return ui.txtBhi->text();
-        case ConfigField::PrgPort:
-            return ui.txtPrgComm->text();
-        default:
-            return txtMem(static_cast<int>(field) - static_cast<int>(ConfigField::Command0))
-                ->text();
-    }
+    QWidget* const w = fieldWidget(field);
+    if (auto* check = qobject_cast<const QCheckBox*>(w))
+        if (check->checkState() == Qt::PartiallyChecked) return QStringLiteral("2");
+    if (auto* button = qobject_cast<const QAbstractButton*>(w))
+        return QString::number(button->isChecked() ? 1 : 0);
+    return static_cast<const QLineEdit*>(w)->text();
 }
 
 // Sets a field as the user would, so that its reactions (captions, labels) run.
 void FrmTone::setFieldText(ConfigField field, const QString& value) {
-    auto setState = [&value](QAbstractButton* box) {
-        const int state = value.toInt();
-        if (auto* check = qobject_cast<QCheckBox*>(box)) {
-            check->setTristate(state == 2);
-            check->setCheckState(state == 2 ? Qt::PartiallyChecked
-                                            : (state == 1 ? Qt::Checked : Qt::Unchecked));
-        } else {
-            box->setChecked(state == 1);
-        }
-    };
-    switch (field) {
-        case ConfigField::Output0:
-            return setState(ui.chkOutput_0);
-        case ConfigField::Output1:
-            return setState(ui.chkOutput_1);
-        case ConfigField::Output2:
-            return setState(ui.chkOutput_2);
-        case ConfigField::Output3:
-            return setState(ui.chkOutput_3);
-        case ConfigField::CwEnabled:
-            return setState(ui.chkMorse);
-        case ConfigField::VoltageCheckEnabled:
-            return setState(ui.chkBCheck);
-        case ConfigField::ModifierId:
-            return ui.txtSeqCmd->setText(value);
-        case ConfigField::ChecksumId:
-            return ui.txtCrcTag->setText(value);
-        case ConfigField::MorseSpeed:
-            return ui.txtMorseSpeed->setText(value);
-        case ConfigField::CwCall:
-            return ui.txtCallID->setText(value);
-        case ConfigField::Timer1:
-            return ui.txtTmr1->setText(value);
-        case ConfigField::Timer2:
-            return ui.txtTmr2->setText(value);
-        case ConfigField::BatteryLow:
-            return ui.txtBlo->setText(value);
-        case ConfigField::BatteryHigh:
-            return ui.txtBhi->setText(value);
-        case ConfigField::PrgPort:
-            return ui.txtPrgComm->setText(value);
-        default:
-            return txtMem(static_cast<int>(field) - static_cast<int>(ConfigField::Command0))
-                ->setText(value);
+    QWidget* const w = fieldWidget(field);
+    const int state = value.toInt();
+    if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        check->setTristate(state == 2);
+        check->setCheckState(state == 2 ? Qt::PartiallyChecked
+                                        : (state == 1 ? Qt::Checked : Qt::Unchecked));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        button->setChecked(state == 1);
+    } else {
+        static_cast<QLineEdit*>(w)->setText(value);
     }
 }
 
@@ -563,8 +506,7 @@ void FrmTone::setConfig(const DecoderConfig& c) {
 bool FrmTone::EncodeConfig() {
     const EncodeResult result = calvento::EncodeConfig(config());
     m_transmitImage = result.image;
-    if (!result.ok)
-        m_ui.messageBox(fromLatin1(result.message), QStringLiteral("Warning"), MessageIcon::None);
+    if (!result.ok) m_ui.messageBox(fromLatin1(result.message), kWarning, MessageIcon::None);
     return result.ok;
 }
 
@@ -585,17 +527,17 @@ void FrmTone::cmdSave_Click() {
     // A value the file cannot carry is refused before the user picks a file, not written changed.
     const std::string refusal = ConfigFileRefusal(c, port);
     if (!refusal.empty()) {
-        m_ui.messageBox(fromLatin1(refusal), QStringLiteral("Warning"), MessageIcon::None);
+        m_ui.messageBox(fromLatin1(refusal), kWarning, MessageIcon::None);
         return;
     }
     QString path = m_ui.saveFileName(QStringLiteral("Save File"), ProgramFolder(),
-                                     kDefaultConfigName, kConfigFilter);
+                                     DefaultConfigFileName(), kConfigFilter);
     if (path.isEmpty()) return;
     // A bare name gets the extension, so that the Load dialog lists the file.
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".prg");
     QString error;
     if (!WriteWholeFile(path, QByteArray::fromStdString(FormatConfigFile(c, port)), &error)) {
-        m_ui.messageBox(error, QStringLiteral("Warning"), MessageIcon::None);
+        m_ui.messageBox(error, kWarning, MessageIcon::None);
         return;
     }
     showFileInCaption(QDir::toNativeSeparators(path));
@@ -603,7 +545,7 @@ void FrmTone::cmdSave_Click() {
 
 void FrmTone::cmdLoad_Click() {
     const QString path = m_ui.openFileName(QStringLiteral("Load File"), ProgramFolder(),
-                                           kDefaultConfigName, kConfigFilter);
+                                           DefaultConfigFileName(), kConfigFilter);
     if (path.isEmpty()) return;
     LoadConfigFile(QDir::toNativeSeparators(path));
 }
@@ -658,7 +600,7 @@ void FrmTone::txtCrcTag_Change(bool typed) {
         m_ui.messageBox(QStringLiteral("Digit ") + key +
                             QStringLiteral(" already used in command sequences.\r\n"
                                            "Please choose another digit."),
-                        QStringLiteral("Warning"), MessageIcon::None);
+                        kWarning, MessageIcon::None);
         ui.txtCrcTag->setFocus();
         ui.txtCrcTag->selectAll();
         return;
@@ -847,11 +789,11 @@ void FrmTone::setUpProgrammingMenu() {
     m_traceRuns->setObjectName(QStringLiteral("actTraceRuns"));
     m_traceRuns->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
     m_traceRuns->setCheckable(true);
-    m_traceRuns->setChecked(QSettings(ProgramFile(kOptionsFile), QSettings::IniFormat)
+    m_traceRuns->setChecked(QSettings(ProgramFile(OptionsFileName()), QSettings::IniFormat)
                                 .value(QStringLiteral("traceSerialExchanges"), false)
                                 .toBool());
     connect(m_traceRuns, &QAction::toggled, this, [](bool on) {
-        QSettings(ProgramFile(kOptionsFile), QSettings::IniFormat)
+        QSettings(ProgramFile(OptionsFileName()), QSettings::IniFormat)
             .setValue(QStringLiteral("traceSerialExchanges"), on);
     });
 
@@ -891,7 +833,7 @@ void FrmTone::startTrace() {
     if (!m_trace->open(path, &error)) {
         m_ui.notify(
             QStringLiteral("The serial trace cannot be written to %1\r\n%2").arg(path, error),
-            QStringLiteral("Warning"), MessageIcon::Exclamation);
+            kWarning, MessageIcon::Exclamation);
         return;
     }
     m_link->setTrace(m_trace.get());
@@ -986,7 +928,7 @@ void FrmTone::cmdTone_Click() {
                                                               : QStringLiteral("raised"));
         m_ui.messageBox(
             QStringLiteral("The transmitter was not keyed: %1\r\n%2").arg(how, sent.keyingError),
-            QStringLiteral("Warning"), MessageIcon::Exclamation);
+            kWarning, MessageIcon::Exclamation);
     }
     closeIfPending();
 }
@@ -996,43 +938,30 @@ void FrmTone::setSendStatus(const QString& text) {
 }
 
 void FrmTone::chkPtt_Click() {
-    if (ui.chkPtt->isChecked()) {
-        ui.chkPrg->setChecked(false);
-        if (!m_radio.usesSerialLine()) {
-            // Hamlib keys the rig on a port of its own; MSComm1 stays free.
-            QString why;
-            m_rigPtt = MakePushToTalk(m_radio, MSComm1, &why);
-            if (m_rigPtt && !m_rigPtt->prepare(&why)) m_rigPtt.reset();
-            if (!m_rigPtt) {
-                m_ui.messageBox(QStringLiteral("The transmitter cannot be keyed through "
-                                               "Hamlib.\r\n") +
-                                    why,
-                                QStringLiteral("Warning"), MessageIcon::Exclamation);
-                ui.chkPtt->setChecked(false);
-            }
-            return;
-        }
-        const double number = TolerantNumber(ui.txtPttCom->text().toStdString());
-        if (number < 1 || number > 16) {
-            m_ui.messageBox(QStringLiteral("Please enter a valid Comm number."),
-                            QStringLiteral("Warning"), MessageIcon::None);
-            return;
-        }
-        OpenPort(ui.txtPttCom->text());
-        if (MSComm1.isOpen()) {
-            ui.txtPttCom->setEnabled(false);
-            // The line goes to its idle state now, and a port without it says so at once, not
-            // after a whole sequence went out unkeyed.
-            QString why;
-            if (!m_serialPtt.prepare(&why))
-                m_ui.messageBox(why, QStringLiteral("Warning"), MessageIcon::Exclamation);
-        } else {
-            ui.chkPtt->setChecked(false);
-        }
-    } else {
+    if (!ui.chkPtt->isChecked()) {
         releasePushToTalk();
         ui.txtPttCom->setEnabled(true);
+        return;
     }
+    if (!m_radio.usesSerialLine()) {
+        // Hamlib keys the rig on a port of its own; MSComm1 stays free.
+        ui.chkPrg->setChecked(false);
+        QString why;
+        m_rigPtt = MakePushToTalk(m_radio, MSComm1, &why);
+        if (m_rigPtt && !m_rigPtt->prepare(&why)) m_rigPtt.reset();
+        if (!m_rigPtt) {
+            m_ui.messageBox(
+                QStringLiteral("The transmitter cannot be keyed through Hamlib.\r\n") + why,
+                kWarning, MessageIcon::Exclamation);
+            ui.chkPtt->setChecked(false);
+        }
+        return;
+    }
+    if (!takeSharedPort(ui.chkPtt, ui.txtPttCom)) return;
+    // The line goes to its idle state now, and a port without it says so at once, not after a
+    // whole sequence went out unkeyed.
+    QString why;
+    if (!m_serialPtt.prepare(&why)) m_ui.messageBox(why, kWarning, MessageIcon::Exclamation);
 }
 
 PushToTalk* FrmTone::pushToTalk() {
@@ -1066,8 +995,8 @@ void FrmTone::cmdRadio_Click() {
             return false;
         }
         const int number = LeadingPortNumber(ui.txtPttCom->text());
-        if (number < 1 || number > 16) {
-            *why = QStringLiteral("Please enter a valid Comm number.");
+        if (!IsPortNumber(number)) {
+            *why = InvalidPortNumberText();
             return false;
         }
         const QString device = DeviceForPortNumber(number);
@@ -1091,7 +1020,7 @@ void FrmTone::applyRadioInterface(const RadioInterface& choice, bool remember) {
                             choice.rigPort == m_radio.rigPort && choice.pttType == m_radio.pttType;
     if (!sameKeying && ui.chkPtt->isChecked()) ui.chkPtt->setChecked(false);
     m_radio = choice;
-    if (remember) SaveRadioInterface(ProgramFile(kOptionsFile), choice);
+    if (remember) SaveRadioInterface(ProgramFile(OptionsFileName()), choice);
     m_player.audio().chooseDevice(choice.deviceId.toStdString());
     m_serialPtt.setLine(choice.line(), choice.inverted());
 }
@@ -1104,24 +1033,7 @@ void FrmTone::Timer1_Timer() {
 // ---- "Programming" frame and the shared port ----------------------------------------------------
 
 void FrmTone::chkPrg_Click() {
-    if (ui.chkPrg->isChecked()) {
-        ui.chkPtt->setChecked(false);
-        const double number = TolerantNumber(ui.txtPrgComm->text().toStdString());
-        if (number < 1 || number > 16) {
-            m_ui.messageBox(QStringLiteral("Please enter a valid Comm number."),
-                            QStringLiteral("Warning"), MessageIcon::None);
-            return;
-        }
-        OpenPort(ui.txtPrgComm->text());
-        if (MSComm1.isOpen()) {
-            ui.txtPrgComm->setEnabled(false);
-            ui.cmdRead->setEnabled(true);
-            ui.cmdSend->setEnabled(true);
-            m_link->signOn();
-        } else {
-            ui.chkPrg->setChecked(false);
-        }
-    } else {
+    if (!ui.chkPrg->isChecked()) {
         if (MSComm1.isOpen()) {
             m_link->signOff();
             MSComm1.close();
@@ -1129,19 +1041,42 @@ void FrmTone::chkPrg_Click() {
         ui.txtPrgComm->setEnabled(true);
         ui.cmdRead->setEnabled(false);
         ui.cmdSend->setEnabled(false);
+        return;
     }
+    if (!takeSharedPort(ui.chkPrg, ui.txtPrgComm)) return;
+    ui.cmdRead->setEnabled(true);
+    ui.cmdSend->setEnabled(true);
+    m_link->signOn();
+}
+
+// Ticking either box of the shared port: the other box lets go of it first, then the port opens
+// on the number in the box's field, which stays locked while the port is held. A number out of
+// range is told and the box stays ticked with the port closed, as the classic program left it;
+// a port that does not open is told by OpenPort and the box goes back.
+bool FrmTone::takeSharedPort(QCheckBox* box, QLineEdit* numberField) {
+    (box == ui.chkPtt ? ui.chkPrg : ui.chkPtt)->setChecked(false);
+    if (!IsPortNumber(TolerantNumber(numberField->text().toStdString()))) {
+        m_ui.messageBox(InvalidPortNumberText(), kWarning, MessageIcon::None);
+        return false;
+    }
+    OpenPort(numberField->text());
+    if (!MSComm1.isOpen()) {
+        box->setChecked(false);
+        return false;
+    }
+    numberField->setEnabled(false);
+    return true;
 }
 
 void FrmTone::OpenPort(const QString& fieldText) {
     const int number = LeadingPortNumber(fieldText);
     QString device;
     QString reason;
-    if (number >= 1 && number <= 16) {
+    if (IsPortNumber(number)) {
         device = DeviceForPortNumber(number);
         if (MSComm1.open(device, &reason)) return;
     }
-    m_ui.messageBox(PortOpenFailure(fieldText, device, reason), QStringLiteral("Warning"),
-                    MessageIcon::Information);
+    m_ui.messageBox(PortOpenFailure(fieldText, device, reason), kWarning, MessageIcon::Information);
 }
 
 }  // namespace calvento

@@ -49,6 +49,7 @@
 #include "ui_frm_tone.h"
 
 class QAction;
+class QCheckBox;
 class QKeyEvent;
 class QLineEdit;
 class QTimer;
@@ -153,6 +154,7 @@ private:
 
     // --- "Programming" frame and the shared port -----------------------------------------------
     void chkPrg_Click();
+    bool takeSharedPort(QCheckBox* box, QLineEdit* numberField);
     void OpenPort(const QString& fieldText);
 
     // --- read and program runs with the board (the exchange itself is BoardLink) ----------------
@@ -170,6 +172,7 @@ private:
     void stopTrace();
 
     // --- "Configuration" frame and the configuration fields ------------------------------------
+    QWidget* fieldWidget(ConfigField field) const;
     QString fieldText(ConfigField field) const;
     void setFieldText(ConfigField field, const QString& value);
     void cmdSave_Click();

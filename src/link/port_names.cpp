@@ -8,6 +8,10 @@
 
 namespace calvento {
 
+QString InvalidPortNumberText() {
+    return QStringLiteral("Please enter a valid Comm number.");
+}
+
 QString DeviceForPortNumber(int number, const QString& portsConf) {
     const QString fromEnv =
         qEnvironmentVariable(qPrintable(QStringLiteral("CALVENTO_COM%1").arg(number)));

@@ -9,6 +9,14 @@
 
 namespace calvento {
 
+// The numbers a port may have, and what the user is told for any other.
+constexpr int kFirstPortNumber = 1;
+constexpr int kLastPortNumber = 16;
+constexpr bool IsPortNumber(double number) {
+    return number >= kFirstPortNumber && number <= kLastPortNumber;
+}
+QString InvalidPortNumberText();
+
 // The device of port `number`, looking in `portsConf` (the text of ports.conf, may be empty).
 QString DeviceForPortNumber(int number, const QString& portsConf);
 

@@ -13,9 +13,6 @@ namespace calvento {
 
 namespace {
 
-const QString kManualName = QStringLiteral("Manuale_Calvento31.rtf");
-const QString kDefaultConfigName = QStringLiteral("Default31.prg");
-
 // Where an installed program keeps its shipped files: share/calvento beside its bin folder
 // (so that an install under any prefix works), or the system's data folders.
 QString installedDataFile(const QString& name) {
@@ -35,6 +32,19 @@ QString shippedFile(const QString& name) {
 
 }  // namespace
 
+QString SettingsFileName() {
+    return QStringLiteral("Calvento31.ini");
+}
+QString OptionsFileName() {
+    return QStringLiteral("Calvento31-options.ini");
+}
+QString DefaultConfigFileName() {
+    return QStringLiteral("Default31.prg");
+}
+QString ManualFileName() {
+    return QStringLiteral("Manuale_Calvento31.rtf");
+}
+
 QString ProgramFolder() {
     const QString home = qEnvironmentVariable("CALVENTO_HOME");
     if (!home.isEmpty()) return QDir::toNativeSeparators(QDir::cleanPath(home));
@@ -42,8 +52,8 @@ QString ProgramFolder() {
     // A program unpacked into a folder of its own keeps everything there (portable use). An
     // installed one never writes beside its executable, even when it could (run as root).
     const QString exeDir = QCoreApplication::applicationDirPath();
-    const bool installed = !installedDataFile(kManualName).isEmpty() &&
-                           !QFileInfo::exists(exeDir + QLatin1Char('/') + kManualName);
+    const bool installed = !installedDataFile(ManualFileName()).isEmpty() &&
+                           !QFileInfo::exists(exeDir + QLatin1Char('/') + ManualFileName());
     if (!installed && !exeDir.isEmpty() && QFileInfo(exeDir).isWritable())
         return QDir::toNativeSeparators(exeDir);
 
@@ -57,16 +67,16 @@ QString ProgramFile(const QString& fileName) {
 }
 
 QString ManualPath() {
-    const QString local = ProgramFile(kManualName);
+    const QString local = ProgramFile(ManualFileName());
     if (QFileInfo::exists(local)) return local;
-    const QString shipped = shippedFile(kManualName);
+    const QString shipped = shippedFile(ManualFileName());
     return shipped.isEmpty() ? local : QDir::toNativeSeparators(QDir::cleanPath(shipped));
 }
 
 bool CopyShippedDefaultConfiguration() {
-    const QString target = ProgramFile(kDefaultConfigName);
+    const QString target = ProgramFile(DefaultConfigFileName());
     if (QFileInfo::exists(target)) return false;
-    const QString shipped = shippedFile(kDefaultConfigName);
+    const QString shipped = shippedFile(DefaultConfigFileName());
     return !shipped.isEmpty() && QFile::copy(shipped, target);
 }
 

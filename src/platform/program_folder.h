@@ -15,6 +15,13 @@ namespace calvento {
 
 QString ProgramFolder();
 
+// The files the program keeps in its folder, named here once: the classic settings file with its
+// eleven values, the options that came later, the default configuration and the manual.
+QString SettingsFileName();       // Calvento31.ini
+QString OptionsFileName();        // Calvento31-options.ini
+QString DefaultConfigFileName();  // Default31.prg
+QString ManualFileName();         // Manuale_Calvento31.rtf
+
 // The folder followed by the separator and `fileName`.
 QString ProgramFile(const QString& fileName);
 
