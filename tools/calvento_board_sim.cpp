@@ -229,24 +229,14 @@ private:
     }
 
     std::string identificationReply() const {
-        std::string r = "\xFF\xAA" + m_o.id + "\r\n";
-        unsigned sum = 0;
-        for (char c : m_o.id) sum += static_cast<uint8_t>(c);
-        r += static_cast<char>((sum + (m_o.badIdSum ? 1 : 0)) % 256);
-        return r;
+        return IdentificationReply(m_o.id, m_o.badIdSum ? 1 : 0);
     }
 
     std::string dataReply() const {
         DecoderImage image = m_image;
         if (m_o.badByteOffset >= 0 && m_o.badByteOffset < kImageSize)
             image[static_cast<size_t>(m_o.badByteOffset)] = 0x5B;
-        std::string r = "\xFF\xFF";
-        unsigned sum = 0;
-        for (uint8_t b : image) {
-            r += static_cast<char>(b);
-            sum += b;
-        }
-        r += static_cast<char>((sum + (m_o.badDataSum ? 1 : 0)) % 256);
+        std::string r = DataReply(image, m_o.badDataSum ? 1 : 0);
         if (m_o.partial >= 0 && static_cast<size_t>(m_o.partial) < r.size())
             r.resize(static_cast<size_t>(m_o.partial));
         return r;

@@ -32,6 +32,28 @@ std::array<WritePacket, 4> WritePackets(const DecoderImage& image) {
     return packets;
 }
 
+std::string IdentificationReply(std::string_view text, int sumDelta) {
+    std::string r = "\xFF\xAA";
+    r += text;
+    r += "\r\n";
+    int sum = sumDelta;
+    for (char c : text)
+        if (c != '\r' && c != '\n') sum += static_cast<uint8_t>(c);
+    r += static_cast<char>(sum & 0xFF);
+    return r;
+}
+
+std::string DataReply(const DecoderImage& image, int sumDelta) {
+    std::string r = "\xFF\xFF";
+    int sum = sumDelta;
+    for (uint8_t b : image) {
+        r += static_cast<char>(b);
+        sum += b;
+    }
+    r += static_cast<char>(sum & 0xFF);
+    return r;
+}
+
 std::string IdentificationText(const std::string& rxText) {
     const std::string t = trimmedSpaces(rxText);
     if (t.size() <= 13) return t;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "config/decoder_config.h"
 
@@ -58,6 +59,13 @@ enum class ReplyEvent {
 };
 
 ReplyEvent HandleReplyByte(ReplyReceiver& rx, uint8_t b);
+
+// The board's replies byte for byte, as the simulator sends them and the tests feed them:
+// FF AA, the text, CR LF, the sum of the text's bytes other than carriage returns and line
+// feeds; FF FF, the image, the sum of its bytes. `sumDelta` is added to the sum byte, for a
+// reply that arrives damaged.
+std::string IdentificationReply(std::string_view text, int sumDelta = 0);
+std::string DataReply(const DecoderImage& image, int sumDelta = 0);
 
 // The identification as the program keeps it: the text trimmed, then its first 13 characters
 // followed by characters 14 to 30 trimmed (so extra spaces after "DTMF Decoder " drop out).

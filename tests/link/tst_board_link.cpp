@@ -114,20 +114,11 @@ private:
     }
 
     QByteArray identification() const {
-        QByteArray r = "\xFF\xAA" + m_b.id + "\r\n";
-        int sum = 0;
-        for (char c : m_b.id) sum += uint8_t(c);
-        return r + char(sum % 256);
+        return QByteArray::fromStdString(IdentificationReply(m_b.id.toStdString()));
     }
 
     QByteArray dataReply() const {
-        QByteArray r("\xFF\xFF", 2);
-        int sum = 0;
-        for (uint8_t b : image) {
-            r += char(b);
-            sum += b;
-        }
-        r += char((sum + (m_b.badDataSum ? 1 : 0)) % 256);
+        const QByteArray r = QByteArray::fromStdString(DataReply(image, m_b.badDataSum ? 1 : 0));
         return m_b.cutDataAfter >= 0 ? r.left(m_b.cutDataAfter) : r;
     }
 

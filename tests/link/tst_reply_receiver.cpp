@@ -12,20 +12,11 @@ Q_DECLARE_METATYPE(ReplyEvent)
 namespace {
 
 QByteArray identification(const QByteArray& text, int sumDelta = 0) {
-    int sum = 0;
-    for (char c : text)
-        if (c != '\r' && c != '\n') sum += static_cast<uint8_t>(c);
-    return "\xFF\xAA" + text + "\n" + char((sum + sumDelta) & 0xFF);
+    return QByteArray::fromStdString(IdentificationReply(text.toStdString(), sumDelta));
 }
 
-QByteArray data(DecoderImage image, int sumDelta = 0) {
-    QByteArray r("\xFF\xFF", 2);
-    int sum = 0;
-    for (uint8_t b : image) {
-        r += char(b);
-        sum += b;
-    }
-    return r + char((sum + sumDelta) & 0xFF);
+QByteArray dataReply(const DecoderImage& image, int sumDelta = 0) {
+    return QByteArray::fromStdString(DataReply(image, sumDelta));
 }
 
 DecoderImage sampleImage() {
@@ -60,9 +51,9 @@ private slots:
         QTest::addColumn<QList<ReplyEvent>>("events");
         QTest::addColumn<QString>("text");  // rxText after the stream, when an identification came
         using E = ReplyEvent;
-        QByteArray badAt8 = data(sampleImage());
+        QByteArray badAt8 = dataReply(sampleImage());
         badAt8[2 + 8] = 0x5B;
-        QByteArray okAt7 = data(sampleImage());
+        QByteArray okAt7 = dataReply(sampleImage());
         okAt7[2 + 7] = 0x5B;
         okAt7[okAt7.size() - 1] = char(okAt7.back() + 0x5B - 0xA7);
         QTest::newRow("identification")
@@ -82,16 +73,16 @@ private slots:
         QTest::newRow("bytes before the first FF are ignored")
             << QByteArray("\x01\x02 abc") + identification("X") << QList<E>{E::IdentificationReply}
             << "X";
-        QTest::newRow("data reply") << data(sampleImage()) << QList<E>{E::DataReply} << "";
+        QTest::newRow("data reply") << dataReply(sampleImage()) << QList<E>{E::DataReply} << "";
         QTest::newRow("data with a wrong sum")
-            << data(sampleImage(), 1) << QList<E>{E::DataReplyBadSum} << "";
+            << dataReply(sampleImage(), 1) << QList<E>{E::DataReplyBadSum} << "";
         QTest::newRow("0x5B at offset 8 abandons the reply") << badAt8 << QList<E>{} << "";
         QTest::newRow("0x5B at offset 7 is fine") << okAt7 << QList<E>{E::DataReply} << "";
         QTest::newRow("an unknown kind returns to sync")
             << QByteArray("\xFF\x12") + identification("Y") << QList<E>{E::IdentificationReply}
             << "Y";
         QTest::newRow("two replies back to back")
-            << identification("A") + data(sampleImage())
+            << identification("A") + dataReply(sampleImage())
             << QList<E>{E::IdentificationReply, E::DataReply} << "A";
     }
     void streams() {
@@ -103,7 +94,7 @@ private slots:
         QCOMPARE(f.events, events);
         if (events.contains(ReplyEvent::IdentificationReply))
             QCOMPARE(QString::fromStdString(f.rx.rxText), text);
-        if (events.contains(ReplyEvent::DataReply) && bytes == data(sampleImage()))
+        if (events.contains(ReplyEvent::DataReply) && bytes == dataReply(sampleImage()))
             QVERIFY(f.rx.receiveImage == sampleImage());
         QCOMPARE(f.rx.rxState, RxState::WaitSync);
     }
@@ -113,7 +104,7 @@ private slots:
         DecoderImage img = sampleImage();
         img[0] = 0xFF;
         Fed f;
-        const QByteArray stream = data(img);
+        const QByteArray stream = dataReply(img);
         QVERIFY(stream.startsWith("\xFF\xFF\xFF"));
         f.feed(stream);
         QCOMPARE(f.events, QList<ReplyEvent>{ReplyEvent::DataReply});
