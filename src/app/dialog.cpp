@@ -27,6 +27,15 @@ void Dialog::setTextColor(const QColor& color) {
     ui.lblInfo->setPalette(p);
 }
 
+void Dialog::setVisible(bool visible) {
+    if (visible && !isVisible() && m_shownBefore) move(m_lastPosition);
+    if (!visible && isVisible()) {
+        m_lastPosition = pos();
+        m_shownBefore = true;
+    }
+    QDialog::setVisible(visible);
+}
+
 QColor Dialog::textColor() const {
     return ui.lblInfo->palette().color(QPalette::WindowText);
 }

@@ -4,7 +4,8 @@
 // an OK button that the runs hide while they wait and show again at every outcome. The window is
 // modeless and owned by the main window; OK and the close box only hide it (a Qt dialog that is
 // not deleted on close is only hidden), so it keeps its text for the next use; it goes away with
-// the main window.
+// the main window. It comes back where it was last seen: Qt centres a dialog on its owner at
+// every show unless the program placed it, and the user's own move is not that.
 #pragma once
 
 #include <QDialog>
@@ -31,6 +32,12 @@ public:
     // stays until changed.
     void setTextColor(const QColor& color);
     QColor textColor() const;
+
+    void setVisible(bool visible) override;
+
+private:
+    bool m_shownBefore = false;
+    QPoint m_lastPosition;
 };
 
 // Sets a status label's text and makes its accessible name follow it (line breaks read as

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 #include "platform/user_interface.h"
 #include "rtf/rtf_reader.h"
@@ -22,6 +23,9 @@ FrmIstruzioni::FrmIstruzioni(UiServices& dialogs, QWidget* parent)
     ui.setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     ui.rtfIstruzioni->setOpenLinks(false);
+    m_lastFocus = QGuiApplication::focusWindow();
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
+            &FrmIstruzioni::focusWindowChanged);
     Form_Load();
 }
 
@@ -36,11 +40,21 @@ void FrmIstruzioni::Form_Load() {
 void FrmIstruzioni::Apri(const QString& NFileIstruzioni, const QString& Titolo) {
     m_file = NFileIstruzioni;
     setWindowTitle(QStringLiteral(" ") + Titolo);
+    // Loaded here, once: the activation that follows finds it fresh.
+    Form_Activate();
+    if (m_unloading) return;
     show();
     raise();
     activateWindow();
-    // Platforms without a window manager never report the activation: load now as well.
-    Form_Activate();
+}
+
+void FrmIstruzioni::focusWindowChanged(QWindow* now) {
+    QWindow* const mine = windowHandle();
+    const QWindow* const before = m_lastFocus;
+    m_lastFocus = now;
+    if (!mine) return;
+    if (before == mine && now != mine) m_viewMoved = true;
+    if (now == mine && before && before != mine && m_viewMoved) Form_Activate();
 }
 
 bool FrmIstruzioni::FileExists(const QString& path) {
@@ -56,6 +70,7 @@ void FrmIstruzioni::Form_Activate() {
             ui.rtfIstruzioni->setPlainText(
                 QStringLiteral("The manual %1 is not a rich text (RTF) file.").arg(m_file));
         ui.rtfIstruzioni->moveCursor(QTextCursor::Start);
+        m_viewMoved = false;
         return;
     }
     m_unloading = true;
@@ -64,11 +79,6 @@ void FrmIstruzioni::Form_Activate() {
                     QStringLiteral("Calvento v%1r").arg(CALVENTO_VERSION_MAJOR),
                     MessageIcon::Critical);
     close();  // deleted on close
-}
-
-void FrmIstruzioni::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
-    QWidget::changeEvent(event);
 }
 
 void FrmIstruzioni::resizeEvent(QResizeEvent* event) {

@@ -7,6 +7,9 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
+#include <QTextTableFormat>
+#include <algorithm>
 #include <cctype>
 
 namespace calvento {
@@ -84,16 +87,37 @@ bool isSkippedDestination(const QByteArray& word) {
     return false;
 }
 
-struct State {
-    bool skip = false;
+// What a run of characters looks like; characters that look alike go into the document at once.
+struct Look {
     bool bold = false;
     bool italic = false;
     bool underline = false;
     int halfPoints = 24;
     int color = 0;
+    bool operator==(const Look&) const = default;
+};
+
+struct State {
+    bool skip = false;
+    Look look;
     int unicodeSkip = 1;
     bool colorTable = false;
 };
+
+// The paragraph properties, which \pard resets; a paragraph takes those in force when it ends.
+// Indents in twips.
+struct Paragraph {
+    Qt::Alignment alignment = Qt::AlignLeft;
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstLineIndent = 0;
+    int spaceBefore = 0;
+    int spaceAfter = 0;
+    bool inTable = false;
+};
+
+// Twips (1/1440 inch) as the pixels the rest of the program counts at 96 dots per inch.
+constexpr double kTwipsPerPixel = 15.0;
 
 class Reader {
 public:
@@ -139,28 +163,60 @@ private:
             }
             return;
         }
+        placeInTable();
+        if (!m_run.isEmpty() && !(m_runLook == state().look)) flush();
+        m_runLook = state().look;
+        m_run += c;
+    }
+
+    // The run gathered so far goes into the document in one insertion.
+    void flush() {
+        if (m_run.isEmpty()) return;
         QTextCharFormat f;
-        f.setFontWeight(state().bold ? QFont::Bold : QFont::Normal);
-        f.setFontItalic(state().italic);
-        f.setFontUnderline(state().underline);
-        f.setFontPointSize(state().halfPoints / 2.0);
-        const int ci = state().color;
+        f.setFontWeight(m_runLook.bold ? QFont::Bold : QFont::Normal);
+        f.setFontItalic(m_runLook.italic);
+        f.setFontUnderline(m_runLook.underline);
+        f.setFontPointSize(m_runLook.halfPoints / 2.0);
+        const int ci = m_runLook.color;
         f.setForeground(ci > 0 && ci < m_colors.size() ? QBrush(m_colors[ci]) : QBrush(Qt::black));
-        m_cursor.insertText(QString(c), f);
+        m_cursor.insertText(m_run, f);
+        m_run.clear();
     }
 
     // Paragraph properties belong to the paragraph that \par ends.
     void paragraph() {
         if (state().skip || state().colorTable) return;
+        placeInTable();
         finishBlock();
         m_cursor.insertBlock();
     }
 
 public:
     void finishBlock() {
+        flush();
         QTextBlockFormat b = m_cursor.blockFormat();
-        b.setAlignment(m_alignment);
+        b.setAlignment(m_para.alignment);
+        // A hanging first line (a bullet) starts left of the paragraph's indent; a tab stop as
+        // far from the line's start as it hangs takes the text after the bullet to the indent,
+        // where its wrapped lines start too.
+        b.setLeftMargin(std::max(0, m_para.leftIndent) / kTwipsPerPixel);
+        b.setRightMargin(std::max(0, m_para.rightIndent) / kTwipsPerPixel);
+        b.setTextIndent(m_para.firstLineIndent / kTwipsPerPixel);
+        b.setTopMargin(std::max(0, m_para.spaceBefore) / kTwipsPerPixel);
+        b.setBottomMargin(std::max(0, m_para.spaceAfter) / kTwipsPerPixel);
+        if (m_para.firstLineIndent < 0)
+            b.setTabPositions(
+                {QTextOption::Tab(-m_para.firstLineIndent / kTwipsPerPixel, QTextOption::LeftTab)});
         m_cursor.setBlockFormat(b);
+    }
+
+    // Leaves a table the document is in, once the paragraphs no longer belong to it.
+    void endTable() {
+        if (!m_table) return;
+        flush();
+        m_cursor = m_table->lastCursorPosition();
+        m_cursor.movePosition(QTextCursor::NextBlock);
+        m_table = nullptr;
     }
 
 private:
@@ -178,6 +234,74 @@ private:
             }
             ++m_pos;
         }
+    }
+
+    // Puts the cursor where the coming content belongs: into the table's next cell or row when
+    // the paragraph is part of a table (the table begins with its first such paragraph), after
+    // the table when it is not. Rows and cells grow as the document fills them, so a row with
+    // more cells than the first still shows all of them.
+    void placeInTable() {
+        if (!m_para.inTable) {
+            endTable();
+            return;
+        }
+        if (!m_table) {
+            flush();
+            QTextTableFormat format;
+            format.setBorder(1);
+            format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+            format.setBorderCollapse(true);
+            format.setCellPadding(3);
+            format.setCellSpacing(0);
+            m_table = m_cursor.insertTable(1, 1, format);
+            m_row = m_column = 0;
+            m_cellEnded = m_rowEnded = false;
+            m_cursor = m_table->cellAt(0, 0).firstCursorPosition();
+            return;
+        }
+        if (m_rowEnded) {
+            flush();
+            m_table->appendRows(1);
+            ++m_row;
+            m_column = 0;
+        } else if (m_cellEnded) {
+            flush();
+            if (++m_column >= m_table->columns()) m_table->appendColumns(1);
+        } else {
+            return;
+        }
+        m_cellEnded = m_rowEnded = false;
+        m_cursor = m_table->cellAt(m_row, m_column).firstCursorPosition();
+    }
+
+    void endCell() {
+        if (state().skip) return;
+        m_para.inTable = true;
+        placeInTable();
+        finishBlock();
+        m_cellEnded = true;
+    }
+
+    // A finished row: the first one gives the columns their share of the width, from the
+    // right edges of its cells.
+    void endRow() {
+        if (state().skip || !m_table) return;
+        flush();
+        if (m_row == 0 && m_cellRights.size() == m_table->columns() && m_cellRights.last() > 0) {
+            QList<QTextLength> widths;
+            int left = 0;
+            for (int right : m_cellRights) {
+                widths.append(QTextLength(QTextLength::PercentageLength,
+                                          100.0 * std::max(0, right - left) / m_cellRights.last()));
+                left = right;
+            }
+            QTextTableFormat format = m_table->format();
+            format.setColumnWidthConstraints(widths);
+            format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+            m_table->setFormat(format);
+        }
+        m_cellEnded = false;
+        m_rowEnded = true;
     }
 
     void controlWord() {
@@ -238,6 +362,9 @@ private:
         apply(word, hasParam, param);
     }
 
+    // Indents and spaces beyond a page's width are not meant; they are held to one.
+    static int indent(int twips) { return std::clamp(twips, -15000, 15000); }
+
     void apply(const QByteArray& w, bool hasParam, int p) {
         State& s = state();
         if (m_groupStart && isSkippedDestination(w)) {
@@ -258,36 +385,52 @@ private:
             paragraph();
         else if (w == "line")
             text(QChar::LineSeparator);
-        else if (w == "tab" || w == "cell")
+        else if (w == "tab")
             text(QLatin1Char('\t'));
+        else if (w == "cell")
+            endCell();
         else if (w == "row")
-            paragraph();
+            endRow();
+        else if (w == "trowd")
+            m_cellRights.clear();
+        else if (w == "cellx")
+            m_cellRights.append(p);
+        else if (w == "intbl")
+            m_para.inTable = true;
         else if (w == "b")
-            s.bold = !hasParam || p != 0;
+            s.look.bold = !hasParam || p != 0;
         else if (w == "i")
-            s.italic = !hasParam || p != 0;
+            s.look.italic = !hasParam || p != 0;
         else if (w == "ul")
-            s.underline = !hasParam || p != 0;
+            s.look.underline = !hasParam || p != 0;
         else if (w == "ulnone")
-            s.underline = false;
+            s.look.underline = false;
         else if (w == "fs")
-            s.halfPoints = hasParam && p > 0 && p < 2000 ? p : 24;
+            s.look.halfPoints = hasParam && p > 0 && p < 2000 ? p : 24;
         else if (w == "cf")
-            s.color = hasParam ? p : 0;
-        else if (w == "plain") {
-            s.bold = s.italic = s.underline = false;
-            s.halfPoints = 24;
-            s.color = 0;
-        } else if (w == "pard")
-            m_alignment = Qt::AlignLeft;
+            s.look.color = hasParam ? p : 0;
+        else if (w == "plain")
+            s.look = Look{};
+        else if (w == "pard")
+            m_para = Paragraph{};
         else if (w == "qc")
-            m_alignment = Qt::AlignHCenter;
+            m_para.alignment = Qt::AlignHCenter;
         else if (w == "qr")
-            m_alignment = Qt::AlignRight;
+            m_para.alignment = Qt::AlignRight;
         else if (w == "qj")
-            m_alignment = Qt::AlignJustify;
+            m_para.alignment = Qt::AlignJustify;
         else if (w == "ql")
-            m_alignment = Qt::AlignLeft;
+            m_para.alignment = Qt::AlignLeft;
+        else if (w == "li")
+            m_para.leftIndent = indent(p);
+        else if (w == "ri")
+            m_para.rightIndent = indent(p);
+        else if (w == "fi")
+            m_para.firstLineIndent = indent(p);
+        else if (w == "sb")
+            m_para.spaceBefore = indent(p);
+        else if (w == "sa")
+            m_para.spaceAfter = indent(p);
         else if (w == "uc")
             s.unicodeSkip = hasParam && p >= 0 && p < 10 ? p : 1;
         else if (w == "u" && hasParam) {
@@ -317,8 +460,16 @@ private:
     QList<State> m_stack;
     QList<QColor> m_colors;
     int m_red = 0, m_green = 0, m_blue = 0;
-    Qt::Alignment m_alignment = Qt::AlignLeft;
+    Paragraph m_para;
     bool m_groupStart = false;
+    QString m_run;  // characters not yet inserted, all of m_runLook
+    Look m_runLook;
+    QTextTable* m_table = nullptr;  // the table the paragraphs go into, while they do
+    int m_row = 0;
+    int m_column = 0;
+    bool m_cellEnded = false;
+    bool m_rowEnded = false;
+    QList<int> m_cellRights;  // \cellx of the row being defined, in twips
 };
 
 }  // namespace
@@ -326,9 +477,19 @@ private:
 bool ReadRtf(const QByteArray& rtf, QTextDocument* document) {
     document->clear();
     if (!rtf.trimmed().startsWith("{\\rtf")) return false;
-    Reader reader(rtf, document);
-    reader.run();
-    reader.finishBlock();
+    // One edit with no undo history: a document of thousands of runs then costs one layout.
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    {
+        Reader reader(rtf, document);
+        QTextCursor all(document);
+        all.beginEditBlock();
+        reader.run();
+        reader.endTable();
+        reader.finishBlock();
+        all.endEditBlock();
+    }
+    document->setUndoRedoEnabled(undo);
     return true;
 }
 
