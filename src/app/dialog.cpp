@@ -1,13 +1,22 @@
 // The status window. See dialog.h.
 #include "app/dialog.h"
 
+#include "ui_dialog.h"
+
 namespace calvento {
 
-Dialog::Dialog(QWidget* owner) : QDialog(owner) {
+Dialog::Dialog(QWidget* owner)
+    : QDialog(owner), m_form(std::make_unique<Ui::Dialog>()), ui(*m_form) {
     ui.setupUi(this);
     setFixedSize(size());
     setModal(false);
     connect(ui.OKButton, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+Dialog::~Dialog() = default;
+
+void Dialog::setOkVisible(bool visible) {
+    ui.OKButton->setVisible(visible);
 }
 
 void Dialog::setInfo(const QString& text) {

@@ -10,9 +10,13 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class QLabel;
 
-#include "ui_dialog.h"
+namespace Ui {
+class Dialog;
+}
 
 namespace calvento {
 
@@ -21,8 +25,7 @@ class Dialog : public QDialog {
 
 public:
     explicit Dialog(QWidget* owner);
-
-    Ui::Dialog ui;
+    ~Dialog() override;
 
     // The label's text, which is also its accessible name, so that a screen reader tells the
     // outcome of a run rather than a fixed name.
@@ -33,9 +36,14 @@ public:
     void setTextColor(const QColor& color);
     QColor textColor() const;
 
+    // The OK button, which the runs hide while they wait.
+    void setOkVisible(bool visible);
+
     void setVisible(bool visible) override;
 
 private:
+    std::unique_ptr<Ui::Dialog> m_form;
+    Ui::Dialog& ui;
     bool m_shownBefore = false;
     QPoint m_lastPosition;
 };

@@ -9,6 +9,7 @@
 
 #include "platform/user_interface.h"
 #include "rtf/rtf_reader.h"
+#include "ui_frm_istruzioni.h"
 
 namespace calvento {
 
@@ -19,7 +20,10 @@ constexpr int kTwipsPerPixel = 15;
 }  // namespace
 
 FrmIstruzioni::FrmIstruzioni(UiServices& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_ui(dialogs) {
+    : QWidget(parent, Qt::Window),
+      m_form(std::make_unique<Ui::frmIstruzioni>()),
+      ui(*m_form),
+      m_ui(dialogs) {
     ui.setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     ui.rtfIstruzioni->setOpenLinks(false);
@@ -28,6 +32,8 @@ FrmIstruzioni::FrmIstruzioni(UiServices& dialogs, QWidget* parent)
             &FrmIstruzioni::focusWindowChanged);
     Form_Load();
 }
+
+FrmIstruzioni::~FrmIstruzioni() = default;
 
 void FrmIstruzioni::Form_Load() {
     // Centred on the screen, the size unchanged.

@@ -11,7 +11,11 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "ui_frm_istruzioni.h"
+#include <memory>
+
+namespace Ui {
+class frmIstruzioni;
+}
 
 namespace calvento {
 
@@ -22,8 +26,7 @@ class FrmIstruzioni : public QWidget {
 
 public:
     FrmIstruzioni(UiServices& dialogs, QWidget* parent = nullptr);
-
-    Ui::frmIstruzioni ui;
+    ~FrmIstruzioni() override;
 
     void Apri(const QString& NFileIstruzioni, const QString& Titolo = QString());
 
@@ -45,6 +48,8 @@ private:
     void Form_Resize();
     static bool FileExists(const QString& path);
 
+    std::unique_ptr<Ui::frmIstruzioni> m_form;
+    Ui::frmIstruzioni& ui;
     UiServices& m_ui;
     QString m_file;
     bool m_unloading = false;

@@ -38,6 +38,7 @@
 #include "tone/audio_output.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
+#include "ui_frm_tone.h"
 
 namespace calvento {
 
@@ -60,9 +61,7 @@ public:
     void setInfoRed(bool red) override {
         m_w.statusWindow().setTextColor(red ? QColor(Qt::red) : QColor(Qt::black));
     }
-    void setOkVisible(bool visible) override {
-        m_w.statusWindow().ui.OKButton->setVisible(visible);
-    }
+    void setOkVisible(bool visible) override { m_w.statusWindow().setOkVisible(visible); }
     void showStatus() override { m_w.statusWindow().show(); }
     void decode(const DecoderImage& image) override {
         m_w.setConfig(calvento::DecodeConfig(image));
@@ -88,6 +87,8 @@ void InstallClassicFontSubstitutes() {
 FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& clock,
                  QWidget* parent)
     : QWidget(parent),
+      m_form(std::make_unique<Ui::frmTone>()),
+      ui(*m_form),
       m_player(player),
       MSComm1(port),
       m_serialPtt(port),

@@ -46,7 +46,10 @@
 #include "config/decoder_config.h"
 #include "link/board_link.h"
 #include "tone/keyed_send.h"
-#include "ui_frm_tone.h"
+
+namespace Ui {
+class frmTone;
+}
 
 class QAction;
 class QCheckBox;
@@ -72,9 +75,6 @@ public:
     FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& clock,
             QWidget* parent = nullptr);
     ~FrmTone() override;
-
-    // The generated controls, named as on the screen (txtMem_3, chkOutput_0, ...).
-    Ui::frmTone ui;
 
     QString configFilePath() const { return m_configFilePath; }
     QString settingsFilePath() const;
@@ -125,6 +125,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The generated controls, named as on the screen (txtMem_3, chkOutput_0, ...). The form is
+    // the window's own: tests and other windows reach the controls by their names.
+    std::unique_ptr<Ui::frmTone> m_form;
+    Ui::frmTone& ui;
+
     // --- start-up and close --------------------------------------------------------------------
     void Form_Load();
     bool Form_QueryUnload();  // true when the close may go on

@@ -1,6 +1,8 @@
 // The radio interface dialog and its settings. See radio_interface.h.
 #include "app/radio_interface.h"
 
+#include "ui_radio_interface.h"
+
 #include <QPushButton>
 #include <QSettings>
 
@@ -85,11 +87,15 @@ std::unique_ptr<PushToTalk> MakePushToTalk(const RadioInterface& choice, SerialP
     return nullptr;
 }
 
+RadioInterfaceDialog::~RadioInterfaceDialog() = default;
+
 RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOutput& audio,
                                            SerialPort& port, Clock& clock,
                                            std::function<bool(QString*)> openTestPort,
                                            QWidget* parent)
     : QDialog(parent),
+      m_form(std::make_unique<Ui::RadioInterface>()),
+      ui(*m_form),
       m_audio(audio),
       m_port(port),
       m_clock(clock),

@@ -15,7 +15,10 @@
 #include <memory>
 
 #include "tone/push_to_talk.h"
-#include "ui_radio_interface.h"
+
+namespace Ui {
+class RadioInterface;
+}
 
 namespace calvento {
 
@@ -60,8 +63,7 @@ public:
     RadioInterfaceDialog(const RadioInterface& choice, AudioOutput& audio, SerialPort& port,
                          Clock& clock, std::function<bool(QString*)> openTestPort,
                          QWidget* parent = nullptr);
-
-    Ui::RadioInterface ui;
+    ~RadioInterfaceDialog() override;
 
     // What the dialog's fields say now.
     RadioInterface choice() const;
@@ -71,6 +73,9 @@ public:
 
 private:
     void showMethodFields();
+
+    std::unique_ptr<Ui::RadioInterface> m_form;
+    Ui::RadioInterface& ui;
 
     AudioOutput& m_audio;
     SerialPort& m_port;

@@ -28,12 +28,12 @@ struct LinkRig : Rig {
         up = sim.start(simOptions);
         qputenv("CALVENTO_COM1", sim.device.toLatin1());
         window = std::make_unique<FrmTone>(player, port, ui, SystemClock());
-        window->ui.txtPrgComm->setText("1");
+        controls(*window).txtPrgComm->setText("1");
     }
     FrmTone& w() { return *window; }
-    QString info() { return w().statusWindow().ui.lblInfo->text(); }
-    bool okShown() { return !w().statusWindow().ui.OKButton->isHidden(); }
-    void linkOn() { w().ui.chkPrg->setChecked(true); }
+    QString info() { return controls(w().statusWindow()).lblInfo->text(); }
+    bool okShown() { return !controls(w().statusWindow()).OKButton->isHidden(); }
+    void linkOn() { controls(w()).chkPrg->setChecked(true); }
 };
 
 QByteArray hex(const char* bytes, int n) {
@@ -56,7 +56,7 @@ private slots:
         QVERIFY(r.okShown());
         QVERIFY(r.w().statusWindow().isVisible());
         // Switching off signs off before the port closes.
-        r.w().ui.chkPrg->setChecked(false);
+        controls(r.w()).chkPrg->setChecked(false);
         QVERIFY(!r.port.isOpen());
         QTRY_VERIFY(r.sim.received().endsWith(hex("\xFF\x99", 2)));
     }
@@ -68,16 +68,16 @@ private slots:
         r.linkOn();
         QElapsedTimer t;
         t.start();
-        QTest::mouseClick(r.w().ui.cmdRead, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdRead, Qt::LeftButton);
         qInfo("read run: %lld ms", static_cast<long long>(t.elapsed()));
         QCOMPARE(r.info(),
                  QStringLiteral("Data from DTMF Decoder v3.1 by Kolbex successfully read"));
         QVERIFY(r.okShown());
-        QCOMPARE(r.w().ui.txtMem_0->text(), QStringLiteral("100"));
-        QCOMPARE(r.w().ui.txtCallID->text(), QStringLiteral("SIM"));
-        QCOMPARE(r.w().ui.txtSeqCmd->text(), QStringLiteral("*0*"));
-        QVERIFY(r.w().ui.cmdRead->isEnabled());
-        QVERIFY(r.w().ui.chkPrg->isEnabled());
+        QCOMPARE(controls(r.w()).txtMem_0->text(), QStringLiteral("100"));
+        QCOMPARE(controls(r.w()).txtCallID->text(), QStringLiteral("SIM"));
+        QCOMPARE(controls(r.w()).txtSeqCmd->text(), QStringLiteral("*0*"));
+        QVERIFY(controls(r.w()).cmdRead->isEnabled());
+        QVERIFY(controls(r.w()).chkPrg->isEnabled());
         QVERIFY(t.elapsed() >= 1200);
         // What the board heard: identify at switch-on, identify and read for the run.
         QCOMPARE(r.sim.received(), hex("\xFF\xCC\xFF\xCC\xFF\xAA", 6));
@@ -93,18 +93,18 @@ private slots:
         const DecoderConfig board = DecodeConfig(before);
         r.w().setConfig(board);  // as a READ would leave it, then two fields edited
         r.linkOn();
-        r.w().ui.txtMem_3->setText("ABCD");
-        r.w().ui.txtCallID->setText("IZ0XYZ");
+        controls(r.w()).txtMem_3->setText("ABCD");
+        controls(r.w()).txtCallID->setText("IZ0XYZ");
         QVERIFY(r.w().EncodeConfig());
         const DecoderImage sent = r.w().transmitImage();
         QElapsedTimer t;
         t.start();
-        QTest::mouseClick(r.w().ui.cmdSend, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdSend, Qt::LeftButton);
         qInfo("program run with its backup read: %lld ms", static_cast<long long>(t.elapsed()));
         QCOMPARE(r.info(), QStringLiteral("DTMF Decoder v3.1 by Kolbex successfully programmed"));
         QVERIFY(r.sim.image() == sent);
         QVERIFY(t.elapsed() >= 3000 + 1200);
-        QVERIFY(r.w().ui.cmdSend->isEnabled());
+        QVERIFY(controls(r.w()).cmdSend->isEnabled());
         // identify (switch-on); identify and read for the backup; identify, FF FF, four packets
         // with their sums, read.
         QByteArray expected = hex("\xFF\xCC\xFF\xCC\xFF\xAA\xFF\xCC\xFF\xFF", 10);
@@ -129,10 +129,11 @@ private slots:
         r.w().show();
         r.w().activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), &r.w());
-        r.w().ui.txtMem_0->setFocus();
-        QTest::keyClick(r.w().ui.txtMem_0, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+        controls(r.w()).txtMem_0->setFocus();
+        QTest::keyClick(controls(r.w()).txtMem_0, Qt::Key_R,
+                        Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY(r.w().config().commands[3] == board.commands[3]);
-        QCOMPARE(r.w().ui.txtCallID->text(), QString::fromStdString(board.cwCall));
+        QCOMPARE(controls(r.w()).txtCallID->text(), QString::fromStdString(board.cwCall));
         QVERIFY(r.w().windowTitle().endsWith(backups[0]));
     }
 
@@ -152,14 +153,14 @@ private slots:
         QVERIFY(r.up);
         const DecoderImage before = r.sim.image();
         r.linkOn();
-        r.w().ui.txtMem_3->setText("ABCD");
+        controls(r.w()).txtMem_3->setText("ABCD");
         r.ui.questionAnswer = false;
-        QTest::mouseClick(r.w().ui.cmdSend, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdSend, Qt::LeftButton);
         QCOMPARE(r.ui.questions.size(), size_t(1));
         QVERIFY2(r.ui.questions[0].text.contains(question), qPrintable(r.ui.questions[0].text));
         QVERIFY(!r.sim.received().contains(hex("\xFF\xFF", 2)));  // no write command
         QVERIFY(r.sim.image() == before);
-        QVERIFY(r.w().ui.cmdSend->isEnabled());
+        QVERIFY(controls(r.w()).cmdSend->isEnabled());
     }
 
     // With tracing on (remembered), each run leaves a trace in traces/ of the program folder.
@@ -171,9 +172,9 @@ private slots:
         trace->setChecked(true);
         r.window = std::make_unique<FrmTone>(r.player, r.port, r.ui, SystemClock());
         QVERIFY(r.w().findChild<QAction*>("actTraceRuns")->isChecked());
-        r.w().ui.txtPrgComm->setText("1");
+        controls(r.w()).txtPrgComm->setText("1");
         r.linkOn();
-        QTest::mouseClick(r.w().ui.cmdRead, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdRead, Qt::LeftButton);
         const QDir traces(r.dir.filePath("traces"));
         const QStringList files = traces.entryList({"trace-*.txt"});
         QCOMPARE(files.size(), 1);
@@ -237,9 +238,10 @@ private slots:
         // inside the run, where it must not pass for the run's data reply.
         if (simOptions.contains("--late")) QTest::qWait(1200);
         const DecoderConfig before = r.w().config();
-        QTest::mouseClick(program ? r.w().ui.cmdSend : r.w().ui.cmdRead, Qt::LeftButton);
+        QTest::mouseClick(program ? controls(r.w()).cmdSend : controls(r.w()).cmdRead,
+                          Qt::LeftButton);
         QCOMPARE(r.info(), text);
-        QCOMPARE(r.w().statusWindow().ui.lblInfo->accessibleName(),
+        QCOMPARE(controls(r.w().statusWindow()).lblInfo->accessibleName(),
                  QString(text).replace("\r\n", " "));  // a screen reader hears it
         QVERIFY(r.okShown());
         QTRY_COMPARE(r.sim.received().endsWith(QByteArray(256, ' ')), flushed);
@@ -265,15 +267,15 @@ private slots:
         r.linkOn();
         QElapsedTimer t;
         t.start();
-        QTest::mouseClick(r.w().ui.cmdSend, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdSend, Qt::LeftButton);
         QVERIFY(t.elapsed() < 10000);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("COM1"));
         QVERIFY(!r.port.isOpen());
-        QVERIFY(!r.w().ui.chkPrg->isChecked());
-        QVERIFY(r.w().ui.txtPrgComm->isEnabled());
-        QVERIFY(!r.w().ui.cmdRead->isEnabled());
-        QVERIFY(!r.w().ui.cmdSend->isEnabled());
+        QVERIFY(!controls(r.w()).chkPrg->isChecked());
+        QVERIFY(controls(r.w()).txtPrgComm->isEnabled());
+        QVERIFY(!controls(r.w()).cmdRead->isEnabled());
+        QVERIFY(!controls(r.w()).cmdSend->isEnabled());
     }
 
     // A device that is not there: the message gives the system's reason, and the status window
@@ -281,7 +283,7 @@ private slots:
     void aMissingPortSaysWhy() {
         LinkRig r;
         qputenv("CALVENTO_COM3", "/dev/no-such-tty");
-        r.w().ui.txtPrgComm->setText("3");
+        controls(r.w()).txtPrgComm->setText("3");
         r.linkOn();
         QVERIFY(!r.port.isOpen());
         QCOMPARE(r.ui.messages.size(), size_t(1));
@@ -314,7 +316,7 @@ private slots:
             else
                 r.w().close();
         });
-        QTest::mouseClick(r.w().ui.cmdSend, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdSend, Qt::LeftButton);
         QCOMPARE(r.info(), QStringLiteral("DTMF Decoder v3.1 by Kolbex successfully programmed"));
         QVERIFY(r.sim.image() == sent);
         if (signal) {
@@ -339,16 +341,17 @@ private slots:
         bool lockedDuringRun = false;
         QTimer::singleShot(400, [&] {
             FrmTone& w = r.w();
-            lockedDuringRun = !w.ui.cmdRead->isEnabled() && !w.ui.cmdSend->isEnabled() &&
-                              !w.ui.chkPrg->isEnabled() && !w.ui.chkPtt->isEnabled() &&
-                              !w.ui.cmdLoad->isEnabled() && !w.ui.txtPrgComm->isEnabled() &&
-                              !w.ui.txtPttCom->isEnabled();
+            lockedDuringRun =
+                !controls(w).cmdRead->isEnabled() && !controls(w).cmdSend->isEnabled() &&
+                !controls(w).chkPrg->isEnabled() && !controls(w).chkPtt->isEnabled() &&
+                !controls(w).cmdLoad->isEnabled() && !controls(w).txtPrgComm->isEnabled() &&
+                !controls(w).txtPttCom->isEnabled();
         });
-        QTest::mouseClick(r.w().ui.cmdRead, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdRead, Qt::LeftButton);
         QVERIFY(lockedDuringRun);
-        QVERIFY(r.w().ui.cmdRead->isEnabled() && r.w().ui.cmdSend->isEnabled());
-        QVERIFY(r.w().ui.chkPrg->isEnabled() && r.w().ui.cmdLoad->isEnabled());
-        QVERIFY(!r.w().ui.txtPrgComm->isEnabled());  // the link is still on
+        QVERIFY(controls(r.w()).cmdRead->isEnabled() && controls(r.w()).cmdSend->isEnabled());
+        QVERIFY(controls(r.w()).chkPrg->isEnabled() && controls(r.w()).cmdLoad->isEnabled());
+        QVERIFY(!controls(r.w()).txtPrgComm->isEnabled());  // the link is still on
     }
 };
 

@@ -113,8 +113,8 @@ private slots:
             QSKIP("needs a real X server (run beside with_xvfb.sh)");
         Rig r;
         FrmTone& w = r.open();
-        w.ui.SSTab1->setCurrentIndex(tab);
-        w.ui.SSTabCmd->setCurrentIndex(commandTab);
+        controls(w).SSTab1->setCurrentIndex(tab);
+        controls(w).SSTabCmd->setCurrentIndex(commandTab);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTest::qWait(100);
@@ -131,7 +131,7 @@ private slots:
               QStringLiteral("On the default device!\r\nEffective time = ") +
                   EffectiveTimeText(99999),
               QStringLiteral("Sequence NOT completed!"), QStringLiteral("Sending Sequence.....")}) {
-            QLabel* info = w.ui.lblInfoSend;
+            QLabel* info = controls(w).lblInfoSend;
             const QRect need = info->fontMetrics().boundingRect(QRect(0, 0, info->width(), 10000),
                                                                 Qt::TextWordWrap, status);
             if (need.height() > info->height()) bad << "lblInfoSend cannot show: " + status;
@@ -146,10 +146,10 @@ private slots:
                               {"sink.usb", "USB Audio CODEC Analog Stereo"}};
         FrmTone& w = r.open();
         w.show();
-        QTest::mouseClick(w.ui.cmdRadio, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdRadio, Qt::LeftButton);
         RadioInterfaceDialog* d = w.radioInterfaceDialog();
         QVERIFY(d);
-        d->ui.cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::Hamlib));
+        controls(*d).cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::Hamlib));
         QVERIFY(QTest::qWaitForWindowExposed(d));
         const QStringList bad = misfits(d);
         QVERIFY(d->grab().save(QStringLiteral(CALVENTO_SCREENSHOT_DIR "/radio_interface.png")));
@@ -168,10 +168,10 @@ private slots:
                                  "Error programming DTMF Decoder v3.1 by Kolbex\r\nDiffers: "
                                  "Command #10, Command #11 and 10 more",
                                  "Nothing was programmed: the board keeps its configuration."}) {
-            d.ui.lblInfo->setText(text);
-            const QRect need = d.ui.lblInfo->fontMetrics().boundingRect(
-                QRect(0, 0, d.ui.lblInfo->width(), 10000), Qt::TextWordWrap, text);
-            QVERIFY2(need.height() <= d.ui.lblInfo->height(), text);
+            controls(d).lblInfo->setText(text);
+            const QRect need = controls(d).lblInfo->fontMetrics().boundingRect(
+                QRect(0, 0, controls(d).lblInfo->width(), 10000), Qt::TextWordWrap, text);
+            QVERIFY2(need.height() <= controls(d).lblInfo->height(), text);
         }
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));

@@ -45,11 +45,11 @@ private slots:
         c.morseSpeed = "999";  // saved as typed; checked only when programming
         c.timer1 = "0";
         w.setConfig(c);
-        w.ui.txtPrgComm->setText("7");
+        controls(w).txtPrgComm->setText("7");
 
         const QString path = r.dir.filePath("board2.prg");
         r.ui.fileAnswer = path;
-        QTest::mouseClick(w.ui.cmdSave, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdSave, Qt::LeftButton);
         QVERIFY(r.ui.messages.empty());
         QCOMPARE(r.ui.dialogs.back(), (QStringList{"Save File", r.dir.path(), "Default31.prg",
                                                    "Configuration file (*.prg);;All files (*)"}));
@@ -62,14 +62,14 @@ private slots:
         other.commands.fill("9");
         other.cwEnabled = 1;
         w.setConfig(other);
-        w.ui.txtPrgComm->setText("1");
-        QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
+        controls(w).txtPrgComm->setText("1");
+        QTest::mouseClick(controls(w).cmdLoad, Qt::LeftButton);
         QCOMPARE(r.ui.dialogs.back()[0], QStringLiteral("Load File"));
         QVERIFY(w.config() == c);
-        QCOMPARE(w.ui.txtPrgComm->text(), QStringLiteral("7"));
-        QCOMPARE(w.ui.chkOutput_0->text(), QStringLiteral("Output 1 ON"));
-        QCOMPARE(w.ui.chkOutput_1->text(), QStringLiteral("Output 2 OFF"));
-        QCOMPARE(w.ui.lblSeqCmd->text(), "[" + w.ui.txtSeqCmd->text() + "]");
+        QCOMPARE(controls(w).txtPrgComm->text(), QStringLiteral("7"));
+        QCOMPARE(controls(w).chkOutput_0->text(), QStringLiteral("Output 1 ON"));
+        QCOMPARE(controls(w).chkOutput_1->text(), QStringLiteral("Output 2 OFF"));
+        QCOMPARE(controls(w).lblSeqCmd->text(), "[" + controls(w).txtSeqCmd->text() + "]");
         QVERIFY(r.ui.messages.empty());  // the file set the Checksum ID: no warning
     }
 
@@ -77,8 +77,8 @@ private slots:
         ConfigRig r;
         const QString caption = r.w().windowTitle();
         r.ui.fileAnswer.clear();
-        QTest::mouseClick(r.w().ui.cmdSave, Qt::LeftButton);
-        QTest::mouseClick(r.w().ui.cmdLoad, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdSave, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdLoad, Qt::LeftButton);
         QCOMPARE(r.w().windowTitle(), caption);
         QCOMPARE(r.w().configFilePath(), r.defaultConfig());
         QVERIFY(r.ui.messages.empty());
@@ -89,7 +89,7 @@ private slots:
         ConfigRig r;
         const QByteArray before = readFile(r.defaultConfig());
         r.ui.fileAnswer = r.dir.filePath("no-such-folder/x.prg");
-        QTest::mouseClick(r.w().ui.cmdSave, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdSave, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
         QCOMPARE(r.w().configFilePath(), r.defaultConfig());
@@ -97,7 +97,7 @@ private slots:
         // Saving over a file that cannot be replaced (here a folder of that name) fails whole.
         QVERIFY(QDir(r.dir.path()).mkdir("taken.prg"));
         r.ui.fileAnswer = r.dir.filePath("taken.prg");
-        QTest::mouseClick(r.w().ui.cmdSave, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdSave, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(2));
         QCOMPARE(readFile(r.defaultConfig()), before);
     }
@@ -148,16 +148,16 @@ private slots:
             f.write(QByteArray::fromStdString(FormatConfigFile(c, "1")));
             f.close();
             r.ui.fileAnswer = path;
-            QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
+            QTest::mouseClick(controls(w).cmdLoad, Qt::LeftButton);
             QVERIFY(r.ui.messages.empty());
         }
         QCOMPARE(w.findChild<QLineEdit*>(field)->text(), value);
 
         qputenv("CALVENTO_COM1", "fake1");
-        w.ui.txtPrgComm->setText("1");
-        w.ui.chkPrg->setChecked(true);
+        controls(w).txtPrgComm->setText("1");
+        controls(w).chkPrg->setChecked(true);
         QVERIFY(r.port.isOpen());
-        QTest::mouseClick(w.ui.cmdSend, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdSend, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].text, message);
         QCOMPARE(r.port.sent, QByteArray("\xFF\xCC"));  // the switch-on identify, nothing more
@@ -172,7 +172,7 @@ private slots:
         c.cwCall = "AB\"C";
         w.setConfig(c);
         r.ui.fileAnswer = r.dir.filePath("quoted.prg");
-        QTest::mouseClick(w.ui.cmdSave, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdSave, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QVERIFY(r.ui.messages[0].text.startsWith("CW Call holds a double quote"));
         QVERIFY(r.ui.dialogs.isEmpty());
@@ -181,7 +181,7 @@ private slots:
         c.cwCall = "ABC";
         w.setConfig(c);
         r.ui.fileAnswer = r.dir.filePath("myboard");
-        QTest::mouseClick(w.ui.cmdSave, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdSave, Qt::LeftButton);
         QVERIFY(QFile::exists(r.dir.filePath("myboard.prg")));
         QVERIFY(!QFile::exists(r.dir.filePath("myboard")));
         QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - myboard.prg"));
@@ -198,14 +198,14 @@ private slots:
         f.close();
         const QString commandBefore = r.mem(0)->text();
         r.ui.fileAnswer = path;
-        QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdLoad, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].title, "Unable to load data file " + path);
         QCOMPARE(r.ui.messages[0].text, QStringLiteral("Input past end of file"));
-        QCOMPARE(w.ui.txtSeqCmd->text(), QStringLiteral("12"));
-        QCOMPARE(w.ui.txtCallID->text(), QStringLiteral("XY"));
-        QVERIFY(w.ui.chkOutput_1->isChecked());
-        QVERIFY(!w.ui.chkMorse->isChecked());
+        QCOMPARE(controls(w).txtSeqCmd->text(), QStringLiteral("12"));
+        QCOMPARE(controls(w).txtCallID->text(), QStringLiteral("XY"));
+        QVERIFY(controls(w).chkOutput_1->isChecked());
+        QVERIFY(!controls(w).chkMorse->isChecked());
         QCOMPARE(r.mem(0)->text(), commandBefore);  // the commands keep their texts
         QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - Default31.prg"));
     }
@@ -214,13 +214,13 @@ private slots:
         ConfigRig r;
         FrmTone& w = r.w();
         qputenv("CALVENTO_COM1", "fake1");
-        w.ui.txtPrgComm->setText("1");
-        w.ui.chkPrg->setChecked(true);
+        controls(w).txtPrgComm->setText("1");
+        controls(w).chkPrg->setChecked(true);
         QVERIFY(r.port.isOpen());
         // Same number: the link stays.
         r.ui.fileAnswer = r.defaultConfig();
-        QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
-        QVERIFY(w.ui.chkPrg->isChecked());
+        QTest::mouseClick(controls(w).cmdLoad, Qt::LeftButton);
+        QVERIFY(controls(w).chkPrg->isChecked());
         // Another number: signed off and closed before the number changes.
         QFile f(r.defaultConfig());
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -233,12 +233,12 @@ private slots:
         g.write(content);
         g.close();
         r.ui.fileAnswer = path;
-        QTest::mouseClick(w.ui.cmdLoad, Qt::LeftButton);
-        QVERIFY(!w.ui.chkPrg->isChecked());
+        QTest::mouseClick(controls(w).cmdLoad, Qt::LeftButton);
+        QVERIFY(!controls(w).chkPrg->isChecked());
         QVERIFY(!r.port.isOpen());
         QVERIFY(r.port.sent.endsWith("\xFF\x99"));
-        QCOMPARE(w.ui.txtPrgComm->text(), QStringLiteral("4"));
-        QVERIFY(w.ui.txtPrgComm->isEnabled());
+        QCOMPARE(controls(w).txtPrgComm->text(), QStringLiteral("4"));
+        QVERIFY(controls(w).txtPrgComm->isEnabled());
     }
 
     void imagesGoThroughTheFields() {
@@ -251,10 +251,10 @@ private slots:
         w.DecodeConfig(image);
         QVERIFY(w.EncodeConfig());
         QVERIFY(w.transmitImage() == image);
-        QCOMPARE(w.ui.lblCrcTag->text(), "[" + w.ui.txtCrcTag->text() + "]");
+        QCOMPARE(controls(w).lblCrcTag->text(), "[" + controls(w).txtCrcTag->text() + "]");
         QVERIFY(r.ui.messages.empty());
         // A failing check is told once, in a "Warning" with no icon.
-        w.ui.txtTmr1->setText("0");
+        controls(w).txtTmr1->setText("0");
         QVERIFY(!w.EncodeConfig());
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].text,
@@ -288,7 +288,7 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QString, text);
         ConfigRig r;
-        r.w().ui.txtCrcTag->setText("#");
+        controls(r.w()).txtCrcTag->setText("#");
         auto* f = r.w().findChild<QLineEdit*>(field);
         f->clear();
         typeInto(f, keys);
@@ -316,83 +316,83 @@ private slots:
         FrmTone& w = r.w();
         r.mem(5)->setText("15");
         r.mem(9)->setText("555");
-        w.ui.txtCrcTag->clear();
+        controls(w).txtCrcTag->clear();
         r.ui.messages.clear();
-        QTest::keyClick(w.ui.txtCrcTag, '5');
+        QTest::keyClick(controls(w).txtCrcTag, '5');
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].text,
                  QStringLiteral(
                      "Digit 5 already used in command sequences.\r\nPlease choose another digit."));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
-        QCOMPARE(w.ui.txtCrcTag->text(), QStringLiteral("5"));
-        QCOMPARE(w.ui.txtCrcTag->selectedText(), QStringLiteral("5"));
-        QCOMPARE(w.ui.lblCrcTag->text(), QStringLiteral("[5]"));
+        QCOMPARE(controls(w).txtCrcTag->text(), QStringLiteral("5"));
+        QCOMPARE(controls(w).txtCrcTag->selectedText(), QStringLiteral("5"));
+        QCOMPARE(controls(w).lblCrcTag->text(), QStringLiteral("[5]"));
         // Emptying it warns of nothing.
-        QTest::keyClick(w.ui.txtCrcTag, Qt::Key_Backspace);
+        QTest::keyClick(controls(w).txtCrcTag, Qt::Key_Backspace);
         QCOMPARE(r.ui.messages.size(), size_t(1));
-        QCOMPARE(w.ui.lblCrcTag->text(), QStringLiteral("[]"));
+        QCOMPARE(controls(w).lblCrcTag->text(), QStringLiteral("[]"));
     }
 
     void echoAndMatchingLabels() {
         ConfigRig r;
         FrmTone& w = r.w();
-        w.ui.txtSeqCmd->setText("12");
-        QCOMPARE(w.ui.lblSeqCmd->text(), QStringLiteral("[12]"));
-        w.ui.txtSeqCmd->clear();
-        QCOMPARE(w.ui.lblSeqCmd->text(), QStringLiteral("[]"));
+        controls(w).txtSeqCmd->setText("12");
+        QCOMPARE(controls(w).lblSeqCmd->text(), QStringLiteral("[12]"));
+        controls(w).txtSeqCmd->clear();
+        QCOMPARE(controls(w).lblSeqCmd->text(), QStringLiteral("[]"));
         r.mem(2)->setText("77");
         r.mem(7)->setText("77");
-        w.ui.txtSeqOri->setText("77");
-        QCOMPARE(w.ui.Label6->text(), QStringLiteral("Original Sequence [cmd 2]"));
-        w.ui.txtSeqNew->setText("77");
-        QCOMPARE(w.ui.Label8->text(), QStringLiteral("New Sequence  [cmd 2]"));
-        w.ui.txtSeqOri->setText("78");
-        QCOMPARE(w.ui.Label6->text(), QStringLiteral("Original Sequence"));
+        controls(w).txtSeqOri->setText("77");
+        QCOMPARE(controls(w).Label6->text(), QStringLiteral("Original Sequence [cmd 2]"));
+        controls(w).txtSeqNew->setText("77");
+        QCOMPARE(controls(w).Label8->text(), QStringLiteral("New Sequence  [cmd 2]"));
+        controls(w).txtSeqOri->setText("78");
+        QCOMPARE(controls(w).Label6->text(), QStringLiteral("Original Sequence"));
     }
 
     void doubleClickCopiesACommandToSend() {
         ConfigRig r;
         FrmTone& w = r.w();
-        w.ui.SSTab1->setCurrentIndex(0);
+        controls(w).SSTab1->setCurrentIndex(0);
         r.mem(4)->setText("4#");
         QTest::mouseDClick(r.mem(4), Qt::LeftButton);
-        QCOMPARE(w.ui.Text1->text(), QStringLiteral("4#"));
-        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (2 digits)"));
-        QCOMPARE(w.ui.SSTab1->currentIndex(), 1);
-        QCOMPARE(w.ui.Text1->selectedText(), QStringLiteral("4#"));
+        QCOMPARE(controls(w).Text1->text(), QStringLiteral("4#"));
+        QCOMPARE(controls(w).Label3->text(), QStringLiteral("Sequence to Send (2 digits)"));
+        QCOMPARE(controls(w).SSTab1->currentIndex(), 1);
+        QCOMPARE(controls(w).Text1->selectedText(), QStringLiteral("4#"));
         // An empty command changes nothing.
-        w.ui.SSTab1->setCurrentIndex(0);
+        controls(w).SSTab1->setCurrentIndex(0);
         r.mem(5)->clear();
         QTest::mouseDClick(r.mem(5), Qt::LeftButton);
-        QCOMPARE(w.ui.Text1->text(), QStringLiteral("4#"));
-        QCOMPARE(w.ui.SSTab1->currentIndex(), 0);
+        QCOMPARE(controls(w).Text1->text(), QStringLiteral("4#"));
+        QCOMPARE(controls(w).SSTab1->currentIndex(), 0);
     }
 
     void calculatorWritesTheSequenceToSend() {
         ConfigRig r;
         FrmTone& w = r.w();
-        w.ui.txtSeqCmd->setText("*0*");
-        w.ui.txtCrcTag->setText("#");
-        w.ui.txtSeqOri->setText("101");
-        w.ui.txtSeqNew->setText("ABC");
-        QTest::mouseClick(w.ui.cmdSeqCalc, Qt::LeftButton);
-        QCOMPARE(w.ui.Text1->text(), QStringLiteral("101*0*ABC#20"));
-        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (12 digits)"));
+        controls(w).txtSeqCmd->setText("*0*");
+        controls(w).txtCrcTag->setText("#");
+        controls(w).txtSeqOri->setText("101");
+        controls(w).txtSeqNew->setText("ABC");
+        QTest::mouseClick(controls(w).cmdSeqCalc, Qt::LeftButton);
+        QCOMPARE(controls(w).Text1->text(), QStringLiteral("101*0*ABC#20"));
+        QCOMPARE(controls(w).Label3->text(), QStringLiteral("Sequence to Send (12 digits)"));
         // Refused: Text1 keeps its text and the offending keys are selected.
-        w.ui.txtSeqOri->setText("12*0*");
-        QTest::mouseClick(w.ui.cmdSeqCalc, Qt::LeftButton);
-        QCOMPARE(w.ui.Text1->text(), QStringLiteral("101*0*ABC#20"));
+        controls(w).txtSeqOri->setText("12*0*");
+        QTest::mouseClick(controls(w).cmdSeqCalc, Qt::LeftButton);
+        QCOMPARE(controls(w).Text1->text(), QStringLiteral("101*0*ABC#20"));
         QCOMPARE(r.ui.messages.back().title, QStringLiteral("Warning"));
         QCOMPARE(r.ui.messages.back().icon, MessageIcon::Information);
-        QCOMPARE(w.ui.txtSeqOri->selectionStart(), 2);
-        QCOMPARE(w.ui.txtSeqOri->selectedText(), QStringLiteral("*0*"));
+        QCOMPARE(controls(w).txtSeqOri->selectionStart(), 2);
+        QCOMPARE(controls(w).txtSeqOri->selectedText(), QStringLiteral("*0*"));
         // A pasted character that is not a key is named.
-        w.ui.txtSeqOri->setText("12");
-        w.ui.txtSeqNew->setText("1%");
-        QTest::mouseClick(w.ui.cmdSeqCalc, Qt::LeftButton);
+        controls(w).txtSeqOri->setText("12");
+        controls(w).txtSeqNew->setText("1%");
+        QTest::mouseClick(controls(w).cmdSeqCalc, Qt::LeftButton);
         QCOMPARE(r.ui.messages.back().title, QStringLiteral("DTMF"));
         QVERIFY(r.ui.messages.back().text.contains("\"%\""));
-        QCOMPARE(w.ui.Text1->text(), QStringLiteral("101*0*ABC#20"));
+        QCOMPARE(controls(w).Text1->text(), QStringLiteral("101*0*ABC#20"));
     }
 };
 

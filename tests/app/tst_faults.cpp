@@ -62,7 +62,7 @@ private slots:
         qputenv("CALVENTO_HOME", disk.path.toUtf8());
         FrmTone& w = r.open();
         // Defaults, and the shipped configuration read from the read-only folder.
-        QCOMPARE(w.ui.Text2->text(), QStringLiteral("60"));
+        QCOMPARE(controls(w).Text2->text(), QStringLiteral("60"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - Default31.prg"));
         QVERIFY(r.ui.messages.empty());
         QSignalSpy closed(&w, &FrmTone::closed);
@@ -91,7 +91,7 @@ private slots:
         FrmTone& w = r.open();
         const QString caption = w.windowTitle();
         r.ui.fileAnswer = target;
-        QTest::mouseClick(w.ui.cmdSave, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdSave, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
         QCOMPARE(contentOf(target), QByteArray("the old configuration\r\n"));

@@ -17,8 +17,10 @@ using namespace calvento::test;
 namespace {
 
 QStringList timingFields(FrmTone& w) {
-    return {w.ui.Text1->text(),     w.ui.Text2->text(),      w.ui.Text3->text(), w.ui.Text4->text(),
-            w.ui.txtPttCom->text(), w.ui.txtPrgComm->text(), w.ui.txtTxd->text()};
+    return {controls(w).Text1->text(),     controls(w).Text2->text(),
+            controls(w).Text3->text(),     controls(w).Text4->text(),
+            controls(w).txtPttCom->text(), controls(w).txtPrgComm->text(),
+            controls(w).txtTxd->text()};
 }
 
 }  // namespace
@@ -31,18 +33,18 @@ private slots:
         FrmTone& w = r.open();
         QCOMPARE(r.readIni(), r.defaultLine());
         QCOMPARE(w.pos(), QPoint(0, 0));
-        QCOMPARE(w.ui.SSTab1->currentIndex(), 0);
-        QCOMPARE(w.ui.SSTab1->tabText(0), QStringLiteral("Direct Programming"));
-        QCOMPARE(w.ui.SSTab1->tabText(1), QStringLiteral("Remote Modify / Send"));
-        QCOMPARE(w.ui.SSTabCmd->currentIndex(), 0);
+        QCOMPARE(controls(w).SSTab1->currentIndex(), 0);
+        QCOMPARE(controls(w).SSTab1->tabText(0), QStringLiteral("Direct Programming"));
+        QCOMPARE(controls(w).SSTab1->tabText(1), QStringLiteral("Remote Modify / Send"));
+        QCOMPARE(controls(w).SSTabCmd->currentIndex(), 0);
         QCOMPARE(timingFields(w),
                  QStringList({"0123456789*#ABCD", "60", "40", "300", "1", "1", "200"}));
-        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (16 digits)"));
-        QVERIFY(w.ui.cmdTone->isEnabled());
+        QCOMPARE(controls(w).Label3->text(), QStringLiteral("Sequence to Send (16 digits)"));
+        QVERIFY(controls(w).cmdTone->isEnabled());
         // The shipped example configuration is loaded.
         QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - Default31.prg"));
         QCOMPARE(w.configFilePath(), r.defaultConfig());
-        QCOMPARE(w.ui.txtSeqCmd->text(), QStringLiteral("*0*"));
+        QCOMPARE(controls(w).txtSeqCmd->text(), QStringLiteral("*0*"));
         QVERIFY(r.ui.messages.empty());
     }
 
@@ -62,10 +64,10 @@ private slots:
         Rig r(&ini);
         FrmTone& w = r.open();
         QCOMPARE(w.pos(), QPoint(10, 20));
-        QCOMPARE(w.ui.SSTab1->currentIndex(), 1);
-        QCOMPARE(w.ui.SSTabCmd->currentIndex(), 0);
+        QCOMPARE(controls(w).SSTab1->currentIndex(), 1);
+        QCOMPARE(controls(w).SSTabCmd->currentIndex(), 0);
         QCOMPARE(timingFields(w), QStringList({"12 A", "70", "30", "500", "3", "4", "250"}));
-        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (4 digits)"));
+        QCOMPARE(controls(w).Label3->text(), QStringLiteral("Sequence to Send (4 digits)"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 by Kolbex"));
         QCOMPARE(r.readIni(), ini);  // a good file is left as it was
     }
@@ -98,9 +100,9 @@ private slots:
         QFETCH(bool, rewritten);
         Rig r(&ini);
         FrmTone& w = r.open();
-        QCOMPARE(w.ui.SSTab1->currentIndex(), tab);
+        QCOMPARE(controls(w).SSTab1->currentIndex(), tab);
         QCOMPARE(timingFields(w), fields);
-        QCOMPARE(w.ui.cmdTone->isEnabled(), !fields[0].isEmpty());
+        QCOMPARE(controls(w).cmdTone->isEnabled(), !fields[0].isEmpty());
         QCOMPARE(r.readIni(), rewritten ? r.defaultLine() : ini);
         QVERIFY(r.ui.messages.empty());
     }
@@ -111,17 +113,17 @@ private slots:
         Rig r(&ini);
         FrmTone& w = r.open();
         QCOMPARE(w.pos(), QPoint(0, 0));
-        QCOMPARE(w.ui.Text1->text(), QStringLiteral("1"));  // the rest still applies
+        QCOMPARE(controls(w).Text1->text(), QStringLiteral("1"));  // the rest still applies
     }
 
     void closeWritesTheSettingsBack() {
         Rig r;
         FrmTone& w = r.open();
         w.move(30, 45);
-        w.ui.SSTab1->setCurrentIndex(1);
-        w.ui.Text1->setText(QStringLiteral("*#0"));
-        w.ui.Text2->setText(QStringLiteral("80"));
-        w.ui.txtPrgComm->setText(QStringLiteral("12"));
+        controls(w).SSTab1->setCurrentIndex(1);
+        controls(w).Text1->setText(QStringLiteral("*#0"));
+        controls(w).Text2->setText(QStringLiteral("80"));
+        controls(w).txtPrgComm->setText(QStringLiteral("12"));
         QSignalSpy closed(&w, &FrmTone::closed);
         QVERIFY(w.close());
         QCOMPARE(closed.count(), 1);
@@ -133,8 +135,8 @@ private slots:
         qputenv("CALVENTO_HOME", r.dir.path().toUtf8());
         FrmTone& w2 = again.open();
         QCOMPARE(w2.pos(), QPoint(30, 45));
-        QCOMPARE(w2.ui.SSTab1->currentIndex(), 1);
-        QCOMPARE(w2.ui.Text1->text(), QStringLiteral("*#0"));
+        QCOMPARE(controls(w2).SSTab1->currentIndex(), 1);
+        QCOMPARE(controls(w2).Text1->text(), QStringLiteral("*#0"));
     }
 
     void closeIsRefusedWhileASequencePlays() {
@@ -181,18 +183,18 @@ private slots:
         const QByteArray ini = "\"\",0,0,1,\"\",\"60\",\"40\",\"300\",\"1\",\"1\",\"200\"\r\n";
         Rig r(&ini);
         FrmTone& w = r.open();
-        QVERIFY(!w.ui.cmdTone->isEnabled());
-        QCOMPARE(w.ui.Label3->text(), QStringLiteral("Sequence to Send (0 digits)"));
+        QVERIFY(!controls(w).cmdTone->isEnabled());
+        QCOMPARE(controls(w).Label3->text(), QStringLiteral("Sequence to Send (0 digits)"));
     }
 
     void creditTextLeavesAfterTheFirstTick() {
         Rig r;
         FrmTone& w = r.open();
-        QVERIFY(!w.ui.lblInfoSend->text().isEmpty());
+        QVERIFY(!controls(w).lblInfoSend->text().isEmpty());
         QVERIFY(w.Timer1()->isActive());
         QCOMPARE(w.Timer1()->interval(), 20000);
         QVERIFY(QMetaObject::invokeMethod(w.Timer1(), "timeout"));
-        QVERIFY(w.ui.lblInfoSend->text().isEmpty());
+        QVERIFY(controls(w).lblInfoSend->text().isEmpty());
         QVERIFY(!w.Timer1()->isActive());
     }
 
@@ -201,7 +203,7 @@ private slots:
         Rig r;
         FrmTone& w = r.open();
         QStringList order;
-        QWidget* start = w.ui.txtSeqOri;
+        QWidget* start = controls(w).txtSeqOri;
         QWidget* c = start;
         do {
             if (c->focusPolicy() & Qt::TabFocus) order << c->objectName();

@@ -195,19 +195,19 @@ private slots:
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.ui.Text2->setFocus();
-        QTest::keyClick(w.ui.Text2, Qt::Key_F1);
+        controls(w).Text2->setFocus();
+        QTest::keyClick(controls(w).Text2, Qt::Key_F1);
         FrmIstruzioni* help = w.instructionsWindow();
         QVERIFY(help);
         QVERIFY(help->isVisible());
         QCOMPARE(help->windowTitle(), QStringLiteral(" Calvento v3.1"));
-        QVERIFY(help->ui.rtfIstruzioni->toPlainText().contains("Worked example"));
-        QVERIFY(help->ui.rtfIstruzioni->toPlainText().contains("101*0*ABC#20"));
+        QVERIFY(controls(*help).rtfIstruzioni->toPlainText().contains("Worked example"));
+        QVERIFY(controls(*help).rtfIstruzioni->toPlainText().contains("101*0*ABC#20"));
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QVERIFY(qAbs(help->geometry().center().x() - screen.center().x()) <= 2);
         QVERIFY(r.ui.messages.empty());
         // Another F1 with Shift held reuses the same window.
-        QTest::keyClick(w.ui.Text2, Qt::Key_F1, Qt::ShiftModifier);
+        QTest::keyClick(controls(w).Text2, Qt::Key_F1, Qt::ShiftModifier);
         QCOMPARE(w.instructionsWindow(), help);
     }
 
@@ -222,11 +222,11 @@ private slots:
         FrmTone& w = r.open();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTest::keyClick(w.ui.Text2, Qt::Key_F1);
+        QTest::keyClick(controls(w).Text2, Qt::Key_F1);
         FrmIstruzioni* help = w.instructionsWindow();
         QVERIFY(help);
         QWindow* const manual = help->windowHandle();
-        QTextEdit* view = help->ui.rtfIstruzioni;
+        QTextEdit* view = controls(*help).rtfIstruzioni;
         auto mark = [&] { QTextCursor(view->document()).insertText("MARK"); };
         auto marked = [&] { return view->toPlainText().startsWith("MARK"); };
         auto focusMoves = [&](std::initializer_list<QWindow*> windows) {
@@ -250,7 +250,7 @@ private slots:
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        QTest::keyClick(w.ui.Text1, Qt::Key_F1);
+        QTest::keyClick(controls(w).Text1, Qt::Key_F1);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].text,
                  "Manca il file di help " + r.dir.filePath("Manuale_Calvento31.rtf"));
@@ -265,24 +265,24 @@ private slots:
         help.show();
         help.resize(400, 300);
         const QSize outer = help.frameGeometry().size();
-        QCOMPARE(help.ui.rtfIstruzioni->geometry(),
+        QCOMPARE(controls(help).rtfIstruzioni->geometry(),
                  QRect(0, 0, std::min(outer.width() - 8, 400), std::min(outer.height() - 32, 300)));
         help.resize(5, 5);
-        QCOMPARE(help.ui.rtfIstruzioni->geometry().size(), QSize(1, 1));
+        QCOMPARE(controls(help).rtfIstruzioni->geometry().size(), QSize(1, 1));
     }
 
     void theStatusWindowOnlyHides() {
         Rig r;
         FrmTone& w = r.open();
         Dialog& d = w.statusWindow();
-        d.ui.lblInfo->setText("kept");
+        controls(d).lblInfo->setText("kept");
         d.show();
         d.close();
         QVERIFY(!d.isVisible());
         QVERIFY(w.hasStatusWindow());
-        QCOMPARE(w.statusWindow().ui.lblInfo->text(), QStringLiteral("kept"));
+        QCOMPARE(controls(w.statusWindow()).lblInfo->text(), QStringLiteral("kept"));
         d.show();
-        QTest::mouseClick(d.ui.OKButton, Qt::LeftButton);
+        QTest::mouseClick(controls(d).OKButton, Qt::LeftButton);
         QVERIFY(!d.isVisible());
         QCOMPARE(d.windowTitle(), QStringLiteral("Program Parameters"));
 

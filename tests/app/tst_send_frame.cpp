@@ -61,7 +61,7 @@ struct SendRig : Rig {
         qputenv("CALVENTO_COM1", "fake1");
         qputenv("CALVENTO_COM2", "fake2");
         open();
-        window->ui.SSTab1->setCurrentIndex(1);
+        controls(*window).SSTab1->setCurrentIndex(1);
     }
     FrmTone& w() { return *window; }
 };
@@ -111,7 +111,7 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QString, text);
         SendRig r;
-        r.w().ui.SSTab1->setCurrentIndex(field == "Text1" ? 1 : 0);
+        controls(r.w()).SSTab1->setCurrentIndex(field == "Text1" ? 1 : 0);
         QLineEdit* f = ::field(r.w(), field);
         QVERIFY(f);
         f->clear();
@@ -124,7 +124,7 @@ private slots:
 
     void sequenceFieldClipboardKeys() {
         SendRig r;
-        QLineEdit* t = r.w().ui.Text1;
+        QLineEdit* t = controls(r.w()).Text1;
         t->setText("159");
         t->setFocus();
         QApplication::clipboard()->setText("999");
@@ -180,7 +180,7 @@ private slots:
         QFETCH(QString, input);
         QFETCH(QString, text);
         SendRig r;
-        r.w().ui.SSTab1->setCurrentIndex(field == "Text1" ? 1 : 0);
+        controls(r.w()).SSTab1->setCurrentIndex(field == "Text1" ? 1 : 0);
         QLineEdit* f = ::field(r.w(), field);
         f->setText("1");
         f->setFocus();
@@ -206,8 +206,8 @@ private slots:
     // into it adds nothing until it is short enough.
     void lengthLimitsAreForTypingOnly() {
         SendRig r;
-        r.w().ui.SSTab1->setCurrentIndex(0);
-        QLineEdit* call = r.w().ui.txtCallID;
+        controls(r.w()).SSTab1->setCurrentIndex(0);
+        QLineEdit* call = controls(r.w()).txtCallID;
         call->setText("IK2ABCD");
         QCOMPARE(call->text(), QStringLiteral("IK2ABCD"));
         call->setFocus();
@@ -222,40 +222,40 @@ private slots:
 
     void counterAndSendButtonFollowTheText() {
         SendRig r;
-        QLineEdit* t = r.w().ui.Text1;
+        QLineEdit* t = controls(r.w()).Text1;
         t->setText("12");
         t->setFocus();
         t->end(false);
         QTest::keyClick(t, Qt::Key_Backspace);
-        QCOMPARE(r.w().ui.Label3->text(), QStringLiteral("Sequence to Send (1 digits)"));
+        QCOMPARE(controls(r.w()).Label3->text(), QStringLiteral("Sequence to Send (1 digits)"));
         QTest::keyClick(t, Qt::Key_Backspace);
-        QCOMPARE(r.w().ui.Label3->text(), QStringLiteral("Sequence to Send (0 digits)"));
-        QVERIFY(!r.w().ui.cmdTone->isEnabled());
+        QCOMPARE(controls(r.w()).Label3->text(), QStringLiteral("Sequence to Send (0 digits)"));
+        QVERIFY(!controls(r.w()).cmdTone->isEnabled());
         QTest::keyClick(t, 'a');
         QCOMPARE(t->text(), QStringLiteral("A"));
-        QVERIFY(r.w().ui.cmdTone->isEnabled());
+        QVERIFY(controls(r.w()).cmdTone->isEnabled());
         // A change that comes another way shows at the next click.
         t->setText("1 2 3");
         QTest::mouseClick(t, Qt::LeftButton);
-        QCOMPARE(r.w().ui.Label3->text(), QStringLiteral("Sequence to Send (5 digits)"));
+        QCOMPARE(controls(r.w()).Label3->text(), QStringLiteral("Sequence to Send (5 digits)"));
     }
 
     void enterSendsWithoutTypingAnything() {
         SendRig r;
-        QLineEdit* t = r.w().ui.Text1;
+        QLineEdit* t = controls(r.w()).Text1;
         t->setText("159");
         t->setFocus();
         QTest::keyClick(t, Qt::Key_Return);
         QCOMPARE(t->text(), QStringLiteral("159"));
         QCOMPARE(r.journal, QStringList({"play"}));
-        QCOMPARE(r.w().ui.lblInfoSend->text(),
+        QCOMPARE(controls(r.w()).lblInfoSend->text(),
                  QStringLiteral("Sequence completed.\r\nEffective time = %1mS.")
                      .arg(r.player.state().effectiveTimeMs));
         // A screen reader hears the outcome, not a fixed name.
-        QCOMPARE(r.w().ui.lblInfoSend->accessibleName(),
+        QCOMPARE(controls(r.w()).lblInfoSend->accessibleName(),
                  QStringLiteral("Sequence completed. Effective time = %1mS.")
                      .arg(r.player.state().effectiveTimeMs));
-        QVERIFY(r.w().ui.cmdTone->isEnabled());
+        QVERIFY(controls(r.w()).cmdTone->isEnabled());
     }
 
     void durationsAreCorrectedBeforeSending_data() {
@@ -275,10 +275,11 @@ private slots:
         QFETCH(QStringList, after);
         SendRig r;
         FrmTone& w = r.w();
-        QLineEdit* fields[] = {w.ui.Text2, w.ui.Text3, w.ui.Text4, w.ui.txtTxd};
+        QLineEdit* fields[] = {controls(w).Text2, controls(w).Text3, controls(w).Text4,
+                               controls(w).txtTxd};
         for (int i = 0; i < 4; ++i) fields[i]->setText(typed[i]);
-        w.ui.Text1->setText("1 2");
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        controls(w).Text1->setText("1 2");
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         for (int i = 0; i < 4; ++i) QCOMPARE(fields[i]->text(), after[i]);
         // The tones use the corrected values: 8 samples per millisecond.
         QCOMPARE(r.player.timing().digitSamples, after[0].toInt() * 8);
@@ -307,40 +308,40 @@ private slots:
     void pushToTalkKeysAroundTheSequence() {
         SendRig r;
         FrmTone& w = r.w();
-        w.ui.txtPttCom->setText("2");
-        w.ui.txtTxd->setText("150");
-        w.ui.chkPtt->setChecked(true);
+        controls(w).txtPttCom->setText("2");
+        controls(w).txtTxd->setText("150");
+        controls(w).chkPtt->setChecked(true);
         QVERIFY(r.port.isOpen());
         QCOMPARE(r.port.device(), QStringLiteral("fake2"));
         QVERIFY(!r.port.rts);  // opening the port never keys the radio
-        QVERIFY(!w.ui.txtPttCom->isEnabled());
+        QVERIFY(!controls(w).txtPttCom->isEnabled());
         r.journal.clear();
-        w.ui.Text1->setText("1");
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        controls(w).Text1->setText("1");
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         QCOMPARE(r.journal, QStringList({"rts 1", "sleep 150", "play", "sleep 40", "rts 0"}));
         QVERIFY(r.ui.messages.empty());
-        QVERIFY(w.ui.lblInfoSend->text().startsWith("Sequence completed."));
+        QVERIFY(controls(w).lblInfoSend->text().startsWith("Sequence completed."));
         // Clearing the box closes the port and frees the number.
-        w.ui.chkPtt->setChecked(false);
+        controls(w).chkPtt->setChecked(false);
         QVERIFY(!r.port.isOpen());
-        QVERIFY(w.ui.txtPttCom->isEnabled());
+        QVERIFY(controls(w).txtPttCom->isEnabled());
     }
 
     void keyingThatFailsIsNotReportedAsSuccess() {
         SendRig r;
         FrmTone& w = r.w();
         r.port.rtsWorks = false;
-        w.ui.txtPttCom->setText("2");
-        w.ui.chkPtt->setChecked(true);
-        w.ui.Text1->setText("1");
+        controls(w).txtPttCom->setText("2");
+        controls(w).chkPtt->setChecked(true);
+        controls(w).Text1->setText("1");
         // Ticking the box already says that this port cannot key anything.
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
         QVERIFY2(r.ui.messages[0].text.startsWith("fake2 has no RTS line"),
                  qPrintable(r.ui.messages[0].text));
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         QVERIFY(r.journal.contains("play"));  // the sequence still plays
-        QVERIFY(w.ui.lblInfoSend->text().startsWith("PTT NOT keyed!"));
+        QVERIFY(controls(w).lblInfoSend->text().startsWith("PTT NOT keyed!"));
         QCOMPARE(r.ui.messages.size(), size_t(2));
         QCOMPARE(r.ui.messages[1].title, QStringLiteral("Warning"));
         QVERIFY(r.ui.messages[1].text.contains("fake2: Inappropriate ioctl"));
@@ -359,11 +360,11 @@ private slots:
         QFETCH(QString, message);
         SendRig r;
         FrmTone& w = r.w();
-        w.ui.txtPttCom->setText("2");
-        w.ui.chkPtt->setChecked(true);
-        w.ui.Text1->setText("1");
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);  // a good send first
-        QVERIFY(w.ui.lblInfoSend->text().contains("Effective time"));
+        controls(w).txtPttCom->setText("2");
+        controls(w).chkPtt->setChecked(true);
+        controls(w).Text1->setText("1");
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);  // a good send first
+        QVERIFY(controls(w).lblInfoSend->text().contains("Effective time"));
         if (failure == 0) r.audio.openResult = AudioResult::BadDeviceId;
         if (failure == 1) {
             r.audio.turnsUntilDone = -1;
@@ -372,7 +373,7 @@ private slots:
         bool keyedDuringMessage = true;
         r.ui.onMessage = [&] { keyedDuringMessage = r.port.rts; };
         r.journal.clear();
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QVERIFY2(r.ui.messages[0].text.contains(message), qPrintable(r.ui.messages[0].text));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral(" SuonaSequenza"));
@@ -380,7 +381,7 @@ private slots:
         QVERIFY(!keyedDuringMessage);
         QCOMPARE(r.journal.first(), QStringLiteral("rts 1"));
         QCOMPARE(r.journal.filter("rts").size(), 2);
-        QCOMPARE(w.ui.lblInfoSend->text(), QStringLiteral("Sequence NOT completed!"));
+        QCOMPARE(controls(w).lblInfoSend->text(), QStringLiteral("Sequence NOT completed!"));
     }
 
     // A send whose wait never ends (the sound system stalled, a handler that does not return)
@@ -389,10 +390,10 @@ private slots:
     void theKeyedTimeGuardDropsALineLeftUp() {
         SendRig r;
         FrmTone& w = r.w();
-        w.ui.txtPttCom->setText("2");
-        w.ui.chkPtt->setChecked(true);
-        w.ui.txtTxd->setText("20");
-        w.ui.Text1->setText("1");  // 61 ms: the guard trips 2081 ms after keying
+        controls(w).txtPttCom->setText("2");
+        controls(w).chkPtt->setChecked(true);
+        controls(w).txtTxd->setText("20");
+        controls(w).Text1->setText("1");  // 61 ms: the guard trips 2081 ms after keying
         r.audio.turnsUntilDone = -1;
         bool droppedWhileHeld = false, held = false;
         r.clock.onTurn = [&] {
@@ -404,11 +405,11 @@ private slots:
             droppedWhileHeld = !r.port.rts && r.port.droppedFromAnyThread;
             qInfo("the guard dropped push-to-talk %lld ms into the held wait", holding.elapsed());
         };
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         QVERIFY(droppedWhileHeld);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QVERIFY(r.ui.messages[0].text.startsWith("The transmitter was keyed for 2081 ms"));
-        QCOMPARE(w.ui.lblInfoSend->text(), QStringLiteral("Sequence NOT completed!"));
+        QCOMPARE(controls(w).lblInfoSend->text(), QStringLiteral("Sequence NOT completed!"));
         QVERIFY(!r.player.isPlaying());
     }
 
@@ -417,16 +418,16 @@ private slots:
     void endingFromOutsideStopsTheSequenceAndCloses() {
         SendRig r;
         FrmTone& w = r.w();
-        w.ui.txtPttCom->setText("2");
-        w.ui.chkPtt->setChecked(true);
-        w.ui.Text1->setText("123");
+        controls(w).txtPttCom->setText("2");
+        controls(w).chkPtt->setChecked(true);
+        controls(w).Text1->setText("123");
         r.audio.turnsUntilDone = -1;
         QSignalSpy closed(&w, &FrmTone::closed);
         r.clock.onTurn = [&] {
             if (r.player.isPlaying()) w.closeFromOutside();
         };
         r.journal.clear();
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         QVERIFY(r.ui.messages.empty());
         QTRY_COMPARE(closed.count(), 1);
         // Down at the stop, and once more before the port closes at the end.
@@ -470,20 +471,20 @@ private slots:
         w.show();
         w.activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), &w);
-        QTest::keyClick(w.ui.Text2, Qt::Key_I, Qt::ControlModifier);
+        QTest::keyClick(controls(w).Text2, Qt::Key_I, Qt::ControlModifier);
         QVERIFY(w.radioInterfaceDialog());
-        w.radioInterfaceDialog()->ui.cmbPtt->setCurrentIndex(method);
+        controls(*w.radioInterfaceDialog()).cmbPtt->setCurrentIndex(method);
         w.radioInterfaceDialog()->accept();
-        w.ui.txtPttCom->setText("2");
+        controls(w).txtPttCom->setText("2");
         r.journal.clear();
-        w.ui.chkPtt->setChecked(true);
+        controls(w).chkPtt->setChecked(true);
         QCOMPARE(r.journal.mid(1), atTick);  // after "open fake2"
         r.journal.clear();
-        w.ui.Text1->setText("1");
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        controls(w).Text1->setText("1");
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         QCOMPARE(r.journal, send);
         r.journal.clear();
-        w.ui.chkPtt->setChecked(false);
+        controls(w).chkPtt->setChecked(false);
         QCOMPARE(r.journal, atClear);
         QVERIFY(r.ui.messages.empty());
         // Remembered for the next start, beside the classic settings file.
@@ -496,64 +497,65 @@ private slots:
     void theChosenSoundDeviceIsRememberedAndMissedWhenGone() {
         SendRig r;
         r.audio.deviceList = {{"sink.default", "Built-in Audio"}, {"sink.usb", "USB Audio CODEC"}};
-        QTest::mouseClick(r.w().ui.cmdRadio, Qt::LeftButton);
+        QTest::mouseClick(controls(r.w()).cmdRadio, Qt::LeftButton);
         RadioInterfaceDialog* d = r.w().radioInterfaceDialog();
         QVERIFY(d);
-        QCOMPARE(d->ui.cmbDevice->count(), 3);  // the system default, then both devices
-        d->ui.cmbDevice->setCurrentIndex(d->ui.cmbDevice->findText("USB Audio CODEC"));
+        QCOMPARE(controls(*d).cmbDevice->count(), 3);  // the system default, then both devices
+        controls(*d).cmbDevice->setCurrentIndex(
+            controls(*d).cmbDevice->findText("USB Audio CODEC"));
         d->accept();
         QCOMPARE(r.audio.chosenDevice(), std::string("sink.usb"));
-        r.w().ui.Text1->setText("1");
-        QTest::mouseClick(r.w().ui.cmdTone, Qt::LeftButton);
-        QVERIFY(r.w().ui.lblInfoSend->text().startsWith("Sequence completed."));
+        controls(r.w()).Text1->setText("1");
+        QTest::mouseClick(controls(r.w()).cmdTone, Qt::LeftButton);
+        QVERIFY(controls(r.w()).lblInfoSend->text().startsWith("Sequence completed."));
 
         // The next start: the USB device is unplugged.
         r.audio.deviceList.pop_back();
         r.window.reset();
         r.open();
         QCOMPARE(r.audio.chosenDevice(), std::string("sink.usb"));
-        r.window->ui.Text1->setText("1");
-        QTest::mouseClick(r.window->ui.cmdTone, Qt::LeftButton);
-        QVERIFY2(r.window->ui.lblInfoSend->text().startsWith("On the default device!"),
-                 qPrintable(r.window->ui.lblInfoSend->text()));
-        QTest::mouseClick(r.window->ui.cmdRadio, Qt::LeftButton);
-        QCOMPARE(r.window->radioInterfaceDialog()->ui.cmbDevice->currentText(),
+        controls(*r.window).Text1->setText("1");
+        QTest::mouseClick(controls(*r.window).cmdTone, Qt::LeftButton);
+        QVERIFY2(controls(*r.window).lblInfoSend->text().startsWith("On the default device!"),
+                 qPrintable(controls(*r.window).lblInfoSend->text()));
+        QTest::mouseClick(controls(*r.window).cmdRadio, Qt::LeftButton);
+        QCOMPARE(controls(*r.window->radioInterfaceDialog()).cmbDevice->currentText(),
                  QStringLiteral("USB Audio CODEC (not connected)"));
     }
 
     // "Test" keys the chosen method for a second and reads the line back where it can.
     void theTestButtonKeysForASecond() {
         SendRig r;
-        r.w().ui.txtPttCom->setText("2");
-        QTest::mouseClick(r.w().ui.cmdRadio, Qt::LeftButton);
+        controls(r.w()).txtPttCom->setText("2");
+        QTest::mouseClick(controls(r.w()).cmdRadio, Qt::LeftButton);
         RadioInterfaceDialog* d = r.w().radioInterfaceDialog();
-        d->ui.cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::DtrInverted));
+        controls(*d).cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::DtrInverted));
         r.journal.clear();
         QVERIFY2(d->cmdTest_Click().startsWith("It works: DTR (inverted) of fake2"),
-                 qPrintable(d->ui.lblTest->text()));
+                 qPrintable(controls(*d).lblTest->text()));
         QCOMPARE(r.journal,
                  QStringList({"open fake2", "dtr 1", "dtr 0", "sleep 1000", "dtr 1", "close"}));
         r.port.rtsWorks = false;
         QVERIFY2(d->cmdTest_Click().startsWith("Not keyed: fake2 has no DTR line"),
-                 qPrintable(d->ui.lblTest->text()));
+                 qPrintable(controls(*d).lblTest->text()));
         QVERIFY(!r.port.isOpen());  // the test's port is closed again
     }
 
     void anInvalidPttNumberWarnsAndKeysNothing() {
         SendRig r;
         FrmTone& w = r.w();
-        w.ui.txtPttCom->setText("17");
-        w.ui.chkPtt->setChecked(true);
+        controls(w).txtPttCom->setText("17");
+        controls(w).chkPtt->setChecked(true);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].text, QStringLiteral("Please enter a valid Comm number."));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
-        QVERIFY(w.ui.chkPtt->isChecked());
+        QVERIFY(controls(w).chkPtt->isChecked());
         QVERIFY(!r.port.isOpen());
-        w.ui.txtTxd->setText("30");
-        w.ui.Text1->setText("1");
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        controls(w).txtTxd->setText("30");
+        controls(w).Text1->setText("1");
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         QCOMPARE(r.journal, QStringList({"sleep 30", "play", "sleep 40"}));
-        QVERIFY(w.ui.lblInfoSend->text().startsWith("PTT NOT keyed!"));
+        QVERIFY(controls(w).lblInfoSend->text().startsWith("PTT NOT keyed!"));
     }
 
     void portNumbersOutOfRange_data() {
@@ -570,8 +572,8 @@ private slots:
         QFETCH(bool, valid);
         SendRig r;
         qputenv("CALVENTO_COM16", "fake16");
-        r.w().ui.txtPrgComm->setText(number);
-        r.w().ui.chkPrg->setChecked(true);
+        controls(r.w()).txtPrgComm->setText(number);
+        controls(r.w()).chkPrg->setChecked(true);
         QCOMPARE(r.port.isOpen(), valid);
         QCOMPARE(r.ui.messages.empty(), valid);
         if (!valid)
@@ -581,23 +583,23 @@ private slots:
     void theProgrammingLinkHandsThePortToPushToTalk() {
         SendRig r;
         FrmTone& w = r.w();
-        w.ui.txtPrgComm->setText("1");
-        w.ui.chkPrg->setChecked(true);
+        controls(w).txtPrgComm->setText("1");
+        controls(w).chkPrg->setChecked(true);
         QCOMPARE(r.journal, QStringList({"open fake1", "write ff cc"}));
-        QVERIFY(w.ui.cmdRead->isEnabled() && w.ui.cmdSend->isEnabled());
-        QVERIFY(!w.ui.txtPrgComm->isEnabled());
+        QVERIFY(controls(w).cmdRead->isEnabled() && controls(w).cmdSend->isEnabled());
+        QVERIFY(!controls(w).txtPrgComm->isEnabled());
         r.journal.clear();
-        w.ui.txtPttCom->setText("2");
-        w.ui.chkPtt->setChecked(true);
-        QVERIFY(!w.ui.chkPrg->isChecked());
+        controls(w).txtPttCom->setText("2");
+        controls(w).chkPtt->setChecked(true);
+        QVERIFY(!controls(w).chkPrg->isChecked());
         QCOMPARE(r.journal, QStringList({"write ff 99", "close", "open fake2", "rts 0"}));
-        QVERIFY(!w.ui.cmdRead->isEnabled() && !w.ui.cmdSend->isEnabled());
-        QVERIFY(w.ui.txtPrgComm->isEnabled());
-        QVERIFY(!w.ui.txtPttCom->isEnabled());
+        QVERIFY(!controls(w).cmdRead->isEnabled() && !controls(w).cmdSend->isEnabled());
+        QVERIFY(controls(w).txtPrgComm->isEnabled());
+        QVERIFY(!controls(w).txtPttCom->isEnabled());
         // And back: push-to-talk drops its line and closes without a word to the board.
         r.journal.clear();
-        w.ui.chkPrg->setChecked(true);
-        QVERIFY(!w.ui.chkPtt->isChecked());
+        controls(w).chkPrg->setChecked(true);
+        QVERIFY(!controls(w).chkPtt->isChecked());
         QCOMPARE(r.journal, QStringList({"rts 0", "close", "open fake1", "write ff cc"}));
     }
 
@@ -606,47 +608,47 @@ private slots:
         FrmTone& w = r.w();
         qputenv("CALVENTO_COM3", "/dev/nothing-here");
         r.port.refuse << "/dev/nothing-here";
-        w.ui.txtPttCom->setText("03");
-        w.ui.chkPtt->setChecked(true);
+        controls(w).txtPttCom->setText("03");
+        controls(w).chkPtt->setChecked(true);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].text,
                  QStringLiteral(
                      "Not able to open COM03\r\n/dev/nothing-here: No such file or directory"));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
         QCOMPARE(r.ui.messages[0].icon, MessageIcon::Information);
-        QVERIFY(!w.ui.chkPtt->isChecked());
-        QVERIFY(w.ui.txtPttCom->isEnabled());
+        QVERIFY(!controls(w).chkPtt->isChecked());
+        QVERIFY(controls(w).txtPttCom->isEnabled());
     }
 
     void aSendWhilePlayingDoesNothing() {
         SendRig r;
         FrmTone& w = r.w();
-        w.ui.txtPttCom->setText("2");
-        w.ui.chkPtt->setChecked(true);
-        w.ui.Text1->setText("12");
-        w.ui.Text1->setFocus();
+        controls(w).txtPttCom->setText("2");
+        controls(w).chkPtt->setChecked(true);
+        controls(w).Text1->setText("12");
+        controls(w).Text1->setFocus();
         r.audio.turnsUntilDone = 4;
         r.clock.onTurn = [&] {
             if (r.player.isPlaying() && r.clock.turns == 3)
-                QTest::keyClick(w.ui.Text1, Qt::Key_Return);
+                QTest::keyClick(controls(w).Text1, Qt::Key_Return);
         };
         r.journal.clear();
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         QCOMPARE(r.journal, QStringList({"rts 1", "sleep 200", "play", "sleep 40", "rts 0"}));
     }
 
     void closingSignsOffOnlyTheProgrammingLink() {
         {
             SendRig r;
-            r.w().ui.chkPrg->setChecked(true);
+            controls(r.w()).chkPrg->setChecked(true);
             r.journal.clear();
             r.w().close();
             QCOMPARE(r.journal, QStringList({"write ff 99", "close"}));
         }
         {
             SendRig r;
-            r.w().ui.txtPttCom->setText("2");
-            r.w().ui.chkPtt->setChecked(true);
+            controls(r.w()).txtPttCom->setText("2");
+            controls(r.w()).chkPtt->setChecked(true);
             r.journal.clear();
             r.w().close();
             // Push-to-talk drops before the port closes, whatever the device does at a close.
@@ -654,27 +656,27 @@ private slots:
         }
         {
             SendRig r;
-            r.w().ui.txtPttCom->setText("2");
-            r.w().ui.chkPtt->setChecked(true);
+            controls(r.w()).txtPttCom->setText("2");
+            controls(r.w()).chkPtt->setChecked(true);
             r.journal.clear();
-            r.w().ui.chkPtt->setChecked(false);
+            controls(r.w()).chkPtt->setChecked(false);
             QCOMPARE(r.journal, QStringList({"rts 0", "close"}));
         }
     }
 
     void outputButtonsNameTheirState() {
         SendRig r;
-        r.w().ui.chkOutput_1->setChecked(true);
-        QCOMPARE(r.w().ui.chkOutput_1->text(), QStringLiteral("Output 2 ON"));
-        QTest::mouseClick(r.w().ui.chkOutput_1, Qt::LeftButton);
-        QCOMPARE(r.w().ui.chkOutput_1->text(), QStringLiteral("Output 2 OFF"));
-        QCOMPARE(r.w().ui.chkOutput_3->text(), QStringLiteral("Output 4 OFF"));
+        controls(r.w()).chkOutput_1->setChecked(true);
+        QCOMPARE(controls(r.w()).chkOutput_1->text(), QStringLiteral("Output 2 ON"));
+        QTest::mouseClick(controls(r.w()).chkOutput_1, Qt::LeftButton);
+        QCOMPARE(controls(r.w()).chkOutput_1->text(), QStringLiteral("Output 2 OFF"));
+        QCOMPARE(controls(r.w()).chkOutput_3->text(), QStringLiteral("Output 4 OFF"));
     }
 
     void aClickSelectsTheWholeNumber() {
         SendRig r;
         r.w().show();
-        QLineEdit* t = r.w().ui.Text2;
+        QLineEdit* t = controls(r.w()).Text2;
         t->setText("60");
         QTest::mouseClick(t, Qt::LeftButton, {}, QPoint(3, 5));
         QTRY_COMPARE(t->selectedText(), QStringLiteral("60"));
@@ -686,8 +688,8 @@ private slots:
         SendRig r;
         QVERIFY(QMetaObject::invokeMethod(r.w().Timer1(), "timeout"));
         QVERIFY(!r.w().Timer1()->isActive());
-        r.w().ui.Text1->setText("1");
-        QTest::mouseClick(r.w().ui.cmdTone, Qt::LeftButton);
+        controls(r.w()).Text1->setText("1");
+        QTest::mouseClick(controls(r.w()).cmdTone, Qt::LeftButton);
         QVERIFY(r.w().Timer1()->isActive());
     }
 
@@ -702,19 +704,19 @@ private slots:
         QtSerialPort real;
         r.window = std::make_unique<FrmTone>(r.player, real, r.ui, r.clock);
         FrmTone& w = *r.window;
-        w.ui.txtPrgComm->setText("7");
-        w.ui.chkPrg->setChecked(true);
+        controls(w).txtPrgComm->setText("7");
+        controls(w).chkPrg->setChecked(true);
         QVERIFY2(real.isOpen(), r.ui.messages.empty() ? "" : qPrintable(r.ui.messages[0].text));
         QCOMPARE(real.device(), QString::fromLatin1(name));
         QCOMPARE(readFromMaster(master, 2), QByteArray("\xFF\xCC", 2));
 
         // Push-to-talk on the same device: the send plays, and the missing line is told.
-        w.ui.txtPttCom->setText("7");
-        w.ui.chkPtt->setChecked(true);
+        controls(w).txtPttCom->setText("7");
+        controls(w).chkPtt->setChecked(true);
         QVERIFY(real.isOpen());
-        w.ui.Text1->setText("1");
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
-        QVERIFY(w.ui.lblInfoSend->text().startsWith("PTT NOT keyed!"));
+        controls(w).Text1->setText("1");
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
+        QVERIFY(controls(w).lblInfoSend->text().startsWith("PTT NOT keyed!"));
         QVERIFY(r.ui.messages.back().text.contains(QString::fromLatin1(name)));
         w.close();
         ::close(slave);
@@ -729,26 +731,26 @@ private slots:
         QVERIFY2(daemon.start(), "rigctld did not start");
         Rig r;
         FrmTone& w = r.open();
-        QTest::mouseClick(w.ui.cmdRadio, Qt::LeftButton);
+        QTest::mouseClick(controls(w).cmdRadio, Qt::LeftButton);
         RadioInterfaceDialog* d = w.radioInterfaceDialog();
-        d->ui.cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::Hamlib));
-        d->ui.txtRigModel->setText("2");
-        d->ui.txtRigPort->setText(daemon.address);
+        controls(*d).cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::Hamlib));
+        controls(*d).txtRigModel->setText("2");
+        controls(*d).txtRigPort->setText(daemon.address);
         QVERIFY(d->cmdTest_Click().startsWith("It works: Hamlib rig 2"));
         d->accept();
-        w.ui.chkPtt->setChecked(true);
+        controls(w).chkPtt->setChecked(true);
         QVERIFY2(r.ui.messages.empty(),
                  r.ui.messages.empty() ? "" : qPrintable(r.ui.messages[0].text));
         QString during;
         r.clock.onTurn = [&] {
             if (r.player.isPlaying() && during.isEmpty()) during = daemon.state();
         };
-        w.ui.Text1->setText("1");
-        QTest::mouseClick(w.ui.cmdTone, Qt::LeftButton);
+        controls(w).Text1->setText("1");
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
         QCOMPARE(during, QStringLiteral("1"));
         QCOMPARE(daemon.state(), QStringLiteral("0"));
-        QVERIFY(w.ui.lblInfoSend->text().startsWith("Sequence completed."));
-        w.ui.chkPtt->setChecked(false);
+        QVERIFY(controls(w).lblInfoSend->text().startsWith("Sequence completed."));
+        controls(w).chkPtt->setChecked(false);
         QVERIFY(r.port.openedDevices.isEmpty());  // the shared port was never needed
     }
 #endif

@@ -11,6 +11,7 @@
 #include "app/frm_tone.h"
 #include "fakes.h"
 #include "tone/player.h"
+#include "window_controls.h"
 
 namespace calvento::test {
 
