@@ -13,6 +13,9 @@ class QTabWidget;
 
 namespace calvento {
 
+// The classic layout counts in twips: 15 to a pixel at 96 dots per inch.
+constexpr int kTwipsPerPixel = 15;
+
 // Height of a classic tab strip, in pixels.
 constexpr int kClassicTabStripHeight = 20;
 

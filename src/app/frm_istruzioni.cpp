@@ -7,17 +7,12 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "app/classic_layout.h"
 #include "platform/user_interface.h"
 #include "rtf/rtf_reader.h"
 #include "ui_frm_istruzioni.h"
 
 namespace calvento {
-
-namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-}  // namespace
 
 FrmIstruzioni::FrmIstruzioni(UiServices& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window),

@@ -44,7 +44,6 @@ namespace calvento {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 const QString kVersion =
     QStringLiteral("%1.%2").arg(CALVENTO_VERSION_MAJOR).arg(CALVENTO_VERSION_MINOR);
 // The titles of the window's boxes: its own ("Calvento v3"), and the warnings.

@@ -1,8 +1,8 @@
 // Splitting a long test executable over several ctest entries, so that ctest can run them side
-// by side: with CALVENTO_TEST_SHARE=k/n in the environment, only the test functions whose name
-// falls to share k of n run here, and the others are skipped; without it every function runs.
-// Every function falls to exactly one share, so a new one can never be left out. Call it from
-// the test class's init().
+// by side: with CALVENTO_TEST_SHARE=k/n in the environment, only the test functions and data
+// rows whose name falls to share k of n run here, and the others are skipped; without it every
+// one runs. Every row falls to exactly one share, so a new one can never be left out, and the
+// rows of one long table spread over the shares. Call it from the test class's init().
 #pragma once
 
 #include <QTest>
@@ -16,7 +16,9 @@ inline void RunOnlyThisShare() {
     const uint k = share.left(slash).toUInt();
     const uint n = share.mid(slash + 1).toUInt();
     if (n < 2) return;
-    if (qHash(QByteArray(QTest::currentTestFunction()), 0) % n != k)
+    const QByteArray name = QByteArray(QTest::currentTestFunction()) + '/' +
+                            QByteArray(QTest::currentDataTag());
+    if (qHash(name, 0) % n != k)
         QSKIP("run by another share of this test");
 }
 
