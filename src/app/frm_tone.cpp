@@ -814,7 +814,7 @@ void FrmTone::restoreLastBackup() {
         m_ui.messageBox(QStringLiteral("There is no backup in %1 yet: one is kept before every "
                                        "programming run.")
                             .arg(DefaultBackupFolder()),
-                        QStringLiteral("Restore last backup"), MessageIcon::Information);
+                        m_restoreBackup->text(), MessageIcon::Information);
         return;
     }
     LoadConfigFile(latest);
