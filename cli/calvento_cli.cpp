@@ -25,7 +25,6 @@
 #include "link/serial_trace.h"
 #include "platform/clock.h"
 #include "platform/termination_signals.h"
-#include "platform/user_interface.h"
 #include "remote/replace_calculator.h"
 #include "tone/keyed_send.h"
 #ifdef CALVENTO_HAVE_HAMLIB
@@ -274,19 +273,6 @@ int synth(const QStringList& argv) {
 
 // ---- the seams for a terminal
 // ----------------------------------------------------------------------
-
-// Messages go to standard error; there are no file dialogs in a script.
-class ConsoleUi final : public UiServices {
-public:
-    void messageBox(const QString& text, const QString&, MessageIcon) override { err(text); }
-    bool question(const QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override {
-        return {};
-    }
-};
 
 // The status window as printed lines: a text that continues the previous one (the progress
 // dots) is printed as its continuation. They go to standard output, or to standard error when

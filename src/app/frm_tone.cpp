@@ -921,9 +921,7 @@ void FrmTone::cmdTone_Click() {
         const QString how = !m_radio.usesSerialLine()
                                 ? QStringLiteral("Hamlib could not key the rig.")
                                 : QStringLiteral("the %1 line of PTT Comm %2 could not be %3.")
-                                      .arg(m_radio.line() == ModemLine::Rts ? QStringLiteral("RTS")
-                                                                            : QStringLiteral("DTR"),
-                                           ui.txtPttCom->text(),
+                                      .arg(ModemLineName(m_radio.line()), ui.txtPttCom->text(),
                                            m_radio.inverted() ? QStringLiteral("dropped")
                                                               : QStringLiteral("raised"));
         m_ui.messageBox(
@@ -994,15 +992,9 @@ void FrmTone::cmdRadio_Click() {
                 "Programming first.");
             return false;
         }
-        const int number = LeadingPortNumber(ui.txtPttCom->text());
-        if (!IsPortNumber(number)) {
-            *why = InvalidPortNumberText();
-            return false;
-        }
-        const QString device = DeviceForPortNumber(number);
-        QString reason;
-        if (MSComm1.open(device, &reason)) return true;
-        *why = device + QStringLiteral(": ") + reason;
+        QString device, reason;
+        if (openNumberedPort(ui.txtPttCom->text(), &device, &reason)) return true;
+        *why = device.isEmpty() ? InvalidPortNumberText() : device + QStringLiteral(": ") + reason;
         return false;
     };
     auto* dialog =
@@ -1069,14 +1061,18 @@ bool FrmTone::takeSharedPort(QCheckBox* box, QLineEdit* numberField) {
 }
 
 void FrmTone::OpenPort(const QString& fieldText) {
-    const int number = LeadingPortNumber(fieldText);
-    QString device;
-    QString reason;
-    if (IsPortNumber(number)) {
-        device = DeviceForPortNumber(number);
-        if (MSComm1.open(device, &reason)) return;
-    }
+    QString device, reason;
+    if (openNumberedPort(fieldText, &device, &reason)) return;
     m_ui.messageBox(PortOpenFailure(fieldText, device, reason), kWarning, MessageIcon::Information);
+}
+
+// Opens MSComm1 on the port whose number leads `fieldText`; false with the device (empty for a
+// number out of range) and the system's reason.
+bool FrmTone::openNumberedPort(const QString& fieldText, QString* device, QString* reason) {
+    const int number = LeadingPortNumber(fieldText);
+    if (!IsPortNumber(number)) return false;
+    *device = DeviceForPortNumber(number);
+    return MSComm1.open(*device, reason);
 }
 
 }  // namespace calvento

@@ -161,6 +161,7 @@ private:
     void chkPrg_Click();
     bool takeSharedPort(QCheckBox* box, QLineEdit* numberField);
     void OpenPort(const QString& fieldText);
+    bool openNumberedPort(const QString& fieldText, QString* device, QString* reason);
 
     // --- read and program runs with the board (the exchange itself is BoardLink) ----------------
     class StatusView;

@@ -30,6 +30,11 @@ constexpr int Dcb = 1011;
 // The two output lines of the port that can key a transmitter.
 enum class ModemLine { Rts, Dtr };
 
+// "RTS" or "DTR", as messages name the line.
+inline QString ModemLineName(ModemLine line) {
+    return line == ModemLine::Rts ? QStringLiteral("RTS") : QStringLiteral("DTR");
+}
+
 class SerialPort : public QObject {
     Q_OBJECT
 

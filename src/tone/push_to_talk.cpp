@@ -4,9 +4,8 @@
 namespace calvento {
 
 QString SerialLinePushToTalk::name() const {
-    return (m_line == ModemLine::Rts ? QStringLiteral("RTS") : QStringLiteral("DTR")) +
-           (m_inverted ? QStringLiteral(" (inverted)") : QString()) + QStringLiteral(" of ") +
-           m_port.device();
+    return ModemLineName(m_line) + (m_inverted ? QStringLiteral(" (inverted)") : QString()) +
+           QStringLiteral(" of ") + m_port.device();
 }
 
 bool SerialLinePushToTalk::prepare(QString* error) {
@@ -15,9 +14,7 @@ bool SerialLinePushToTalk::prepare(QString* error) {
         *error = QStringLiteral(
                      "%1 has no %2 line that can be set (%3): the transmitter cannot "
                      "be keyed through it.")
-                     .arg(m_port.device(),
-                          m_line == ModemLine::Rts ? QStringLiteral("RTS") : QStringLiteral("DTR"),
-                          *error);
+                     .arg(m_port.device(), ModemLineName(m_line), *error);
     return false;
 }
 

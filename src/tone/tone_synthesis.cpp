@@ -149,7 +149,6 @@ std::vector<Segment> segmentsOf(std::string_view seq, const ToneTiming& t,
     return segments;
 }
 
-// Synthesizes phase indexes [from, to] (1-based, inclusive) into out[from - 1 ...].
 // Samples `from` to `to` (phase indexes, 1-based) into `out`, whose first element holds the
 // sample of index `outFirst`.
 void synthesizeRange(const std::vector<Segment>& segments, double amplitude, int64_t from,
