@@ -21,7 +21,7 @@
 #include "link/board_backup.h"
 #include "link/board_link.h"
 #include "link/port_names.h"
-#include "link/qt_serial_port.h"
+#include "link/system_serial_port.h"
 #include "link/serial_trace.h"
 #include "platform/clock.h"
 #include "platform/termination_signals.h"
@@ -31,7 +31,7 @@
 #include "tone/hamlib_ptt.h"
 #endif
 #include "tone/player.h"
-#include "tone/qt_audio_output.h"
+#include "tone/system_audio_output.h"
 #include "tone/tone_synthesis.h"
 
 using namespace calvento;
@@ -335,7 +335,7 @@ void openPort(SerialPort& port, const QString& portArg, int* number, QString* na
 // ----------------------------------------------------------------------------------------
 
 // The output device named by --device, or the system's default without it.
-void chooseDevice(QtAudioOutput& audio, const Args& a) {
+void chooseDevice(SystemAudioOutput& audio, const Args& a) {
     if (!a.options.contains("--device")) return;
     const std::string id = a.options["--device"].toStdString();
     for (const AudioDeviceInfo& d : audio.outputDevices())
@@ -346,7 +346,7 @@ void chooseDevice(QtAudioOutput& audio, const Args& a) {
 
 // The transmitter as the options name it: a line of a serial port, or a rig through Hamlib;
 // null without either. A method that cannot be set up ends the command with its reason.
-PushToTalk* openPushToTalk(const Args& a, QtSerialPort& port, SerialLinePushToTalk& line,
+PushToTalk* openPushToTalk(const Args& a, SystemSerialPort& port, SerialLinePushToTalk& line,
                            [[maybe_unused]] std::unique_ptr<PushToTalk>& rig) {
     const bool serial = a.options.contains("--ptt");
     const bool hamlib = a.options.contains("--rig");
@@ -403,7 +403,7 @@ int send(const QStringList& argv) {
     settings.pauseMs = a.milliseconds("--pause", 300);
     settings.txDelayMs = a.milliseconds("--txdelay", 200);
 
-    QtAudioOutput audio;
+    SystemAudioOutput audio;
     Player player(audio, SystemClock());
     if (!player.SoundCardPresent()) throw Failure{NoSoundCardText()};
     chooseDevice(audio, a);
@@ -417,7 +417,7 @@ int send(const QStringList& argv) {
         player.requestStop(QString());
     });
 
-    QtSerialPort port;
+    SystemSerialPort port;
     SerialLinePushToTalk line(port);
     std::unique_ptr<PushToTalk> rig;
     PushToTalk* ptt = openPushToTalk(a, port, line, rig);
@@ -441,7 +441,7 @@ int send(const QStringList& argv) {
 // The system's output devices, one a line: the id that --device takes, a tab, the description.
 int devices(const QStringList& argv) {
     if (!argv.isEmpty()) throw UsageError{"devices takes nothing"};
-    QtAudioOutput audio;
+    SystemAudioOutput audio;
     const std::vector<AudioDeviceInfo> all = audio.outputDevices();
     if (all.empty()) throw Failure{QStringLiteral("This machine has no sound output device.")};
     QTextStream out(stdout);
@@ -528,7 +528,7 @@ int image(const QStringList& argv) {
 // The board link as the window runs it: switched on (identify, and the reply awaited as a user
 // would see it before pressing a button), the run, switched off.
 struct Session {
-    QtSerialPort port;
+    SystemSerialPort port;
     ConsoleView view;
     BoardLink link{port, SystemClock(), view, [this] { return QString::number(number); }};
     SerialTrace trace{SystemClock()};

@@ -3,11 +3,11 @@
 
 #include "app/frm_tone.h"
 #include "app/qt_user_interface.h"
-#include "link/qt_serial_port.h"
+#include "link/system_serial_port.h"
 #include "platform/clock.h"
 #include "platform/termination_signals.h"
 #include "tone/player.h"
-#include "tone/qt_audio_output.h"
+#include "tone/system_audio_output.h"
 
 namespace {
 
@@ -19,9 +19,9 @@ int runProgram(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     calvento::InstallClassicFontSubstitutes();
 
-    calvento::QtAudioOutput audio;
+    calvento::SystemAudioOutput audio;
     calvento::Player player(audio, calvento::SystemClock());
-    calvento::QtSerialPort port;
+    calvento::SystemSerialPort port;
     calvento::FrmTone window(player, port, calvento::QtUiServices(), calvento::SystemClock());
     QObject::connect(&window, &calvento::FrmTone::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);

@@ -4,11 +4,17 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <csignal>
+
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
+#else
+#include <windows.h>
+#include <QMetaObject>
 
-#include <csignal>
+#include <chrono>
+#include <thread>
 #endif
 
 namespace calvento {
@@ -46,7 +52,29 @@ void HandleTerminationSignals(std::function<void(int signal)> handler) {
 
 #else
 
-void HandleTerminationSignals(std::function<void(int)>) {}
+namespace {
+
+std::function<void(int)> g_handler;
+
+// Runs on a thread the system starts for the event. Ctrl+C and Ctrl+Break are handled once
+// passed on; for a closed console, a logoff or a shutdown the system ends the process as soon as
+// this returns, so it gives the event loop a few seconds to close properly first.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    const int signal = interrupt ? SIGINT : SIGTERM;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [signal] { g_handler(signal); }, Qt::QueuedConnection);
+    if (!interrupt) std::this_thread::sleep_for(std::chrono::seconds(4));
+    return TRUE;
+}
+
+}  // namespace
+
+void HandleTerminationSignals(std::function<void(int signal)> handler) {
+    if (g_handler) return;
+    g_handler = std::move(handler);
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
 
 #endif
 

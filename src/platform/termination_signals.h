@@ -4,8 +4,9 @@
 // was (in the middle of a board write, with a transmitter keyed).
 //
 // The signal handler only writes a byte into a pipe; a socket notifier on the other end calls
-// the handler given here from the event loop, once per signal. Windows has no such signals; the
-// call does nothing there.
+// the handler given here from the event loop, once per signal. On Windows the console's events
+// take their place: Ctrl+C and Ctrl+Break come as SIGINT, a closed console, a logoff or a
+// shutdown as SIGTERM (the window program hears a session's end through Qt instead).
 #pragma once
 
 #include <functional>

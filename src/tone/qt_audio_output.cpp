@@ -1,5 +1,6 @@
 // Qt Multimedia backend of the audio output seam. See qt_audio_output.h.
 #include "tone/qt_audio_output.h"
+#include "tone/system_audio_output.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

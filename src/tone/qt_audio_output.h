@@ -49,15 +49,12 @@ private:
     Feeder* m_feeder = nullptr;
 };
 
-// Ends a process that has used this backend, without the static teardown of the libraries.
-//
-// Qt 6.4's PulseAudio engine is a static of Qt Multimedia that, at exit, disconnects from the
-// sound server without holding the lock of its event thread. When a server event arrives at that
-// moment (the sink going idle just after our stream has ended, say), the two threads tear the
-// connection down together and the process dies with a segmentation fault or an assertion, after
-// all its work was done and reported. Call this at the very end of main, once everything of ours
-// has been destroyed: it flushes the standard streams, runs the leak check in sanitizer builds,
-// and ends the process with the given code.
-[[noreturn]] void ExitAfterAudio(int code);
+// ExitAfterAudio (system_audio_output.h) ends a process that has used this backend without the
+// static teardown of the libraries. Qt 6.4's PulseAudio engine is a static of Qt Multimedia that,
+// at exit, disconnects from the sound server without holding the lock of its event thread. When a
+// server event arrives at that moment (the sink going idle just after our stream has ended, say),
+// the two threads tear the connection down together and the process dies with a segmentation
+// fault or an assertion, after all its work was done and reported. So it flushes the standard
+// streams, runs the leak check in sanitizer builds, and ends the process with the given code.
 
 }  // namespace calvento

@@ -11,7 +11,7 @@
 
 #include "app/dialog.h"
 #include "board_sim_process.h"
-#include "link/qt_serial_port.h"
+#include "link/system_serial_port.h"
 #include "test_share.h"
 #include "window_rig.h"
 
@@ -21,7 +21,7 @@ using namespace calvento::test;
 namespace {
 
 struct LinkRig : Rig {
-    QtSerialPort port;
+    SystemSerialPort port;
     Sim sim;
     bool up = false;
     explicit LinkRig(const QStringList& simOptions = {}) {

@@ -14,7 +14,7 @@
 #include <QTimer>
 
 #include "app/radio_interface.h"
-#include "link/qt_serial_port.h"
+#include "link/system_serial_port.h"
 #include "rigctld_process.h"
 #include "window_rig.h"
 
@@ -701,7 +701,7 @@ private slots:
         QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
         qputenv("CALVENTO_COM7", name);
         Rig r;
-        QtSerialPort real;
+        SystemSerialPort real;
         r.window = std::make_unique<FrmTone>(r.player, real, r.ui, r.clock);
         FrmTone& w = *r.window;
         controls(w).txtPrgComm->setText("7");

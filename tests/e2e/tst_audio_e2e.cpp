@@ -22,7 +22,7 @@
 #include "test_share.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
-#include "tone/qt_audio_output.h"
+#include "tone/system_audio_output.h"
 
 using namespace calvento;
 
@@ -115,7 +115,7 @@ public:
     qint64 writtenAt = -1;
 
 private:
-    QtAudioOutput m_real;
+    SystemAudioOutput m_real;
 };
 
 // A player on the real device with the given durations, and a push-to-talk port whose line
