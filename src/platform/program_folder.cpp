@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace calvento {
 
@@ -28,6 +29,32 @@ QString shippedFile(const QString& name) {
     const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
     if (QFileInfo::exists(beside)) return beside;
     return installedDataFile(name);
+}
+
+// Whether the program may keep its files in `folder`. On Windows the folder's attributes do not
+// tell (a folder under Program Files looks writable and is not), so a file is written there once
+// to see; the answer holds for the whole run.
+bool mayWriteIn(const QString& folder) {
+#ifdef Q_OS_WIN
+    static const bool writable = [&] {
+        QTemporaryFile probe(folder + QStringLiteral("/calvento-probe-XXXXXX"));
+        return probe.open();
+    }();
+    return writable;
+#else
+    return QFileInfo(folder).isWritable();
+#endif
+}
+
+// Where a program that may not write beside itself keeps its files: %APPDATA%\calvento on
+// Windows, the per-user configuration folder (~/.config/calvento) elsewhere.
+QString userFolder() {
+#ifdef Q_OS_WIN
+    const QString appData = qEnvironmentVariable("APPDATA");
+    if (!appData.isEmpty())
+        return QDir::fromNativeSeparators(appData) + QStringLiteral("/calvento");
+#endif
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
 }
 
 }  // namespace
@@ -54,10 +81,10 @@ QString ProgramFolder() {
     const QString exeDir = QCoreApplication::applicationDirPath();
     const bool installed = !installedDataFile(ManualFileName()).isEmpty() &&
                            !QFileInfo::exists(exeDir + QLatin1Char('/') + ManualFileName());
-    if (!installed && !exeDir.isEmpty() && QFileInfo(exeDir).isWritable())
+    if (!installed && !exeDir.isEmpty() && mayWriteIn(exeDir))
         return QDir::toNativeSeparators(exeDir);
 
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString config = userFolder();
     QDir().mkpath(config);
     return QDir::toNativeSeparators(config);
 }

@@ -51,10 +51,11 @@ private slots:
         r.ui.fileAnswer = path;
         QTest::mouseClick(controls(w).cmdSave, Qt::LeftButton);
         QVERIFY(r.ui.messages.empty());
-        QCOMPARE(r.ui.dialogs.back(), (QStringList{"Save File", r.dir.path(), "Default31.prg",
-                                                   "Configuration file (*.prg);;All files (*)"}));
+        QCOMPARE(r.ui.dialogs.back(),
+                 (QStringList{"Save File", QDir::toNativeSeparators(r.dir.path()), "Default31.prg",
+                              "Configuration file (*.prg);;All files (*)"}));
         QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - board2.prg"));
-        QCOMPARE(w.configFilePath(), path);
+        QCOMPARE(w.configFilePath(), QDir::toNativeSeparators(path));
         QVERIFY(readFile(path).endsWith("\"7\"\r\n"));
 
         // Scribble over everything, then load.
@@ -200,7 +201,8 @@ private slots:
         r.ui.fileAnswer = path;
         QTest::mouseClick(controls(w).cmdLoad, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(1));
-        QCOMPARE(r.ui.messages[0].title, "Unable to load data file " + path);
+        QCOMPARE(r.ui.messages[0].title,
+                 "Unable to load data file " + QDir::toNativeSeparators(path));
         QCOMPARE(r.ui.messages[0].text, QStringLiteral("Input past end of file"));
         QCOMPARE(controls(w).txtSeqCmd->text(), QStringLiteral("12"));
         QCOMPARE(controls(w).txtCallID->text(), QStringLiteral("XY"));

@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(closed.count(), 1);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Warning"));
-        QVERIFY(r.ui.messages[0].text.contains(r.iniPath()));
+        QVERIFY(r.ui.messages[0].text.contains(QDir::toNativeSeparators(r.iniPath())));
     }
 
     void anEmptySequenceDisablesSending() {

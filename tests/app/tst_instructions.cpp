@@ -82,7 +82,8 @@ private slots:
         QTest::keyClick(controls(w).Text1, Qt::Key_F1);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].text,
-                 "Manca il file di help " + r.dir.filePath("Manuale_Calvento31.rtf"));
+                 "Manca il file di help " +
+                     QDir::toNativeSeparators(r.dir.filePath("Manuale_Calvento31.rtf")));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("Calvento v3r"));
         QCOMPARE(r.ui.messages[0].icon, MessageIcon::Critical);
         QTRY_VERIFY(!w.instructionsWindow());

@@ -2,10 +2,12 @@
 // filters, Enter, the counter, the corrections of the durations, the effective-time texts, push-
 // to-talk keying in its order, the port hand-over between push-to-talk and programming, and one
 // run on a real pseudo-terminal through the Qt serial backend.
+#include <QApplication>
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
-#include <QApplication>
+#endif
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QLocale>
@@ -27,6 +29,7 @@ QLineEdit* field(FrmTone& w, const QString& name) {
     return w.findChild<QLineEdit*>(name);
 }
 
+#ifdef Q_OS_UNIX
 // What reached the other end of a pseudo-terminal, waiting (with the event loop running, so that
 // the port flushes) until `count` bytes are there or two seconds have passed.
 QByteArray readFromMaster(int master, int count) {
@@ -45,6 +48,7 @@ QByteArray readFromMaster(int master, int count) {
     }
     return got;
 }
+#endif
 
 void typeInto(QLineEdit* f, const QString& keys) {
     f->setFocus();
@@ -693,6 +697,7 @@ private slots:
         QVERIFY(r.w().Timer1()->isActive());
     }
 
+#ifdef Q_OS_UNIX
     // The Qt backend on a real pseudo-terminal reached through CALVENTO_COM<n>: the identify
     // command arrives at the other end, and a pseudo-terminal's missing RTS line is reported.
     void aRealPseudoTerminalThroughThePortMapping() {
@@ -722,6 +727,7 @@ private slots:
         ::close(slave);
         ::close(master);
     }
+#endif
 
 #ifdef CALVENTO_HAVE_HAMLIB
     // The window with Hamlib chosen in its radio interface dialog keys rigctld around a send

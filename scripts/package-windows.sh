@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Makes the portable Windows package, BUILD/calvento-<version>-win64.zip, from a Windows build
+# (scripts/build-windows.sh makes one in build-win): the window program and the command-line tool,
+# every DLL they load that Windows does not ship (Qt's and the MinGW runtime's, found by following
+# the programs' imports), the Windows platform plugin and style, the manual and the default
+# configuration. Unpacked into any folder it runs from there; it keeps its settings beside the
+# programs when it may write there, else in %APPDATA%\calvento.
+#
+# Usage: scripts/package-windows.sh [BUILD]      (BUILD defaults to build-win)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-win}
+cache="$build/CMakeCache.txt"
+[ -f "$cache" ] || { echo "package-windows: $build is not configured (scripts/build-windows.sh)" >&2; exit 1; }
+cached() { sed -n "s/^$1:[^=]*=//p" "$cache"; }
+
+version=$(cached CMAKE_PROJECT_VERSION)
+qt=$(cd "$(cached Qt6_DIR)/../../.." && pwd)
+cxx=x86_64-w64-mingw32-g++-posix
+objdump=x86_64-w64-mingw32-objdump
+# Where the DLLs the programs may import are looked for: Qt's, then the compiler's runtime.
+search=("$qt/bin" "$(dirname "$("$cxx" -print-file-name=libstdc++-6.dll)")"
+        "$(dirname "$("$cxx" -print-file-name=libwinpthread-1.dll)")")
+
+name="calvento-$version-win64"
+stage="$build/package/$name"
+rm -rf "$build/package" "$build/$name.zip"
+mkdir -p "$stage/platforms" "$stage/styles"
+
+cp "$build/bin/calvento.exe" "$build/bin/calvento-cli.exe" "$stage/"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+cp data/Manuale_Calvento31.rtf data/Default31.prg "$stage/"
+
+# Copies, beside the programs, each DLL that FILE imports and that lies in one of the search
+# folders (the system's own DLLs lie in none), then the DLLs those import in turn.
+bring_imports() {
+    local dll dir
+    for dll in $("$objdump" -p "$1" | sed -n 's/^\s*DLL Name: //p'); do
+        [ -e "$stage/$dll" ] && continue
+        for dir in "${search[@]}"; do
+            if [ -f "$dir/$dll" ]; then
+                cp "$dir/$dll" "$stage/"
+                bring_imports "$stage/$dll"
+                break
+            fi
+        done
+    done
+}
+for program in "$stage"/*.exe "$stage"/platforms/*.dll "$stage"/styles/*.dll; do
+    bring_imports "$program"
+done
+
+# Without their debugging information the programs and DLLs take a third of the room.
+chmod -R u+w "$stage"
+find "$stage" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip -g
+
+cat >"$stage/README.txt" <<EOF
+Calvento $version for 64-bit Windows
+
+Unpack this folder anywhere (a USB stick will do) and start calvento.exe; calvento-cli.exe is the
+command-line tool for scripts (calvento-cli --help). Nothing is installed.
+
+Where the settings go: beside the programs when this folder may be written to (a portable
+install), otherwise in %APPDATA%\\calvento. Port numbers are the Windows COM numbers, 1 to 16;
+a line such as COM3=COM23 in a file ports.conf in that folder gives number 3 to a port above.
+EOF
+sed -i 's/$/\r/' "$stage/README.txt"
+
+(cd "$build/package" && cmake -E tar cf "../$name.zip" --format=zip "$name")
+echo "$build/$name.zip"

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The Windows tool plays through Wine's PulseAudio driver into the private null sinks that
+# with_pulse.sh made, on the default device and on a chosen one; the sinks' monitors are
+# recorded and multimon-ng decodes the keys. Ctrl+C stops a sequence with the shell's status.
+# Usage (under with_pulse.sh): send_through_pulse.sh ENV WINDOWS_CLI
+set -uo pipefail
+source "$(dirname "$0")/run.sh" "$1"
+cli=$2
+work=$(mktemp -d "${TMPDIR:-/tmp}/calvento-wine-send.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+# record SINK FILE: records the sink's monitor at multimon-ng's rate until stop_recording.
+record() {
+    parec -d "$1.monitor" --format=s16le --rate=22050 --channels=1 >"$2" &
+    recorder=$!
+    sleep 0.3
+}
+stop_recording() {
+    sleep 0.4  # the tail of the sound on its way to the monitor
+    kill "$recorder"
+    wait "$recorder" 2>/dev/null
+}
+keys() { multimon-ng -q -a DTMF -t raw "$1" 2>/dev/null | sed -n 's/^DTMF: //p' | tr -d '\n'; }
+
+# The devices, as the sound system names them.
+"$CALVENTO_WINE" "$cli" devices 2>&1 | tr -d '\r' >devices.txt || fail "devices: $(cat devices.txt)"
+grep -q $'\tSecond$' devices.txt || fail "devices does not list the second sink: $(cat devices.txt)"
+
+# The default device.
+record calvento_null default.raw
+"$CALVENTO_WINE" "$cli" send --digit 60 --gap 40 "159#D*0" >send.txt 2>&1 || fail "send: $(cat send.txt)"
+stop_recording
+grep -q "Sequence completed." send.txt || fail "send did not complete: $(cat send.txt)"
+[ "$(keys default.raw)" = "159#D*0" ] || fail "decoded '$(keys default.raw)' instead of 159#D*0"
+echo "default device: $(tr -d '\r' <send.txt | tr '\n' ' ')"
+
+# A chosen device: the keys reach its sink, not the default one.
+id=$(awk -F'\t' '$2 == "Second" { print $1 }' devices.txt)
+record calvento_second second.raw
+"$CALVENTO_WINE" "$cli" send --device "$id" "42" >second.txt 2>&1 || fail "send --device: $(cat second.txt)"
+stop_recording
+[ "$(keys second.raw)" = "42" ] || fail "decoded '$(keys second.raw)' on the chosen device instead of 42"
+
+# A device that is not there is refused before anything plays.
+if "$CALVENTO_WINE" "$cli" send --device "No such card" "1" >nodevice.txt 2>&1; then
+    fail "an unknown device was accepted"
+fi
+grep -q "There is no sound output device No such card" nodevice.txt || fail "$(cat nodevice.txt)"
+
+# Ctrl+C in the middle of a long sequence: it stops at once, with status 130.
+"$CALVENTO_WINE" "$cli" send --digit 500 --gap 500 "1234567890" >interrupted.txt 2>&1 &
+sender=$!
+sleep 2
+kill -INT "$sender"
+wait "$sender"
+status=$?
+[ "$status" = 130 ] || fail "Ctrl+C ended the send with status $status: $(cat interrupted.txt)"
+grep -q "stopped by signal 2" interrupted.txt || fail "Ctrl+C: $(cat interrupted.txt)"
+exit $failed

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The Windows tool synthesizes the very bytes of the Linux tool: short and long sequences, the
+# classic and odd durations, a sequence long enough to be written in several blocks, WAV and raw,
+# and an image encoded from the shipped configuration.
+# Usage: synth_same_bytes.sh ENV WINDOWS_CLI LINUX_BIN_DIR
+set -uo pipefail
+source "$(dirname "$0")/run.sh" "$1"
+windows_cli=$2
+linux_cli=$3/calvento-cli
+work=$(mktemp -d "${TMPDIR:-/tmp}/calvento-wine-synth.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+failed=0
+long=$(printf '0123456789ABCD*# %.0s' $(seq 16))
+cases=(
+    "--raw|123"
+    "--raw|--digit 60 --gap 40 --pause 300|159#D*0"
+    "--wav|--digit 25 --gap 15 --pause 25|12AB# 34"
+    "--raw|--digit 9999 --gap 999 --pause 999|1 2"
+    "--wav|--digit 77 --gap 33 --pause 500|$long"
+)
+for c in "${cases[@]}"; do
+    IFS='|' read -r format options sequence <<<"$c"
+    [ -z "$sequence" ] && { sequence=$options; options=""; }
+    # shellcheck disable=SC2086
+    "$linux_cli" synth $options "$format" linux.out "$sequence" >/dev/null ||
+        { echo "FAIL: the Linux tool refused: $c"; failed=1; continue; }
+    # shellcheck disable=SC2086
+    "$CALVENTO_WINE" "$windows_cli" synth $options "$format" windows.out "$sequence" >windows.txt 2>&1 ||
+        { echo "FAIL: the Windows tool refused: $c"; cat windows.txt; failed=1; continue; }
+    if cmp -s linux.out windows.out; then
+        echo "ok: $c ($(stat -c %s linux.out) bytes)"
+    else
+        echo "FAIL: different bytes for $c"; cmp linux.out windows.out | head -3; failed=1
+    fi
+done
+
+cp "$(dirname "$0")/../../data/Default31.prg" .
+"$linux_cli" image encode Default31.prg -o linux.bin >/dev/null &&
+    "$CALVENTO_WINE" "$windows_cli" image encode Default31.prg -o windows.bin >/dev/null 2>&1 &&
+    cmp -s linux.bin windows.bin && echo "ok: image of Default31.prg" ||
+    { echo "FAIL: the images of Default31.prg differ"; failed=1; }
+exit $failed
