@@ -47,6 +47,19 @@ function(calvento_add_wine_end_to_end_tests)
     set(e2e ${CMAKE_CURRENT_SOURCE_DIR}/e2e)
     set(wine ${CMAKE_CURRENT_SOURCE_DIR}/wine)
     set(cli $<TARGET_FILE:calvento-cli>)
+
+    # The two backends on their own: the serial port against the simulator behind COM4, the
+    # sound through Wine's PulseAudio into a null sink that is recorded and decoded.
+    foreach(backend win_serial_port winmm_audio_output)
+        add_executable(tst_${backend} wine/tst_${backend}.cpp)
+        target_link_libraries(tst_${backend} PRIVATE Qt6::Test calvento_tone)
+    endforeach()
+    add_test(NAME wine_serial_port
+             COMMAND ${wine}/with_board_on_com4.sh ${CALVENTO_WINE_ENV} ${CALVENTO_HOST_TOOLS}
+                     ${CALVENTO_QTEST_LAUNCHER} $<TARGET_FILE:tst_win_serial_port>)
+    add_test(NAME wine_audio_output
+             COMMAND ${e2e}/with_pulse.sh ${wine}/record_keys.sh 2580
+                     ${CALVENTO_QTEST_LAUNCHER} $<TARGET_FILE:tst_winmm_audio_output>)
     add_test(NAME wine_synth_same_bytes
              COMMAND ${wine}/synth_same_bytes.sh ${CALVENTO_WINE_ENV} ${cli} ${CALVENTO_HOST_TOOLS})
     add_test(NAME wine_send_through_pulse
@@ -57,10 +70,10 @@ function(calvento_add_wine_end_to_end_tests)
     add_test(NAME wine_portable_package
              COMMAND ${e2e}/with_pulse.sh ${e2e}/with_xvfb.sh ${wine}/portable_package.sh
                      ${CALVENTO_WINE_ENV} ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR})
-    set_tests_properties(wine_synth_same_bytes wine_send_through_pulse wine_board_over_com
-                         wine_portable_package
+    set_tests_properties(wine_serial_port wine_audio_output wine_synth_same_bytes
+                         wine_send_through_pulse wine_board_over_com wine_portable_package
                          PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 LABELS e2e)
     # Wine's sound runs on ordinary threads: with the machine busy with other tests, a tone may
     # have a gap that the decoder reads as a second key.
-    set_tests_properties(wine_send_through_pulse PROPERTIES RUN_SERIAL ON)
+    set_tests_properties(wine_send_through_pulse wine_audio_output PROPERTIES RUN_SERIAL ON)
 endfunction()
