@@ -72,7 +72,11 @@ bool WinSerialPort::open(const QString& device, QString* error) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        setError(error, GetLastError());
+        const DWORD code = GetLastError();
+        setError(error, code);
+        // Windows lets one program at a time have a port, and says only "Access is denied".
+        if (error && (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION))
+            *error += QStringLiteral(" (is another program using the port?)");
         return false;
     }
 

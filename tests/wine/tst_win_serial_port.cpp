@@ -2,7 +2,8 @@
 // simulator (on a pseudo-terminal): opening \\.\COMn, the system's words for a port that is not
 // there, the board's identification arriving through received(), the refusal of a line that a
 // pseudo-terminal does not have, zero bytes dropped on request, and a cable pulled in the middle
-// of a write reported as a device error that closes the port.
+// of a write reported as a device error that closes the port. (A port that another program holds
+// cannot be tried here: Wine lets two programs open one port.)
 #include <QSignalSpy>
 #include <QTest>
 
