@@ -165,22 +165,26 @@ void WinSerialPort::readLoop() {
         ResetEvent(ov.hEvent);
         DWORD got = 0;
         if (!ReadFile(h, buffer, sizeof buffer, &got, &ov)) {
-            if (const DWORD code = GetLastError(); code != ERROR_IO_PENDING && !timedOut(code)) {
+            const DWORD code = GetLastError();
+            if (timedOut(code)) {
+                got = 0;
+            } else if (code != ERROR_IO_PENDING) {
                 failed = true;
                 break;
-            }
-            HANDLE waits[2] = {ov.hEvent, m_stopEvent};
-            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-                CancelIoEx(h, &ov);
-                GetOverlappedResult(h, &ov, &got, TRUE);
-                break;
-            }
-            if (!GetOverlappedResult(h, &ov, &got, FALSE)) {
-                if (!timedOut(GetLastError())) {
-                    failed = true;
+            } else {
+                HANDLE waits[2] = {ov.hEvent, m_stopEvent};
+                if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+                    CancelIoEx(h, &ov);
+                    GetOverlappedResult(h, &ov, &got, TRUE);
                     break;
                 }
-                got = 0;
+                if (!GetOverlappedResult(h, &ov, &got, FALSE)) {
+                    if (!timedOut(GetLastError())) {
+                        failed = true;
+                        break;
+                    }
+                    got = 0;
+                }
             }
         }
         if (got > 0) {

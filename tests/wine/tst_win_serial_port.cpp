@@ -69,7 +69,8 @@ private slots:
         QVERIFY(port.write(QByteArray("\xFF\xCC", 2)));
         const QByteArray reply = receive(port, 31);
         QCOMPARE(reply, QByteArray::fromStdString(IdentificationReply(kExpectedIdentification)));
-        QVERIFY(received.count() >= 1);
+        // The signal follows the bytes (which the loop above may take before it comes).
+        QTRY_VERIFY_WITH_TIMEOUT(received.count() >= 1, 1000);
         // Nothing more came, and nothing is handed out twice.
         QTest::qWait(100);
         QCOMPARE(port.takeReceived(), QByteArray());
