@@ -219,20 +219,26 @@ void WinSerialPort::readLoop() {
     }
 }
 
-// The errors Windows recorded since the last look, each posted with its event code.
-void WinSerialPort::reportLineErrors() {
-    DWORD errors = 0;
-    if (!ClearCommError(m_handle, &errors, nullptr) || errors == 0) return;
+std::vector<int> WinSerialPort::LineErrorEvents(unsigned long errors) {
     static constexpr struct {
         DWORD flag;
         int event;
     } kEvents[] = {{CE_BREAK, CommEvent::Break},       {CE_FRAME, CommEvent::Frame},
                    {CE_OVERRUN, CommEvent::Overrun},   {CE_RXOVER, CommEvent::RxOver},
                    {CE_RXPARITY, CommEvent::RxParity}, {CE_TXFULL, CommEvent::TxFull}};
+    std::vector<int> events;
     for (const auto& e : kEvents)
-        if (errors & e.flag)
-            QMetaObject::invokeMethod(
-                this, [this, code = e.event] { emit lineError(code); }, Qt::QueuedConnection);
+        if (errors & e.flag) events.push_back(e.event);
+    return events;
+}
+
+// The errors Windows recorded since the last look, each posted with its event code.
+void WinSerialPort::reportLineErrors() {
+    DWORD errors = 0;
+    if (!ClearCommError(m_handle, &errors, nullptr) || errors == 0) return;
+    for (const int code : LineErrorEvents(errors))
+        QMetaObject::invokeMethod(
+            this, [this, code] { emit lineError(code); }, Qt::QueuedConnection);
 }
 
 bool WinSerialPort::write(const QByteArray& bytes) {

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "link/serial_port.h"
 
@@ -45,6 +46,10 @@ public:
 
     // The path CreateFile is given for a device name: \\.\COMn for COMn.
     static QString SystemPath(const QString& device);
+
+    // The communication-event codes of the line errors that ClearCommError reports in `errors`
+    // (its CE_ flags), in the order of their codes.
+    static std::vector<int> LineErrorEvents(unsigned long errors);
 
 private:
     void readLoop();

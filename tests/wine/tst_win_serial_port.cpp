@@ -1,8 +1,9 @@
 // The Windows serial backend on Wine's COM4, behind which with_board_on_com4.sh has put the board
 // simulator (on a pseudo-terminal): opening \\.\COMn, the system's words for a port that is not
 // there, the board's identification arriving through received(), the refusal of a line that a
-// pseudo-terminal does not have, zero bytes dropped on request, and a cable pulled in the middle
-// of a write reported as a device error that closes the port. (A port that another program holds
+// pseudo-terminal does not have, zero bytes dropped on request, a cable pulled in the middle of
+// a write reported as a device error that closes the port, and the line errors Windows reports
+// as the classic events. (A port that another program holds
 // cannot be tried here: Wine lets two programs open one port.)
 #include <QSignalSpy>
 #include <QTest>
@@ -47,6 +48,28 @@ private slots:
         QFETCH(QString, device);
         QFETCH(QString, path);
         QCOMPARE(WinSerialPort::SystemPath(device), path);
+    }
+
+    // What ClearCommError reports, as the status window's events (a pseudo-terminal has no line
+    // errors to show, so the table is tried on its own).
+    void lineErrorsAsClassicEvents_data() {
+        QTest::addColumn<unsigned long>("errors");
+        QTest::addColumn<QList<int>>("events");
+        QTest::newRow("none") << 0ul << QList<int>{};
+        QTest::newRow("break") << 0x10ul << QList<int>{1001};
+        QTest::newRow("framing") << 0x8ul << QList<int>{1004};
+        QTest::newRow("overrun") << 0x2ul << QList<int>{1006};
+        QTest::newRow("input buffer full") << 0x1ul << QList<int>{1008};
+        QTest::newRow("parity") << 0x4ul << QList<int>{1009};
+        QTest::newRow("output buffer full") << 0x100ul << QList<int>{1010};
+        QTest::newRow("framing and break") << 0x18ul << QList<int>{1001, 1004};
+        QTest::newRow("a flag without an event") << 0x8000ul << QList<int>{};
+    }
+    void lineErrorsAsClassicEvents() {
+        QFETCH(unsigned long, errors);
+        QFETCH(QList<int>, events);
+        const std::vector<int> got = WinSerialPort::LineErrorEvents(errors);
+        QCOMPARE(QList<int>(got.begin(), got.end()), events);
     }
 
     void aPortThatIsNotThereIsToldInTheSystemsWords() {
