@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The portable zip as a Windows user meets it: made by scripts/package-windows.sh, unpacked into a
 # folder of its own and run from there with nothing else on its path (so a DLL the package lacks
-# fails here). The window starts on Wine's own desktop on a private X server, shows its caption,
-# closes on Alt+F4 and leaves its settings beside the programs; unpacked on a read-only disk
-# (where the test can mount one) it keeps them in %APPDATA%\calvento instead.
+# fails here). The window starts on Wine's own desktop on a private X server, shows its caption
+# and the program's icon, closes on Alt+F4 and leaves its settings beside the programs; unpacked
+# on a read-only disk (where the test can mount one) it keeps them in %APPDATA%\calvento instead.
 # Usage (under with_pulse.sh and with_xvfb.sh): portable_package.sh ENV SOURCE_DIR BUILD_DIR
 set -uo pipefail
 source "$(dirname "$0")/run.sh" "$1"
@@ -51,6 +51,8 @@ run_window() {
     title=$(xdotool getwindowname "$window")
     echo "window caption: $title"
     [[ "$title" == "Calvento v3.1 - "* ]] || fail "caption '$title'"
+    xprop -id "$window" _NET_WM_ICON | grep -q '^_NET_WM_ICON(CARDINAL)' ||
+        fail "the window has no icon (the program's icon resource)"
     sleep 1  # the window has settled and taken the focus
     xdotool windowfocus --sync "$window" key alt+F4 2>/dev/null
     for _ in $(seq 150); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
