@@ -15,8 +15,8 @@ trap 'mountpoint -q "$readonly_disk" && umount -l "$readonly_disk"; rm -rf "$wor
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
-# Nothing from the build's own DLL folders, and Qt's Windows platform plugin, not X's.
-unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM
+# Nothing from the build's own DLL and plugin folders.
+unset WINEPATH WINEQT_PLUGIN_PATH
 
 # A prefix of this test's own, copied from the run's: Wine shows every window of a prefix on the
 # display its first window went to, and the other tests may have opened one elsewhere already.

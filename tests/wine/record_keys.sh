@@ -15,7 +15,10 @@ status=$?
 sleep 0.4
 kill $recorder
 wait $recorder 2>/dev/null
-keys=$(multimon-ng -q -a DTMF -t raw "$recording" 2>/dev/null | sed -n 's/^DTMF: //p' | tr -d '\n')
+# A key read twice in a row counts once: Wine's sound runs on ordinary threads, and a moment's gap
+# inside a tone makes the decoder start that key again. (KEYS has no key twice in a row.)
+keys=$(multimon-ng -q -a DTMF -t raw "$recording" 2>/dev/null | sed -n 's/^DTMF: //p' | tr -d '\n' |
+    tr -s '0-9A-D*#')
 echo "decoded from the sink: $keys"
 [[ "$keys" == *"$expected" ]] || { echo "FAIL: the keys do not end with $expected"; exit 1; }
 exit $status

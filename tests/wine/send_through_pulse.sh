@@ -23,7 +23,13 @@ stop_recording() {
     kill "$recorder"
     wait "$recorder" 2>/dev/null
 }
-keys() { multimon-ng -q -a DTMF -t raw "$1" 2>/dev/null | sed -n 's/^DTMF: //p' | tr -d '\n'; }
+# The keys decoded from a recording. A key read twice in a row counts once: Wine's sound runs on
+# ordinary threads, and a moment's gap inside a tone makes the decoder start that key again (the
+# sequences below have no key twice in a row).
+keys() {
+    multimon-ng -q -a DTMF -t raw "$1" 2>/dev/null | sed -n 's/^DTMF: //p' | tr -d '\n' |
+        tr -s '0-9A-D*#'
+}
 
 # The devices, as the sound system names them.
 "$CALVENTO_WINE" "$cli" devices 2>&1 | tr -d '\r' >devices.txt || fail "devices: $(cat devices.txt)"

@@ -1,5 +1,6 @@
 # The Windows build's tests run under Wine. ctest starts every Windows test program through
-# run.sh, which puts Qt's and the MinGW runtime's DLLs on the program's path; they all run in one
+# run.sh, which puts Qt's and the MinGW runtime's DLLs on the program's path and lets QtTest's
+# report through to ctest; they all run in one
 # Wine prefix of the build's own that the entry wine_prefix makes afresh at the start of every
 # run (a ctest fixture), and wine_stop ends its Wine server at the end.
 #
@@ -30,8 +31,9 @@ set(CALVENTO_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/env.sh.in ${CALVENTO_WINE_DIR}/env.sh @ONLY)
 set(CALVENTO_WINE_ENV ${CALVENTO_WINE_DIR}/env.sh)
 
-set(CALVENTO_QTEST_LAUNCHER ${CMAKE_CURRENT_LIST_DIR}/run.sh ${CALVENTO_WINE_ENV} --qtest)
+set(CALVENTO_TEST_LAUNCHER ${CMAKE_CURRENT_LIST_DIR}/run.sh ${CALVENTO_WINE_ENV})
 set(CALVENTO_TEST_PROPERTIES FIXTURES_REQUIRED wine)
+list(APPEND CALVENTO_TEST_ENV "WINEQT_QPA_PLATFORM=offscreen")  # see run.sh
 
 add_test(NAME wine_prefix COMMAND ${CMAKE_CURRENT_LIST_DIR}/make_prefix.sh ${CALVENTO_WINE_ENV})
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 180)
@@ -56,10 +58,10 @@ function(calvento_add_wine_end_to_end_tests)
     endforeach()
     add_test(NAME wine_serial_port
              COMMAND ${wine}/with_board_on_com4.sh ${CALVENTO_WINE_ENV} ${CALVENTO_HOST_TOOLS}
-                     ${CALVENTO_QTEST_LAUNCHER} $<TARGET_FILE:tst_win_serial_port>)
+                     ${CALVENTO_TEST_LAUNCHER} $<TARGET_FILE:tst_win_serial_port>)
     add_test(NAME wine_audio_output
              COMMAND ${e2e}/with_pulse.sh ${wine}/record_keys.sh 2580
-                     ${CALVENTO_QTEST_LAUNCHER} $<TARGET_FILE:tst_winmm_audio_output>)
+                     ${CALVENTO_TEST_LAUNCHER} $<TARGET_FILE:tst_winmm_audio_output>)
     add_test(NAME wine_synth_same_bytes
              COMMAND ${wine}/synth_same_bytes.sh ${CALVENTO_WINE_ENV} ${cli} ${CALVENTO_HOST_TOOLS})
     add_test(NAME wine_send_through_pulse
