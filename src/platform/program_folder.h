@@ -3,9 +3,9 @@
 // CALVENTO_HOME names it when set (tests and portable set-ups use that); otherwise it is the
 // executable's own folder when the program may write there and is not an installed program, as
 // on a portable Windows install; otherwise the per-user folder (%APPDATA%\calvento on Windows,
-// ~/.config/calvento on Linux), created on first use. An installed program finds its manual and default configuration in share/calvento. File
-// names are joined with the platform's own separator, because the user sees these paths in messages
-// and dialogs.
+// ~/.config/calvento on Linux), created on first use. An installed program finds its manual and
+// default configuration in share/calvento. File names are joined with the platform's own
+// separator, because the user sees these paths in messages and dialogs.
 #pragma once
 
 #include <QByteArray>
