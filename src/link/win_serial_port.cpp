@@ -45,6 +45,17 @@ void setError(QString* error, DWORD code) {
     if (error) *error = systemMessage(code);
 }
 
+// The answer of a line call on a closed port.
+bool notOpen(QString* error) {
+    if (error) *error = QStringLiteral("the port is not open");
+    return false;
+}
+
+// The EscapeCommFunction code that raises or drops a line.
+DWORD escapeFunction(ModemLine line, bool on) {
+    return line == ModemLine::Rts ? (on ? SETRTS : CLRRTS) : (on ? SETDTR : CLRDTR);
+}
+
 // Waits for an overlapped call that went pending; true when it succeeded.
 bool finish(HANDLE port, OVERLAPPED& ov, BOOL started, DWORD* transferred) {
     if (!started && GetLastError() != ERROR_IO_PENDING) return false;
@@ -255,12 +266,8 @@ bool WinSerialPort::write(const QByteArray& bytes) {
 }
 
 bool WinSerialPort::setLine(ModemLine line, bool on, QString* error) {
-    if (!m_handle) {
-        if (error) *error = QStringLiteral("the port is not open");
-        return false;
-    }
-    const DWORD function = line == ModemLine::Rts ? (on ? SETRTS : CLRRTS) : (on ? SETDTR : CLRDTR);
-    if (EscapeCommFunction(m_handle, function)) return true;
+    if (!m_handle) return notOpen(error);
+    if (EscapeCommFunction(m_handle, escapeFunction(line, on))) return true;
     setError(error, GetLastError());
     return false;
 }
@@ -274,10 +281,7 @@ bool WinSerialPort::setDtr(bool on, QString* error) {
 }
 
 bool WinSerialPort::lineState(ModemLine line, bool* on, QString* error) {
-    if (!m_handle) {
-        if (error) *error = QStringLiteral("the port is not open");
-        return false;
-    }
+    if (!m_handle) return notOpen(error);
     OVERLAPPED ov{};
     ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD bits = 0, returned = 0;
@@ -297,8 +301,7 @@ bool WinSerialPort::lineState(ModemLine line, bool* on, QString* error) {
 void WinSerialPort::setLineFromAnyThread(ModemLine line, bool on) {
     const std::lock_guard lock(m_handleMutex);
     if (!m_handle) return;
-    EscapeCommFunction(m_handle,
-                       line == ModemLine::Rts ? (on ? SETRTS : CLRRTS) : (on ? SETDTR : CLRDTR));
+    EscapeCommFunction(m_handle, escapeFunction(line, on));
 }
 
 QByteArray WinSerialPort::takeReceived() {

@@ -207,11 +207,7 @@ int WinmmAudioOutput::close() {
 int WinmmAudioOutput::reset() {
     if (!m_device) return MMSYSERR_INVALHANDLE;
     const MMRESULT result = waveOutReset(m_device->handle);
-    if (m_device->prepared && waveOutUnprepareHeader(m_device->handle, &m_device->header,
-                                                     sizeof m_device->header) == MMSYSERR_NOERROR) {
-        m_device->prepared = false;
-        m_device->written = false;
-    }
+    unprepare();
     return static_cast<int>(result);
 }
 

@@ -5,6 +5,7 @@
 # Usage (under with_pulse.sh): send_through_pulse.sh ENV WINDOWS_CLI
 set -uo pipefail
 source "$(dirname "$0")/run.sh" "$1"
+source "$(dirname "$0")/recording.sh"
 cli=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/calvento-wine-send.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -12,43 +13,26 @@ cd "$work"
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
-# record SINK FILE: records the sink's monitor at multimon-ng's rate until stop_recording.
-record() {
-    parec -d "$1.monitor" --format=s16le --rate=22050 --channels=1 >"$2" &
-    recorder=$!
-    sleep 0.3
-}
-stop_recording() {
-    sleep 0.4  # the tail of the sound on its way to the monitor
-    kill "$recorder"
-    wait "$recorder" 2>/dev/null
-}
-# The keys decoded from a recording. A key read twice in a row counts once: Wine's sound runs on
-# ordinary threads, and a moment's gap inside a tone makes the decoder start that key again (the
-# sequences below have no key twice in a row).
-keys() {
-    multimon-ng -q -a DTMF -t raw "$1" 2>/dev/null | sed -n 's/^DTMF: //p' | tr -d '\n' |
-        tr -s '0-9A-D*#'
-}
-
 # The devices, as the sound system names them.
 "$CALVENTO_WINE" "$cli" devices 2>&1 | tr -d '\r' >devices.txt || fail "devices: $(cat devices.txt)"
 grep -q $'\tSecond$' devices.txt || fail "devices does not list the second sink: $(cat devices.txt)"
 
 # The default device.
-record calvento_null default.raw
+calvento_record calvento_null default.raw
 "$CALVENTO_WINE" "$cli" send --digit 60 --gap 40 "159#D*0" >send.txt 2>&1 || fail "send: $(cat send.txt)"
-stop_recording
+calvento_stop_recording
 grep -q "Sequence completed." send.txt || fail "send did not complete: $(cat send.txt)"
-[ "$(keys default.raw)" = "159#D*0" ] || fail "decoded '$(keys default.raw)' instead of 159#D*0"
+keys=$(calvento_keys default.raw)
+[ "$keys" = "159#D*0" ] || fail "decoded '$keys' instead of 159#D*0"
 echo "default device: $(tr -d '\r' <send.txt | tr '\n' ' ')"
 
 # A chosen device: the keys reach its sink, not the default one.
 id=$(awk -F'\t' '$2 == "Second" { print $1 }' devices.txt)
-record calvento_second second.raw
+calvento_record calvento_second second.raw
 "$CALVENTO_WINE" "$cli" send --device "$id" "42" >second.txt 2>&1 || fail "send --device: $(cat second.txt)"
-stop_recording
-[ "$(keys second.raw)" = "42" ] || fail "decoded '$(keys second.raw)' on the chosen device instead of 42"
+calvento_stop_recording
+keys=$(calvento_keys second.raw)
+[ "$keys" = "42" ] || fail "decoded '$keys' on the chosen device instead of 42"
 
 # A device that is not there is refused before anything plays.
 if "$CALVENTO_WINE" "$cli" send --device "No such card" "1" >nodevice.txt 2>&1; then
