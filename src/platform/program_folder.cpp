@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <filesystem>
+#include <system_error>
 
 namespace calvento {
 
@@ -113,6 +115,17 @@ bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error
         out.write(bytes) == bytes.size() && out.commit())
         return true;
     if (error) *error = out.errorString();
+    return false;
+}
+
+bool MakeFolder(const QString& path, QString* error) {
+    std::error_code ec;
+    const std::filesystem::path folder(path.toStdU16String());
+    std::filesystem::create_directories(folder, ec);
+    if (!ec && std::filesystem::is_directory(folder, ec)) return true;
+    if (error)
+        *error = ec ? QString::fromLocal8Bit(ec.message())
+                    : QStringLiteral("a file of that name is in the way");
     return false;
 }
 

@@ -30,6 +30,10 @@ QString ProgramFile(const QString& fileName);
 // never costs the old file. False with the system's reason.
 bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error);
 
+// Makes `path` and the folders above it. False with the system's reason for the first folder
+// that could not be made (a file in its place, no permission, a full or read-only disk).
+bool MakeFolder(const QString& path, QString* error);
+
 // The user manual: in the program folder, else beside the executable (an unpacked program run
 // with CALVENTO_HOME elsewhere), else where an installed program keeps its data; the program
 // folder's path when it is in none, so that a message can name where it was looked for.

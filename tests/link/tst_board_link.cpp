@@ -305,6 +305,43 @@ private slots:
         QVERIFY(read.error.empty());
         QVERIFY(ConfigFromFileValues(read.values) == DecodeConfig(image));
     }
+
+    // No backup is ever lost: a clock that was ahead named fifty older backups later than the
+    // new one, which is still kept and is the one restored; the user's own files of a similar
+    // name are neither pruned nor restored; a folder that cannot be made says why.
+    void backupsAreNeverLost() {
+        QTemporaryDir dir;
+        const BoardBackups backups(dir.filePath("backups"));
+        const DecoderImage image = EncodeConfig(DecoderConfig{}).image;
+        const QDateTime ahead(QDate(2027, 6, 1), QTime(12, 0, 0));
+        QString error;
+        for (int i = 0; i < BoardBackups::kKept; ++i)
+            QVERIFY(!backups.store(image, "1", ahead.addSecs(i), &error).isEmpty());
+        for (const char* mine : {"board-old-repeater.prg", "board-20200101-000000.prg.bak",
+                                 "board-1.prg"})
+            QVERIFY(QFile(dir.filePath(QStringLiteral("backups/") + mine))
+                        .open(QIODevice::WriteOnly));
+        const QString now =
+            backups.store(image, "1", QDateTime(QDate(2026, 12, 11), QTime(9, 0)), &error);
+        QVERIFY(QFile::exists(now));
+        QCOMPARE(backups.latest(), now);
+        const QDir folder(backups.folder());
+        QCOMPARE(folder.entryList({"board-2*.prg"}).size(), BoardBackups::kKept);
+        QVERIFY(!folder.exists("board-20270601-120000.prg"));  // the oldest of the others went
+        for (const char* mine : {"board-old-repeater.prg", "board-20200101-000000.prg.bak",
+                                 "board-1.prg"})
+            QVERIFY2(folder.exists(mine), mine);
+
+        // Without its note, Restore goes by the names and never picks a user's file.
+        QVERIFY(QFile::remove(folder.filePath("last-backup.txt")));
+        QVERIFY(backups.latest().endsWith("board-20270601-120049.prg"));
+
+        QVERIFY(QFile(dir.filePath("plain")).open(QIODevice::WriteOnly));
+        QVERIFY(BoardBackups(dir.filePath("plain/backups")).store(image, "1", ahead, &error)
+                    .isEmpty());
+        QVERIFY2(error.contains("cannot be made: ") && error.contains("ot a directory"),
+                 qPrintable(error));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstBoardLink)
