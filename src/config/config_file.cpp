@@ -103,7 +103,7 @@ std::vector<FieldChange> ConfigChanges(const DecoderConfig& before, const Decode
 }
 
 std::string ChangeLine(const FieldChange& change) {
-    return FieldLabel(change.field) + ": " + change.before + " -> " + change.after;
+    return WindowLabel(change.field) + ": " + change.before + " -> " + change.after;
 }
 
 }  // namespace calvento

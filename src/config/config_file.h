@@ -54,7 +54,8 @@ struct FieldChange {
 // board's configuration and is not compared).
 std::vector<FieldChange> ConfigChanges(const DecoderConfig& before, const DecoderConfig& after);
 
-// "CW Call: IK2ABC -> IK2XYZ", the field named as the window labels it.
+// "CW Call: IK2ABC -> IK2XYZ", "3: Output 2 OFF: 12 -> 34": the field named as the window
+// labels it.
 std::string ChangeLine(const FieldChange& change);
 
 }  // namespace calvento

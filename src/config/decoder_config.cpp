@@ -97,6 +97,61 @@ std::string FieldLabel(ConfigField f) {
     }
 }
 
+std::string WindowLabel(ConfigField f) {
+    static const char* const kCommandLabels[kCommandCount] = {
+        "0: Output 1 ON",          "1: Output 1 OFF",         "2: Output 2 ON",
+        "3: Output 2 OFF",         "4: Output 3 ON",          "5: Output 3 OFF",
+        "6: Output 4 ON",          "7: Output 4 OFF",         "8: Send Status",
+        "9: CW Reply Enable/Disable", "10: Timer 1 off-ON-off", "11: Timer 1 on-OFF-on",
+        "12: Timer 2 off-ON-off",  "13: Timer 2 on-OFF-on",   "14: Voltage Check Enable",
+        "15: Voltage Check Disable", "16: ALL Outputs ON",    "17: ALL Outputs OFF"};
+    const int index = static_cast<int>(f);
+    const int command = index - static_cast<int>(ConfigField::Command0);
+    if (command >= 0 && command < kCommandCount) return kCommandLabels[command];
+    switch (f) {
+        case ConfigField::Output0:
+        case ConfigField::Output1:
+        case ConfigField::Output2:
+        case ConfigField::Output3:
+            return "Power-On Output " +
+                   std::to_string(index - static_cast<int>(ConfigField::Output0) + 1);
+        case ConfigField::MorseSpeed:
+            return "Speed";
+        case ConfigField::Timer1:
+            return "Timer 1";
+        case ConfigField::Timer2:
+            return "Timer 2";
+        case ConfigField::BatteryLow:
+            return "Voltage Check Lo";
+        case ConfigField::BatteryHigh:
+            return "Voltage Check Hi";
+        default:
+            return FieldLabel(f);
+    }
+}
+
+std::vector<ConfigField> FieldsOfImageByte(int offset, uint8_t a, uint8_t b) {
+    if (offset == 0) {
+        std::vector<ConfigField> flags;
+        const uint8_t changed = a ^ b;
+        for (int i = 0; i < 4; ++i)
+            if (changed & (1 << i)) flags.push_back(static_cast<ConfigField>(i));
+        if (changed & 16) flags.push_back(ConfigField::VoltageCheckEnabled);
+        if (changed & 128) flags.push_back(ConfigField::CwEnabled);
+        return flags;
+    }
+    if (offset == 1) return {ConfigField::ChecksumId};
+    if (offset == 2) return {ConfigField::MorseSpeed};
+    if (offset == 3) return {ConfigField::Timer1};
+    if (offset == 4) return {ConfigField::Timer2};
+    if (offset == 5) return {ConfigField::BatteryLow};
+    if (offset == 6) return {ConfigField::BatteryHigh};
+    if (offset >= 8 && offset < 8 + 10 * kCommandCount) return {CommandField((offset - 8) / 10)};
+    if (offset >= 192 && offset <= 200) return {ConfigField::ModifierId};
+    if (offset >= 201 && offset < kImageSize) return {ConfigField::CwCall};
+    return {};
+}
+
 namespace {
 
 // The storage of a text field, or nullptr for check boxes and the port.

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace calvento {
 
@@ -70,6 +71,15 @@ bool IsCheckBoxField(ConfigField field);
 // The field's name in messages, as the window and the encoder's checks call it ("CW Call",
 // "Command #3", "Output 2").
 std::string FieldLabel(ConfigField field);
+
+// The field as the window's labels show it, for lists of what differs between two
+// configurations: "0: Output 1 ON", "10: Timer 1 off-ON-off", "CW Call", "Power-On Output 2".
+std::string WindowLabel(ConfigField field);
+
+// The fields whose value lives in byte `offset` of the image and that a change of that byte from
+// `a` to `b` touches (the power-on byte holds six flags; a command's slot holds its keys, its end
+// mark and its fillers). Empty for the bytes that belong to no field (fillers 7 and 188-191).
+std::vector<ConfigField> FieldsOfImageByte(int offset, uint8_t a, uint8_t b);
 
 // The value of a field of the record as text, and setting it from text (a check box state that
 // is not a number reads as 0). PrgPort is not in the record: empty, and ignored.

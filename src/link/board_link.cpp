@@ -2,6 +2,7 @@
 #include "link/board_link.h"
 
 #include <QStringList>
+#include <algorithm>
 
 #include "config/config_file.h"
 #include "link/serial_port.h"
@@ -11,20 +12,30 @@
 namespace calvento {
 
 QString DifferingFields(const DecoderImage& sent, const DecoderImage& readBack) {
-    QStringList names;
+    // The fields whose values differ, then the fields of any other byte that differs (a filler
+    // of a command's slot, a flag the record does not show), each once, as the window labels them.
+    std::vector<ConfigField> fields;
     for (const FieldChange& c : ConfigChanges(DecodeConfig(sent), DecodeConfig(readBack)))
-        names << QString::fromStdString(FieldLabel(c.field));
+        fields.push_back(c.field);
+    QStringList offsets;
+    for (int i = 0; i < kImageSize; ++i) {
+        if (sent[i] == readBack[i]) continue;
+        const std::vector<ConfigField> of = FieldsOfImageByte(i, sent[i], readBack[i]);
+        if (of.empty()) offsets << QString::number(i);
+        for (ConfigField f : of)
+            if (std::find(fields.begin(), fields.end(), f) == fields.end()) fields.push_back(f);
+    }
+    QStringList names;
+    for (ConfigField f : fields) names << QString::fromStdString(WindowLabel(f));
     // Two names at most, so that the status window shows the text whole.
     if (names.size() > 2)
         return QStringLiteral("Differs: %1 and %2 more")
             .arg(names.mid(0, 2).join(QStringLiteral(", ")))
-            .arg(names.size() - 2);
-    if (!names.isEmpty()) return QStringLiteral("Differs: ") + names.join(QStringLiteral(", "));
-    // Only bytes that hold no field (fillers, what follows an end mark) differ.
-    QStringList offsets;
-    for (int i = 0; i < kImageSize; ++i)
-        if (sent[i] != readBack[i]) offsets << QString::number(i);
-    return QStringLiteral("Differs at byte ") + offsets.join(QStringLiteral(", "));
+            .arg(names.size() - 2 + offsets.size());
+    const QString bytes = offsets.join(QStringLiteral(", "));
+    if (names.isEmpty()) return QStringLiteral("Differs at byte ") + bytes;
+    if (!offsets.isEmpty()) names << QStringLiteral("byte ") + bytes;
+    return QStringLiteral("Differs: ") + names.join(QStringLiteral(", "));
 }
 
 BoardLink::BoardLink(SerialPort& port, Clock& clock, LinkView& view,
@@ -108,7 +119,13 @@ bool BoardLink::signOn(int waitMs) {
     m_showIdentification = true;
     m_identification.clear();
     if (!send(BoardCommand::Identify, 2)) return false;
-    if (waitMs > 0) waitFor(waitMs, [this] { return !m_identification.isEmpty(); });
+    if (waitMs > 0) {
+        waitFor(waitMs, [this] { return !m_identification.isEmpty(); });
+        if (m_identification.isEmpty() && m_trace)
+            m_trace->note(QStringLiteral("the switch-on identification wait of %1 ms ended "
+                                         "without a reply")
+                              .arg(waitMs));
+    }
     return m_identification == QLatin1String(kExpectedIdentification);
 }
 

@@ -136,8 +136,10 @@ private:
     SerialTrace* m_trace = nullptr;
 };
 
-// Which fields a read-back differs in from the image sent ("Differs: Command #3, CW Call"), or,
-// when only bytes that hold no field differ, their offsets.
+// Which fields a read-back differs in from the image sent, as the window labels them ("Differs:
+// 0: Output 1 ON, CW Call"): the fields whose values differ and those of every other differing
+// byte that belongs to a field (a filler in a command's slot); the bytes that belong to none
+// (the fillers 7 and 188-191) by their offsets ("Differs at byte 7").
 QString DifferingFields(const DecoderImage& sent, const DecoderImage& readBack);
 
 }  // namespace calvento

@@ -120,7 +120,7 @@ private slots:
         const QString asked = r.ui.questions[0].text;
         QVERIFY2(asked.contains(
                      QString::fromStdString("\r\nCW Call: " + board.cwCall + " -> IZ0XYZ\r\n")) &&
-                     asked.contains(QString::fromStdString("\r\nCommand #3: " + board.commands[3] +
+                     asked.contains(QString::fromStdString("\r\n3: Output 2 OFF: " + board.commands[3] +
                                                            " -> ABCD\r\n")) &&
                      asked.count(" -> ") == 2 && asked.contains(backups[0]),
                  qPrintable(asked));

@@ -257,7 +257,7 @@ private slots:
         Run r = cli({"diff", a, b});
         QCOMPARE(r.status, 1);
         QCOMPARE(r.out, QByteArray("CW Call: " + QByteArray::fromStdString(oldCall) +
-                                   " -> IZ0XYZ\nCommand #3: " +
+                                   " -> IZ0XYZ\n3: Output 2 OFF: " +
                                    QByteArray::fromStdString(oldCommand) + " -> 4321\n"));
         r = cli({"diff", a, a});
         QCOMPARE(r.status, 0);
@@ -303,9 +303,11 @@ private slots:
         QTemporaryDir dir;
         const QString trace = dir.filePath("trace.txt");
         QCOMPARE(cli({"read", "--port", sim.device, "--trace", trace}).status, 1);
-        QVERIFY2(fileBytes(trace).contains(" ! the identification wait of 100 ms ended without a "
-                                           "reply"),
-                 fileBytes(trace).constData());
+        // Both waits: the switch-on's and the run's own.
+        for (const char* wait : {" ! the switch-on identification wait of 100 ms ended without a "
+                                 "reply",
+                                 " ! the identification wait of 100 ms ended without a reply"})
+            QVERIFY2(fileBytes(trace).contains(wait), fileBytes(trace).constData());
     }
 
     // Boards at their real speed that answer wrong or not at all: a failure text printed once

@@ -219,7 +219,7 @@ private slots:
         b.keepsWrongByte = true;
         QTest::newRow("read-back differs")
             << b << true << false << int(Outcome::Mismatch)
-            << "Error programming " + id + "\r\nDiffers: Command #0" << 0;
+            << "Error programming " + id + "\r\nDiffers: 0: Output 1 ON" << 0;
         b = {};
         b.closePortAfterPackets = 2;
         QTest::newRow("adapter gone during the write")
@@ -278,6 +278,44 @@ private slots:
         QCOMPARE(int(link.read()), int(Outcome::PortFailed));
         QVERIFY(link.portFailure().contains("no longer open"));
         QVERIFY(port.sent.isEmpty());
+    }
+
+    // A verify failure names every differing byte's field as the window labels it, and only
+    // the bytes that belong to no field by their offsets.
+    void differingFieldsUseTheWindowsLabels_data() {
+        QTest::addColumn<QList<int>>("offsets");
+        QTest::addColumn<int>("flip");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a key of command 3") << QList<int>{38} << 1 << "Differs: 3: Output 2 OFF";
+        QTest::newRow("a filler after command 16's end")
+            << QList<int>{8 + 160 + 9} << 1 << "Differs: 16: ALL Outputs ON";
+        QTest::newRow("the filler between the levels and the commands")
+            << QList<int>{7} << 1 << "Differs at byte 7";
+        QTest::newRow("a power-on flag and the voltage check")
+            << QList<int>{0} << (2 | 16) << "Differs: Power-On Output 2, V.Check Enabled";
+        QTest::newRow("call, speed and a filler")
+            << QList<int>{202, 2, 189} << 1 << "Differs: CW Call, Speed, byte 189";
+        QTest::newRow("modifier end and a filler")
+            << QList<int>{200, 190} << 1 << "Differs: Modifier ID, byte 190";
+    }
+    void differingFieldsUseTheWindowsLabels() {
+        QFETCH(QList<int>, offsets);
+        QFETCH(int, flip);
+        QFETCH(QString, text);
+        DecoderConfig c;
+        c.checksumId = "#";
+        c.morseSpeed = "20";
+        c.timer1 = c.timer2 = "5";
+        c.batteryLow = "11.0";
+        c.batteryHigh = "12.0";
+        c.modifierId = "*0";
+        c.cwCall = "IK2ABC";
+        for (int i = 0; i < kCommandCount; ++i) c.commands[i] = std::to_string(100 + i);
+        const EncodeResult sent = EncodeConfig(c);
+        QVERIFY(sent.ok);
+        DecoderImage back = sent.image;
+        for (int o : offsets) back[o] ^= static_cast<uint8_t>(flip);
+        QCOMPARE(DifferingFields(sent.image, back), text);
     }
 
     // The newest 50 backups stay, named by the time they were taken; a second one within the
