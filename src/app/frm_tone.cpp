@@ -558,13 +558,27 @@ void FrmTone::LoadConfigFile(const QString& path) {
                         title, MessageIcon::None);
         return;
     }
-    const QByteArray bytes = file.readAll();
+    // Read whole and checked before anything changes: a file that fails part-way (cut off, too
+    // large, unreadable) leaves every field, the caption and the port as they were, so that
+    // PROGRAM can never write a mix of two files.
+    const QByteArray bytes = file.read(kMaxConfigFileBytes + 1);
+    const bool readFailed = file.error() != QFileDevice::NoError;
     file.close();
+    if (readFailed || bytes.size() > kMaxConfigFileBytes) {
+        m_ui.messageBox(readFailed ? file.errorString()
+                                   : QStringLiteral("The file is larger than any configuration "
+                                                    "file (over %1 bytes).")
+                                         .arg(kMaxConfigFileBytes),
+                        title, MessageIcon::None);
+        return;
+    }
     const ConfigFileRead read =
         ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (!read.error.empty()) {
+        m_ui.messageBox(fromLatin1(read.error), title, MessageIcon::None);
+        return;
+    }
 
-    // Each value goes into its control as it is read: a failure part-way leaves the earlier
-    // ones in place and the later ones untouched.
     for (size_t i = 0; i < read.values.size(); ++i) {
         const ConfigField field = kConfigFileOrder[i];
         const QString value = fromLatin1(read.values[i]);
@@ -574,10 +588,6 @@ void FrmTone::LoadConfigFile(const QString& path) {
             ui.chkPrg->setChecked(false);
         }
         setFieldText(field, value);
-    }
-    if (!read.error.empty()) {
-        m_ui.messageBox(fromLatin1(read.error), title, MessageIcon::None);
-        return;
     }
     showFileInCaption(path);
 }

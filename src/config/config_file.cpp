@@ -102,8 +102,28 @@ std::vector<FieldChange> ConfigChanges(const DecoderConfig& before, const Decode
     return changes;
 }
 
+namespace {
+
+// A value as a line of text can show it: bytes that are no printable character (a NUL, a control
+// character) as \xNN.
+std::string legible(const std::string& value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32 || byte == 127)
+            out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string ChangeLine(const FieldChange& change) {
-    return WindowLabel(change.field) + ": " + change.before + " -> " + change.after;
+    return WindowLabel(change.field) + ": " + legible(change.before) + " -> " +
+           legible(change.after);
 }
 
 }  // namespace calvento

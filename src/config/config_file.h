@@ -20,6 +20,11 @@ namespace calvento {
 
 constexpr int kConfigFileValues = 33;
 
+// No configuration file is near this size (a full one is under 600 bytes): anything larger is
+// refused before it is read whole, so that a wrong file, a device or a stream cannot exhaust
+// memory.
+constexpr long long kMaxConfigFileBytes = 64 * 1024;
+
 // The field of each value, in file order.
 extern const std::array<ConfigField, kConfigFileValues> kConfigFileOrder;
 

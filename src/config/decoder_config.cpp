@@ -21,8 +21,14 @@ double number(const std::string& text) {
     return TolerantNumber(text);
 }
 
+// A character of a field in a message: itself in quotes when it can be read as it is, its byte
+// in hexadecimal otherwise (a NUL would cut the message, a byte of another encoding shows as
+// something else or nothing).
 std::string quoted(char c) {
-    return std::string("\"") + c + "\"";
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 32 && byte < 127) return std::string("\"") + c + "\"";
+    static const char kHex[] = "0123456789ABCDEF";
+    return std::string("the byte 0x") + kHex[byte >> 4] + kHex[byte & 15];
 }
 
 // Writes the key codes of `keys` at `offset`, or explains which character has none.

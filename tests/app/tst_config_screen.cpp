@@ -188,28 +188,46 @@ private slots:
         QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - myboard.prg"));
     }
 
-    void aShortFileLoadsWhatItHas() {
+    // A file that cannot be loaded whole changes nothing: not one field, not the caption, so
+    // that PROGRAM never writes a mix of two files.
+    void aFileThatFailsToLoadChangesNothing_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("cut off after the fixed parameters")
+            << QByteArray("1\r\n1\r\n0\r\n0\r\n\"12\",\"D\",0,\"30\",\"XY\",\"5\",\"6\",0,"
+                          "\"1.0\",\"2.0\"\r\n\"1\"\r\n\"2\"\r\n")
+            << QString() << "Input past end of file";
+        QTest::newRow("larger than any configuration")
+            << QByteArray("1\r\n1\r\n0\r\n0\r\n\"12\",\"D\"") + QByteArray(200000, ' ')
+            << QString() << "The file is larger than any configuration file (over 65536 bytes).";
+        QTest::newRow("a device that never ends")
+            << QByteArray() << "/dev/zero"
+            << "The file is larger than any configuration file (over 65536 bytes).";
+    }
+    void aFileThatFailsToLoadChangesNothing() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, device);
+        QFETCH(QString, message);
         ConfigRig r;
         FrmTone& w = r.w();
-        const QString path = r.dir.filePath("short.prg");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(
-            "1\r\n1\r\n0\r\n0\r\n\"12\",\"D\",0,\"30\",\"XY\",\"5\",\"6\",0,\"1.0\",\"2.0\"\r\n");
-        f.close();
-        const QString commandBefore = r.mem(0)->text();
+        QString path = device;
+        if (path.isEmpty()) {
+            path = r.dir.filePath("broken.prg");
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        const DecoderConfig before = w.config();
+        const QString title = w.windowTitle();
         r.ui.fileAnswer = path;
         QTest::mouseClick(controls(w).cmdLoad, Qt::LeftButton);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].title,
                  "Unable to load data file " + QDir::toNativeSeparators(path));
-        QCOMPARE(r.ui.messages[0].text, QStringLiteral("Input past end of file"));
-        QCOMPARE(controls(w).txtSeqCmd->text(), QStringLiteral("12"));
-        QCOMPARE(controls(w).txtCallID->text(), QStringLiteral("XY"));
-        QVERIFY(controls(w).chkOutput_1->isChecked());
-        QVERIFY(!controls(w).chkMorse->isChecked());
-        QCOMPARE(r.mem(0)->text(), commandBefore);  // the commands keep their texts
-        QCOMPARE(w.windowTitle(), QStringLiteral("Calvento v3.1 - Default31.prg"));
+        QCOMPARE(r.ui.messages[0].text, message);
+        QVERIFY(w.config() == before);
+        QCOMPARE(w.windowTitle(), title);
     }
 
     void loadingAnotherPortSwitchesTheLinkOff() {
