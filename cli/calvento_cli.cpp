@@ -3,7 +3,8 @@
 // user at the window.
 //
 // Exit status: 0 success; 1 refused input or a failed exchange (the reason on standard error,
-// in the window's words); 2 wrong usage (with a usage line).
+// in the window's words); 2 wrong usage (with a usage line); 128 + N stopped by signal N. Every
+// write to standard output is checked: output that did not all go out fails the command.
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -11,9 +12,10 @@
 #include <QSaveFile>
 #include <QStringList>
 #include <QTemporaryFile>
-#include <QTextStream>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "config/config_file.h"
@@ -65,7 +67,8 @@ const char kHelp[] =
     "           --digit 60, --gap 40, --pause 300 (the pause a space stands for).\n"
     "             calvento-cli synth --digit 80 --wav tones.wav \"159#D*0\"\n"
     "  send     Play a sequence on the default sound device as the window's Send button does\n"
-    "           (too-short durations corrected, push-to-talk on RTS of --ptt for --txdelay ms,\n"
+    "           (too-short durations corrected, push-to-talk on RTS of --ptt for --txdelay ms\n"
+    "           (20 to 2000: a shorter delay is raised to 20, a longer one held at 2000),\n"
     "           the sequence and 40 ms).\n"
     "             calvento-cli send --ptt 1 --txdelay 300 \"1234#\"\n"
     "           --device plays on another output device (an id from calvento-cli devices);\n"
@@ -98,7 +101,15 @@ const char kHelp[] =
     "\n"
     "PORT is a port number 1 to 16 (CALVENTO_COM<n>, then ports.conf in the program folder,\n"
     "then /dev/ttyS<n-1>) or a device path.\n"
-    "Exit status: 0 success, 1 refused input or failed exchange, 2 wrong usage.\n";
+    "Exit status:\n"
+    "  0    success\n"
+    "  1    refused input, a failed exchange or send, a file or standard output that could not\n"
+    "       be written, or a transmitter that may still be keyed (the reason on standard error)\n"
+    "  2    wrong usage (diff: a file that cannot be read)\n"
+    "  128+N  stopped by signal N: 130 Ctrl+C, 143 SIGTERM, 129 a closed terminal. A program\n"
+    "       run stopped before its write wrote nothing; one stopped after its write began\n"
+    "       finished the write and the read-back first and says what the board holds.\n"
+    "       SIGPIPE (a reader that went away) stops nothing: the failed output is reported.\n";
 
 struct UsageError {
     QString message;
@@ -107,9 +118,28 @@ struct Failure {
     QString message;
 };
 
+// The first failure to write standard output, with the system's reason: reported once, at the
+// end, so that a reader that went away never stops a board run half-way.
+QString g_outputFailure;
+
+// Writes `text` (UTF-8) to `stream` at once; a failure on standard output is kept for the end.
+void print(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    errno = 0;
+    const bool ok = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream) ==
+                        static_cast<size_t>(bytes.size()) &&
+                    std::fflush(stream) == 0;
+    if (!ok && stream == stdout && g_outputFailure.isEmpty())
+        g_outputFailure = errno ? QString::fromLocal8Bit(std::strerror(errno))
+                                : QStringLiteral("the output failed");
+}
+
+void out(const QString& text) {
+    print(stdout, text);
+}
+
 void err(const QString& text) {
-    QTextStream(stderr) << QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
-                        << '\n';
+    print(stderr, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + '\n');
 }
 
 // Options and positional arguments of one command.
@@ -145,15 +175,22 @@ struct Args {
     }
 };
 
-QByteArray readFile(const QString& path) {
+// The file (or standard input for "-"), refused when it holds more than `maxBytes`: what is
+// read stops there, so that a device or an endless stream cannot exhaust memory.
+QByteArray readFile(const QString& path, qint64 maxBytes) {
     QFile f(path);
+    const QString title = "Unable to load data file " + path + ": ";
     if (path == QLatin1String("-") ? !f.open(stdin, QIODevice::ReadOnly)
                                    : !f.open(QIODevice::ReadOnly))
-        throw Failure{"Unable to load data file " + path + ": " +
-                      (f.exists() || path == QLatin1String("-")
-                           ? f.errorString()
-                           : QStringLiteral("File not found"))};
-    return f.readAll();
+        throw Failure{title + (f.exists() || path == QLatin1String("-")
+                                   ? f.errorString()
+                                   : QStringLiteral("File not found"))};
+    const QByteArray bytes = f.read(maxBytes + 1);
+    if (f.error() != QFileDevice::NoError) throw Failure{title + f.errorString()};
+    if (bytes.size() > maxBytes)
+        throw Failure{title + QStringLiteral("it is larger than any such file (over %1 bytes).")
+                                  .arg(maxBytes)};
+    return bytes;
 }
 
 // A file written as it is made: through a temporary file renamed over the target at the end, so
@@ -176,7 +213,11 @@ public:
 private:
     bool toStdout() const { return m_path.isEmpty() || m_path == QLatin1String("-"); }
     [[noreturn]] void fail() {
-        if (toStdout()) throw Failure{QStringLiteral("Cannot write to standard output")};
+        // Told once, with the other failures of standard output, at the end.
+        if (toStdout()) {
+            if (g_outputFailure.isEmpty()) g_outputFailure = m_out.errorString();
+            throw Failure{QString()};
+        }
         throw Failure{"Cannot write " + m_path + ": " + m_save.errorString()};
     }
     QString m_path;
@@ -281,16 +322,12 @@ class ConsoleView final : public LinkView {
 public:
     explicit ConsoleView(bool toStderr) : m_stream(toStderr ? stderr : stdout) {}
     void setInfo(const QString& text) override {
-        QTextStream out(m_stream);
         const QString shown =
             QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
-        if (!m_line.isEmpty() && shown.startsWith(m_line)) {
-            out << shown.mid(m_line.size());
-        } else {
-            if (!m_line.isEmpty()) out << '\n';
-            out << shown;
-        }
-        out.flush();
+        if (!m_line.isEmpty() && shown.startsWith(m_line))
+            print(m_stream, shown.mid(m_line.size()));
+        else
+            print(m_stream, (m_line.isEmpty() ? QString() : QStringLiteral("\n")) + shown);
         m_line = shown;
     }
     void setInfoRed(bool) override {}
@@ -298,7 +335,7 @@ public:
     void showStatus() override {}
     void decode(const DecoderImage& image) override { decoded = calvento::DecodeConfig(image); }
     void endLine() {
-        if (!m_line.isEmpty()) QTextStream(m_stream) << '\n';
+        if (!m_line.isEmpty()) print(m_stream, QStringLiteral("\n"));
         m_line.clear();
     }
     bool toStderr() const { return m_stream == stderr; }
@@ -344,10 +381,8 @@ void chooseDevice(SystemAudioOutput& audio, const Args& a) {
                   " (calvento-cli devices lists them)."};
 }
 
-// The transmitter as the options name it: a line of a serial port, or a rig through Hamlib;
-// null without either. A method that cannot be set up ends the command with its reason.
-PushToTalk* openPushToTalk(const Args& a, SystemSerialPort& port, SerialLinePushToTalk& line,
-                           [[maybe_unused]] std::unique_ptr<PushToTalk>& rig) {
+// Usage mistakes in the push-to-talk options, found before anything is opened.
+void checkPushToTalkOptions(const Args& a) {
     const bool serial = a.options.contains("--ptt");
     const bool hamlib = a.options.contains("--rig");
     if (serial && hamlib) throw UsageError{"--ptt and --rig do not go together"};
@@ -355,11 +390,29 @@ PushToTalk* openPushToTalk(const Args& a, SystemSerialPort& port, SerialLinePush
         throw UsageError{"--rig-port and --ptt-type go with --rig"};
     if (!serial && (a.options.contains("--ptt-line") || a.flags.contains("--ptt-invert")))
         throw UsageError{"--ptt-line and --ptt-invert go with --ptt"};
+    if (a.options.contains("--ptt-type") &&
+        !QStringList{"rig", "dtr", "rts", "cm108"}.contains(a.options["--ptt-type"]))
+        throw UsageError{"--ptt-type takes rig, dtr, rts or cm108"};
+    if (serial && !QStringList{"rts", "dtr"}.contains(a.options.value("--ptt-line", "rts")))
+        throw UsageError{"--ptt-line takes rts or dtr"};
+    if (hamlib) {
+        bool ok = false;
+        a.options["--rig"].toInt(&ok);
+        if (!ok || !a.options.contains("--rig-port"))
+            throw UsageError{"--rig takes a Hamlib model number and --rig-port PORT"};
+    }
+}
+
+// The transmitter as the options name it: a line of a serial port, or a rig through Hamlib;
+// null without either. A method that cannot be set up ends the command with its reason.
+PushToTalk* openPushToTalk(const Args& a, SystemSerialPort& port, SerialLinePushToTalk& line,
+                           [[maybe_unused]] std::unique_ptr<PushToTalk>& rig) {
+    checkPushToTalkOptions(a);
+    const bool serial = a.options.contains("--ptt");
+    const bool hamlib = a.options.contains("--rig");
     PushToTalk* ptt = nullptr;
     if (serial) {
         const QString which = a.options.value("--ptt-line", QStringLiteral("rts"));
-        if (which != QLatin1String("rts") && which != QLatin1String("dtr"))
-            throw UsageError{"--ptt-line takes rts or dtr"};
         int number = 0;
         QString name;
         openPort(port, a.options["--ptt"], &number, &name);
@@ -369,10 +422,7 @@ PushToTalk* openPushToTalk(const Args& a, SystemSerialPort& port, SerialLinePush
     }
     if (hamlib) {
 #ifdef CALVENTO_HAVE_HAMLIB
-        bool ok = false;
-        const int model = a.options["--rig"].toInt(&ok);
-        if (!ok || !a.options.contains("--rig-port"))
-            throw UsageError{"--rig takes a Hamlib model number and --rig-port PORT"};
+        const int model = a.options["--rig"].toInt();
         auto h = std::make_unique<HamlibPushToTalk>();
         QString why;
         if (!h->open(model, a.options["--rig-port"], a.options.value("--ptt-type", "rig"), &why))
@@ -395,6 +445,7 @@ int send(const QStringList& argv) {
                                 "--ptt-line", "--rig", "--rig-port", "--ptt-type"},
                                {"--ptt-invert"});
     if (a.positional.size() != 1) throw UsageError{"send takes one SEQUENCE"};
+    checkPushToTalkOptions(a);
     const std::string sequence = sequenceOf(a.positional[0]);
     // The same limits as the window's send (corrected in SendKeyed).
     SendSettings settings;
@@ -433,8 +484,8 @@ int send(const QStringList& argv) {
     if (!sent.keyed)
         throw Failure{"The transmitter was not keyed, nothing was sent: " + sent.keyingError};
     if (!sent.play.played) throw Failure{sent.play.failure};
-    QTextStream(stdout) << "Sequence completed.\nEffective time = "
-                        << EffectiveTimeText(sent.play.effectiveTimeMs) << '\n';
+    out("Sequence completed.\nEffective time = " + EffectiveTimeText(sent.play.effectiveTimeMs) +
+        '\n');
     return 0;
 }
 
@@ -444,10 +495,8 @@ int devices(const QStringList& argv) {
     SystemAudioOutput audio;
     const std::vector<AudioDeviceInfo> all = audio.outputDevices();
     if (all.empty()) throw Failure{QStringLiteral("This machine has no sound output device.")};
-    QTextStream out(stdout);
     for (const AudioDeviceInfo& d : all)
-        out << QString::fromStdString(d.id) << '\t' << QString::fromStdString(d.description)
-            << '\n';
+        out(QString::fromStdString(d.id) + '\t' + QString::fromStdString(d.description) + '\n');
     return 0;
 }
 
@@ -465,7 +514,7 @@ int replace(const QStringList& argv) {
         a.options["--checksum"].toLatin1().toStdString());
     if (r.failure != ReplaceResult::Failure::None)
         throw Failure{QString::fromLatin1(r.message.c_str())};
-    QTextStream(stdout) << QString::fromLatin1(r.sequence.c_str()) << '\n';
+    out(QString::fromLatin1(r.sequence.c_str()) + '\n');
     return 0;
 }
 
@@ -473,7 +522,7 @@ int replace(const QStringList& argv) {
 // ---------------------------------------------------------------------------------------
 
 DecoderConfig loadConfig(const QString& path, std::string* port) {
-    const QByteArray bytes = readFile(path);
+    const QByteArray bytes = readFile(path, kMaxConfigFileBytes);
     const ConfigFileRead read =
         ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     if (!read.error.empty())
@@ -507,7 +556,7 @@ int image(const QStringList& argv) {
         return 0;
     }
     if (argv[0] == QLatin1String("decode")) {
-        const QByteArray bytes = readFile(a.positional[0]);
+        const QByteArray bytes = readFile(a.positional[0], kMaxConfigFileBytes);
         if (bytes.size() != kImageSize)
             throw Failure{QStringLiteral("%1 is not a board image: it holds %2 bytes, not %3.")
                               .arg(a.positional[0])
@@ -527,17 +576,29 @@ int image(const QStringList& argv) {
 
 // The board link as the window runs it: switched on (identify, and the reply awaited as a user
 // would see it before pressing a button), the run, switched off.
+//
+// A termination signal (Ctrl+C, SIGTERM, a closed terminal) asks the run to stop: before the
+// first byte of a write it stops at once, the board flushed and signed off, and nothing is
+// written; once the write has begun, the write and its read-back are finished first, since a
+// board left with part of its packets holds a broken configuration. Either way the tool then
+// ends with the shell's status for the signal and says what the board holds.
 struct Session {
     SystemSerialPort port;
     ConsoleView view;
     BoardLink link{port, SystemClock(), view, [this] { return QString::number(number); }};
     SerialTrace trace{SystemClock()};
+    QString portArg;
     int number = 1;
     QString name;
+    int caught = 0;
 
     // With `tracePath`, every byte of the session is recorded there, the switch-on included.
-    Session(const QString& portArg, bool statusToStderr, const QString& tracePath)
-        : view(statusToStderr) {
+    Session(const QString& portArgument, bool statusToStderr, const QString& tracePath)
+        : view(statusToStderr), portArg(portArgument) {
+        HandleTerminationSignals([this](int signal) {
+            if (!caught) caught = signal;
+            link.requestStop();
+        });
         if (!tracePath.isEmpty()) {
             QString error;
             if (!trace.open(tracePath, &error))
@@ -548,23 +609,48 @@ struct Session {
         link.signOn(BoardLink::kIdentificationWaitMs);
     }
     ~Session() {
-        if (port.isOpen()) {
-            link.signOff();
-            port.close();
-        }
+        end();
         view.endLine();
     }
-    // The exit status of a run. A failure's text is printed once: it is already on standard
-    // error when the status lines go there.
-    int finish(BoardLink::Outcome outcome) {
+    // The board is signed off and the port closed, the sign-off still in the trace.
+    void end() {
+        if (!port.isOpen()) return;
+        link.signOff();
+        port.close();
+    }
+    // The failure of a run on standard error. A failure's text is printed once: it is already
+    // there when the status lines go to standard error.
+    void tellFailure(BoardLink::Outcome outcome) {
         view.endLine();
-        if (outcome == BoardLink::Outcome::PortFailed) throw Failure{link.portFailure()};
-        if (outcome == BoardLink::Outcome::Done) return 0;
-        if (!view.toStderr())
+        if (outcome == BoardLink::Outcome::PortFailed)
+            err(link.portFailure());
+        else if (!view.toStderr())
             err(QString(link.info())
                     .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
                     .trimmed());
-        return 1;
+    }
+    // The exit status of a run that wrote nothing: 0 when it was done, 128 + the signal when one
+    // stopped it, 1 after its failure was told.
+    int finish(BoardLink::Outcome outcome) {
+        view.endLine();
+        if (outcome == BoardLink::Outcome::Stopped) return stopped();
+        if (outcome != BoardLink::Outcome::Done) tellFailure(outcome);
+        return traceStatus(outcome == BoardLink::Outcome::Done ? 0 : 1);
+    }
+    int stopped() {
+        view.endLine();
+        err(QStringLiteral("Stopped by signal %1 before anything was written: the board keeps "
+                           "its configuration.")
+                .arg(caught));
+        return traceStatus(128 + caught);
+    }
+    // A trace that could not be written whole fails a run that otherwise succeeded.
+    int traceStatus(int status) {
+        end();
+        trace.close();
+        if (trace.error().isEmpty()) return status;
+        err("The trace could not be written to " + trace.path() + ": " + trace.error());
+        return status == 0 ? 1 : status;
     }
 };
 
@@ -605,26 +691,52 @@ int programBoard(const QStringList& argv) {
             "CONFIG.prg"};
     const DecoderImage img = encode(loadConfig(a.positional[0], nullptr));
     Session s(a.options["--port"], false, a.options.value("--trace"));
+    using Outcome = BoardLink::Outcome;
+    QString backupPath;
     if (backup) {
         // The board's present configuration first: when it cannot be read, nothing is written.
         DecoderImage board{};
-        const int status = s.finish(s.link.readImage(&board));
-        if (status != 0) {
+        const Outcome read = s.link.readImage(&board);
+        if (read == Outcome::Stopped) return s.stopped();
+        if (read != Outcome::Done) {
+            s.tellFailure(read);
             err(
                 QStringLiteral("No backup of the board's configuration could be read: nothing "
                                "was written (--no-backup programs without one)."));
-            return status;
+            return s.traceStatus(1);
         }
         QString error;
-        const QString path =
+        backupPath =
             BoardBackups(a.options.value("--backup-dir", DefaultBackupFolder()))
                 .store(board, QString::number(s.number), QDateTime::currentDateTime(), &error);
-        if (path.isEmpty())
+        if (backupPath.isEmpty())
             throw Failure{"The backup of the board's configuration could not be saved: " + error +
                           "\r\nNothing was written (--no-backup programs without one)."};
-        QTextStream(stdout) << "Backup of the board's configuration: " << path << '\n';
+        out("Backup of the board's configuration: " + backupPath + '\n');
     }
-    return s.finish(s.link.program(img, s.name));
+    const Outcome outcome = s.link.program(img, s.name);
+    if (outcome == Outcome::Stopped) return s.stopped();
+    if (outcome != Outcome::Done) {
+        s.tellFailure(outcome);
+        const QString state = BoardStateAfterWrite(
+            outcome, s.link.writeBegan(), backupPath,
+            QStringLiteral("calvento-cli program --port %1 %2").arg(s.portArg, backupPath),
+            QStringLiteral("calvento-cli read --port %1").arg(s.portArg));
+        if (!state.isEmpty()) err(state);
+    }
+    s.view.endLine();
+    if (s.caught) {
+        err(outcome == Outcome::Done
+                ? QStringLiteral("Stopped by signal %1 after the write had begun: the write and "
+                                 "the read-back were finished first, and the board holds the "
+                                 "new configuration, verified.")
+                      .arg(s.caught)
+                : QStringLiteral("Stopped by signal %1 after the write had begun: the write and "
+                                 "the read-back were finished first.")
+                      .arg(s.caught));
+        return s.traceStatus(128 + s.caught);
+    }
+    return s.traceStatus(outcome == Outcome::Done ? 0 : 1);
 }
 
 // ---- diff
@@ -643,9 +755,18 @@ int diffConfigs(const QStringList& argv) {
         return 2;
     }
     const std::vector<FieldChange> changes = ConfigChanges(before, after);
-    QTextStream out(stdout);
-    for (const FieldChange& c : changes) out << QString::fromLatin1(ChangeLine(c).c_str()) << '\n';
+    for (const FieldChange& c : changes) out(QString::fromLatin1(ChangeLine(c).c_str()) + '\n');
     return changes.empty() ? 0 : 1;
+}
+
+// The status once standard output has been flushed: a command whose output did not all go out
+// (a full disk, a reader that went away) failed, whatever else it did.
+int withOutputChecked(int status) {
+    if (g_outputFailure.isEmpty() && (std::fflush(stdout) != 0 || std::ferror(stdout)))
+        g_outputFailure = QStringLiteral("the output failed");
+    if (g_outputFailure.isEmpty()) return status;
+    err("Cannot write to standard output: " + g_outputFailure);
+    return status == 0 ? 1 : status;
 }
 
 int runCommand(int argc, char* argv[]) {
@@ -656,12 +777,13 @@ int runCommand(int argc, char* argv[]) {
         if (args.isEmpty()) throw UsageError{"no command given"};
         const QString command = args.takeFirst();
         if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-            QTextStream(stdout) << kUsage << '\n' << kHelp;
+            out(QLatin1String(kUsage) + '\n' + QLatin1String(kHelp));
             return 0;
         }
         if (command == QLatin1String("--version")) {
-            QTextStream(stdout) << "calvento-cli " << CALVENTO_VERSION_MAJOR << '.'
-                                << CALVENTO_VERSION_MINOR << '\n';
+            out(QStringLiteral("calvento-cli %1.%2\n")
+                    .arg(CALVENTO_VERSION_MAJOR)
+                    .arg(CALVENTO_VERSION_MINOR));
             return 0;
         }
         if (command == QLatin1String("synth")) return synth(args);
@@ -678,7 +800,7 @@ int runCommand(int argc, char* argv[]) {
         std::fputs(kUsage, stderr);
         return 2;
     } catch (const Failure& f) {
-        err(f.message);
+        if (!f.message.isEmpty()) err(f.message);
         return 1;
     }
 }
@@ -686,7 +808,8 @@ int runCommand(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    calvento::IgnoreBrokenPipe();
     // After a send, Qt's connection to the sound server is still up: end without the
     // libraries' static teardown (see ExitAfterAudio).
-    calvento::ExitAfterAudio(runCommand(argc, argv));
+    calvento::ExitAfterAudio(withOutputChecked(runCommand(argc, argv)));
 }

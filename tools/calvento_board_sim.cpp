@@ -52,14 +52,42 @@ struct Options {
     int lateMs = 0, badByteOffset = -1, noise = 0, partial = -1, hangUpAfterPackets = -1;
 };
 
+const char kUsage[] =
+    "usage: calvento-board-sim [--link PATH] [--image FILE] [--save FILE] [--log FILE] "
+    "[--instant]\n"
+    "         [--id TEXT] [--silent] [--no-data] [--bad-id-sum] [--bad-data-sum] [--late MS]\n"
+    "         [--bad-byte OFFSET] [--noise N] [--partial N] [--store-differs]\n"
+    "         [--hang-up-after-packets N]\n";
+
+const char kHelp[] =
+    "calvento-board-sim: a DTMF decoder board on a pseudo-terminal, for trying Calvento\n"
+    "without one. The first line of standard output is the device to open; the board\n"
+    "answers at its own speed (4800 baud) until SIGTERM or SIGINT.\n"
+    "\n"
+    "  --link PATH      also make PATH a link to the device (CALVENTO_COM1=PATH)\n"
+    "  --image FILE     start with this 208-byte image (default: a built-in one)\n"
+    "  --save FILE      write the image the board holds to FILE at start and after a write\n"
+    "  --log FILE       append every byte received to FILE\n"
+    "  --instant        answer at once instead of at 4800 baud\n"
+    "\n"
+    "Misbehaviours, for trying the program's failure paths:\n"
+    "  --id TEXT        identify as TEXT (another version of the board)\n"
+    "  --silent         answer nothing at all\n"
+    "  --no-data        identify, but never send the data reply\n"
+    "  --bad-id-sum     send the identification with a wrong sum\n"
+    "  --bad-data-sum   send the data reply with a wrong sum\n"
+    "  --late MS        wait MS milliseconds before each reply\n"
+    "  --bad-byte OFFSET  put a byte out of range at OFFSET of the data reply\n"
+    "  --noise N        send N bytes of noise before each reply\n"
+    "  --partial N      cut each data reply after N bytes\n"
+    "  --store-differs  store a written image with one filler byte changed\n"
+    "  --hang-up-after-packets N  close the line after N write packets (a pulled cable)\n"
+    "\n"
+    "Exit status: 0 after SIGTERM or SIGINT or a hang-up, 1 when the pseudo-terminal or a\n"
+    "file cannot be opened, 2 wrong usage.\n";
+
 [[noreturn]] void usage(const char* message) {
-    std::fprintf(stderr, "calvento-board-sim: %s\n", message);
-    std::fprintf(stderr,
-                 "usage: calvento-board-sim [--link PATH] [--image FILE] [--save FILE] "
-                 "[--log FILE] [--instant] [--id TEXT] [--silent] [--no-data] [--bad-id-sum] "
-                 "[--bad-data-sum] "
-                 "[--late MS] [--bad-byte OFFSET] [--noise N] [--partial N] [--store-differs] "
-                 "[--hang-up-after-packets N]\n");
+    std::fprintf(stderr, "calvento-board-sim: %s\n%s", message, kUsage);
     std::exit(2);
 }
 
@@ -110,8 +138,12 @@ Options parse(int argc, char** argv) {
             o.partial = number();
         else if (a == "--hang-up-after-packets")
             o.hangUpAfterPackets = number();
-        else if (a == "--help" || a == "-h")
-            usage("a decoder board on a pseudo-terminal");
+        else if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            std::fputs("\n", stdout);
+            std::fputs(kHelp, stdout);
+            std::exit(0);
+        }
         else
             usage(("unknown option " + a).c_str());
     }

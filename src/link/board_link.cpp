@@ -38,6 +38,23 @@ QString DifferingFields(const DecoderImage& sent, const DecoderImage& readBack) 
     return QStringLiteral("Differs: ") + names.join(QStringLiteral(", "));
 }
 
+QString BoardStateAfterWrite(BoardLink::Outcome outcome, bool writeBegan, const QString& backup,
+                             const QString& restoreHow, const QString& readHow) {
+    using Outcome = BoardLink::Outcome;
+    if (!writeBegan || outcome == Outcome::Done) return QString();
+    if (outcome == Outcome::NoData || outcome == Outcome::BadSum)
+        return QStringLiteral("The board was written but not verified: %1 shows what it holds.")
+            .arg(readHow);
+    const QString state = outcome == Outcome::Mismatch
+                              ? QStringLiteral("The board does not hold the configuration sent.")
+                              : QStringLiteral("The board may now hold part of the new "
+                                               "configuration.");
+    if (backup.isEmpty()) return state + QStringLiteral(" No backup was taken before the write.");
+    return state + QStringLiteral(" The configuration it held before is kept in %1; %2 puts it "
+                                  "back.")
+                       .arg(backup, restoreHow);
+}
+
 BoardLink::BoardLink(SerialPort& port, Clock& clock, LinkView& view,
                      std::function<QString()> portText, QObject* parent)
     : QObject(parent), m_port(port), m_clock(clock), m_view(view), m_portText(std::move(portText)) {
@@ -90,7 +107,7 @@ bool BoardLink::waitFor(int ms, const std::function<bool()>& done) {
         const bool timeUp =
             static_cast<uint32_t>(m_clock.tickCount() - t0) >= static_cast<uint32_t>(ms);
         m_clock.processEvents();
-        if (portGone()) return false;
+        if (portGone() || stopping()) return false;
         if (timeUp || (done && done())) return true;
     }
 }
@@ -103,15 +120,22 @@ BoardLink::Outcome BoardLink::failedWait(const QString& text, Outcome outcome) {
     return sendFlush() ? outcome : Outcome::PortFailed;
 }
 
-// Every run starts with its own flags clear and ends not running, whatever way it ends.
+// Every run starts with its own flags clear and ends not running, whatever way it ends; the
+// status window offers its OK button after every outcome, a failed port and a stop included.
 BoardLink::Outcome BoardLink::run(const std::function<Outcome()>& steps) {
     m_portFailure.clear();
     m_dataReplyCompleted = false;
     m_dataReply = Outcome::NoData;
+    m_writeBegan = false;
     m_running = true;
-    const Outcome outcome = steps();
+    Outcome outcome = stopping() ? Outcome::Stopped : steps();
     m_running = false;
     m_awaitingData = false;
+    if (outcome == Outcome::Stopped) {
+        m_rx.restartReceiver = true;
+        if (!m_port.isOpen() || !sendFlush()) outcome = Outcome::PortFailed;
+    }
+    if (outcome == Outcome::PortFailed || outcome == Outcome::Stopped) m_view.setOkVisible(true);
     return outcome;
 }
 
@@ -160,6 +184,7 @@ BoardLink::Outcome BoardLink::read() {
         m_clock.sleepMs(200);
         appendInfo(QStringLiteral("."));
         m_clock.processEvents();
+        if (stopping()) return Outcome::Stopped;
         return requestData(
             false, QStringLiteral("FAILED to read data!  Please check Connections / Decoder"));
     });
@@ -177,7 +202,11 @@ BoardLink::Outcome BoardLink::requestData(bool verify, const QString& failure) {
     m_clock.processEvents();
     const bool portUp = !portGone() && waitFor(kDataWaitMs);
     m_awaitingData = false;
-    if (!portUp) return Outcome::PortFailed;
+    if (!portUp) {
+        if (portGone()) return Outcome::PortFailed;
+        m_port.setNullDiscard(true);
+        return Outcome::Stopped;
+    }
     m_port.setNullDiscard(true);
     if (!m_dataReplyCompleted) {
         if (m_trace)
@@ -202,7 +231,10 @@ BoardLink::Outcome BoardLink::program(const DecoderImage& image, const QString& 
             o != Outcome::Done)
             return o;
         m_clock.sleepMs(10);
+        m_clock.processEvents();
+        if (stopping()) return Outcome::Stopped;
         // The board takes the packets at its own pace: no reply, only the pauses between them.
+        m_writeBegan = true;
         if (!send(BoardCommand::Write, 2)) return Outcome::PortFailed;
         for (const WritePacket& packet : packets) {
             if (!send(packet.data(), packet.size())) return Outcome::PortFailed;
@@ -220,6 +252,7 @@ BoardLink::Outcome BoardLink::program(const DecoderImage& image, const QString& 
 BoardLink::Outcome BoardLink::identify(const QString& failure) {
     if (RequestIdentification()) return Outcome::Done;
     if (!m_portFailure.isEmpty()) return Outcome::PortFailed;
+    if (stopping()) return Outcome::Stopped;
     return failedWait(failure, Outcome::NoVersion);
 }
 

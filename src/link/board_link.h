@@ -49,6 +49,7 @@ public:
         BadSum,      // a data reply with a wrong sum
         Mismatch,    // the read-back differs from what was sent
         PortFailed,  // the port is closed, went away or refused the bytes; see portFailure()
+        Stopped,     // stopped on request before anything was written (requestStop)
     };
 
     // The waits, in milliseconds, by the clock: they never end early.
@@ -84,6 +85,16 @@ public:
     // not into the configuration on screen.
     Outcome readImage(DecoderImage* image);
 
+    // Asks the run under way, or the next one, to stop: before the first byte of a write it
+    // ends at once with Stopped (a wait ends early, the board is flushed); once the write has
+    // begun, the write and its read-back run to their end, since a board left with part of its
+    // packets holds a broken configuration. The request stands until clearStop().
+    void requestStop() { m_stopRequested = true; }
+    void clearStop() { m_stopRequested = false; }
+    // The last program run sent its write command: from then on the board may hold part of the
+    // new configuration, whatever the outcome.
+    bool writeBegan() const { return m_writeBegan; }
+
     // Where the bytes of the exchanges are recorded from now on; null for none.
     void setTrace(SerialTrace* trace) { m_trace = trace; }
 
@@ -113,6 +124,7 @@ private:
     void setInfo(const QString& text);
     void appendInfo(const QString& text);
     bool portGone();
+    bool stopping() const { return m_stopRequested && !m_writeBegan; }
 
     SerialPort& m_port;
     Clock& m_clock;
@@ -134,7 +146,16 @@ private:
     QString m_portFailure;
     bool m_decodeReplies = true;  // a read's reply goes into the configuration on screen
     SerialTrace* m_trace = nullptr;
+    bool m_stopRequested = false;
+    bool m_writeBegan = false;
 };
+
+// What a program run that ended without a verified write left on the board, said after its
+// failure: empty when the write never began or the board was verified. `backup` is the backup
+// taken before the write (empty for none), `restoreHow` how to put it back ("Restore last
+// backup, then PROGRAM,") and `readHow` how to see what the board holds ("READ").
+QString BoardStateAfterWrite(BoardLink::Outcome outcome, bool writeBegan, const QString& backup,
+                             const QString& restoreHow, const QString& readHow);
 
 // Which fields a read-back differs in from the image sent, as the window labels them ("Differs:
 // 0: Output 1 ON, CW Call"): the fields whose values differ and those of every other differing

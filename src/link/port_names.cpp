@@ -43,12 +43,14 @@ QString DeviceForPortNumber(int number) {
 }
 
 QString PortOpenFailure(const QString& typed, const QString& device, const QString& reason) {
-    QString text = QStringLiteral("Not able to open COM") + typed;
-    if (device.isEmpty()) return text;
-    text += QStringLiteral("\r\n") + device + QStringLiteral(": ") + reason;
-    if (reason.contains(QStringLiteral("ermission")))
-        text += QStringLiteral(" (is your user in the dialout group?)");
-    return text;
+    if (device.isEmpty()) return QStringLiteral("Not able to open COM") + typed;
+    const QString why = device + QStringLiteral(": ") + reason +
+                        (reason.contains(QStringLiteral("ermission"))
+                             ? QStringLiteral(" (is your user in the dialout group?)")
+                             : QString());
+    // A port given as a path (from a script) is named as given, not as a COM number.
+    if (typed == device) return QStringLiteral("Not able to open ") + why;
+    return QStringLiteral("Not able to open COM") + typed + QStringLiteral("\r\n") + why;
 }
 
 int LeadingPortNumber(const QString& text) {

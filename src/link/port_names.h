@@ -29,7 +29,8 @@ int LeadingPortNumber(const QString& text);
 
 // What the user is told when a port cannot be opened: "Not able to open COM" and the port as
 // typed, then on a second line the device and the system's reason (with a hint when it is a
-// matter of permissions). Without a device (a number out of range) the first line only.
+// matter of permissions). Without a device (a number out of range) the first line only; a port
+// typed as the device's path is named once, "Not able to open /dev/ttyUSB0: <reason>".
 QString PortOpenFailure(const QString& typed, const QString& device, const QString& reason);
 
 }  // namespace calvento

@@ -20,6 +20,7 @@ SerialTrace::~SerialTrace() {
 
 bool SerialTrace::open(const QString& path, QString* error) {
     close();
+    m_error.clear();
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
         if (error) *error = m_file.errorString();
@@ -48,10 +49,8 @@ void SerialTrace::add(char direction, const QByteArray& bytes) {
 
 void SerialTrace::endBurst() {
     if (m_direction && !m_burst.isEmpty()) {
-        const QByteArray line = stamp(m_burstStart).toLatin1() + ' ' + m_direction + ' ' +
-                                m_burst.toHex(' ').toUpper() + '\n';
-        m_file.write(line);
-        m_file.flush();
+        writeLine(stamp(m_burstStart).toLatin1() + ' ' + m_direction + ' ' +
+                  m_burst.toHex(' ').toUpper() + '\n');
     }
     m_burst.clear();
     m_direction = 0;
@@ -60,8 +59,13 @@ void SerialTrace::endBurst() {
 void SerialTrace::note(const QString& text) {
     if (!m_file.isOpen()) return;
     endBurst();
-    m_file.write((stamp(m_clock.tickCount()) + QStringLiteral(" ! ") + text + '\n').toUtf8());
-    m_file.flush();
+    writeLine((stamp(m_clock.tickCount()) + QStringLiteral(" ! ") + text + '\n').toUtf8());
+}
+
+// Each line reaches the file at once; the first failure is kept for the caller to report.
+void SerialTrace::writeLine(const QByteArray& line) {
+    if ((m_file.write(line) != line.size() || !m_file.flush()) && m_error.isEmpty())
+        m_error = m_file.errorString();
 }
 
 void SerialTrace::close() {

@@ -35,9 +35,14 @@ public:
     // Writes out the burst under way and ends the trace.
     void close();
 
+    // Why a line of the trace could not be written (a full disk, a removed drive), empty while
+    // every line went out; kept after close() until the next open().
+    QString error() const { return m_error; }
+
 private:
     void add(char direction, const QByteArray& bytes);
     void endBurst();
+    void writeLine(const QByteArray& line);
     QString stamp(uint32_t tick) const;
 
     Clock& m_clock;
@@ -47,6 +52,7 @@ private:
     uint32_t m_burstStart = 0;
     uint32_t m_lastByte = 0;
     QByteArray m_burst;
+    QString m_error;
 };
 
 }  // namespace calvento

@@ -103,6 +103,14 @@ ReplaceResult CalculateReplaceSequence(const std::string& originalIn, const std:
                         "DTMF", true);
     }
 
+    // The board takes the Checksum ID key as the end of the new command: a new sequence that
+    // holds it could never be stored (the window's field refuses the key as it is typed).
+    if (newSeq.find(checksumId[0]) != std::string::npos)
+        return fail(Failure::HoldsChecksumKey,
+                    std::string("The New Sequence holds the Checksum ID key \"") + checksumId[0] +
+                        "\".\r\nPlease modify New Sequence.",
+                    "DTMF", true);
+
     int sum = 0;
     for (char c : newSeq) sum += KeyValue(c);
     r.sequence = original + modifierId + newSeq + ChecksumSuffix(checksumId, sum);

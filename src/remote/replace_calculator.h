@@ -28,6 +28,7 @@ struct ReplaceResult {
         TooShort,
         NotAKey,
         TooLong,
+        HoldsChecksumKey,
     };
     Failure failure = Failure::None;
     std::string sequence;      // the sequence to send, when there is no failure

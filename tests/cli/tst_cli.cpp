@@ -2,6 +2,7 @@
 // code produces (samples, image bytes, messages), its exit statuses, its board exchange against
 // calvento-board-sim, and a long random sequence decoded back by multimon-ng.
 #include <pty.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,7 +177,7 @@ private slots:
             << QStringList{"read", "--port", "17"} << 1 << "Please enter a valid Comm number.";
         QTest::newRow("port that is not there")
             << QStringList{"read", "--port", "/dev/no-such-tty"} << 1
-            << "Not able to open COM/dev/no-such-tty\n/dev/no-such-tty: No such file or directory";
+            << "Not able to open /dev/no-such-tty: No such file or directory";
     }
     void refusalsAndMistakes() {
         QFETCH(QStringList, args);
@@ -380,6 +381,217 @@ private slots:
                                              "group?)")
                                   .arg(name)),
                  qPrintable(err));
+    }
+
+    // The tool's edges: odd and huge inputs, output that cannot be written, usage mistakes.
+    // Every row's outcome is what a script can rely on: the status and one line saying why.
+    void edges_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("stdoutFile");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QString prg = QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg");
+        QByteArray nul = fileBytes(prg);
+        nul.replace("\"301\"", QByteArray("\"3\0001\"", 5));  // command 4
+        QTest::newRow("replace: the new sequence holds the checksum key")
+            << QStringList{"replace", "--modifier", "*0*", "--checksum", "#", "101", "AB#"}
+            << QByteArray() << QString() << 1 << "The New Sequence holds the Checksum ID key \"#\".";
+        QTest::newRow("replace: standard output on a full disk")
+            << QStringList{"replace", "--modifier", "*0*", "--checksum", "#", "101", "ABC"}
+            << QByteArray() << "/dev/full" << 1
+            << "Cannot write to standard output: No space left on device";
+        QTest::newRow("image encode: standard output on a full disk")
+            << QStringList{"image", "encode", prg} << QByteArray() << "/dev/full" << 1
+            << "Cannot write to standard output: No space left on device";
+        QTest::newRow("help: standard output on a full disk")
+            << QStringList{"--help"} << QByteArray() << "/dev/full" << 1
+            << "Cannot write to standard output";
+        QTest::newRow("diff: an endless file")
+            << QStringList{"diff", "/dev/zero", prg} << QByteArray() << QString() << 2
+            << "Unable to load data file /dev/zero: it is larger than any such file";
+        QTest::newRow("image decode: an endless file")
+            << QStringList{"image", "decode", "/dev/zero"} << QByteArray() << QString() << 1
+            << "Unable to load data file /dev/zero: it is larger than any such file";
+        QTest::newRow("image encode: a NUL byte in a command")
+            << QStringList{"image", "encode", "-"} << nul << QString() << 1
+            << "Command #4: the byte 0x00 is not a DTMF key.";
+        QTest::newRow("send: an unknown push-to-talk type is a usage error")
+            << QStringList{"send", "--rig", "1", "--rig-port", "x", "--ptt-type", "bogus", "1"}
+            << QByteArray() << QString() << 2 << "--ptt-type takes rig, dtr, rts or cm108";
+        QTest::newRow("send: an unknown line is a usage error")
+            << QStringList{"send", "--ptt", "1", "--ptt-line", "cts", "1"} << QByteArray()
+            << QString() << 2 << "--ptt-line takes rts or dtr";
+        QTest::newRow("read: a path that is no port is named as given")
+            << QStringList{"read", "--port", "/dev/null"} << QByteArray() << QString() << 1
+            << "Not able to open /dev/null: ";
+        QTest::newRow("program: a backup folder that cannot be made")
+            << QStringList{"program", "--port", "/dev/null", "--backup-dir", "/dev/null/b", prg}
+            << QByteArray() << QString() << 1 << "Not able to open /dev/null: ";
+    }
+    void edges() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, stdoutFile);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QProcess p;
+        if (!stdoutFile.isEmpty()) p.setStandardOutputFile(stdoutFile);
+        p.start(QStringLiteral(CALVENTO_CLI), args);
+        QVERIFY(p.waitForStarted(5000));
+        p.write(input);
+        p.closeWriteChannel();
+        QVERIFY(p.waitForFinished(30000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), status);
+        QVERIFY2(err.count(message) == 1, qPrintable(err));
+    }
+
+    void helpTellsEveryStatus() {
+        const Run r = cli({"--help"});
+        for (const char* text : {"128+N", "130 Ctrl+C", "143 SIGTERM", "held at 2000",
+                                 "2    wrong usage", "may still"})
+            QVERIFY2(r.out.contains(text), text);
+        QProcess sim;
+        sim.start(QStringLiteral(CALVENTO_BOARD_SIM), {"--help"});
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 0);
+        const QByteArray help = sim.readAllStandardOutput();
+        for (const char* flag : {"--link", "--image", "--save", "--log", "--instant", "--id",
+                                 "--silent", "--no-data", "--bad-id-sum", "--bad-data-sum",
+                                 "--late", "--bad-byte", "--noise", "--partial",
+                                 "--store-differs", "--hang-up-after-packets"})
+            QVERIFY2(help.count(flag) >= 2, flag);  // in the usage line and explained
+        QVERIFY(help.contains("Exit status"));
+    }
+
+    // A trace that cannot be written fails the run that wrote it, with the system's reason.
+    void aTraceOnAFullDiskFails() {
+        test::Sim sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        const Run r = cli({"read", "--port", sim.device, "--trace", "/dev/full", "-o",
+                           dir.filePath("board.prg")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.count("The trace could not be written to /dev/full: No space left on "
+                             "device") == 1,
+                 qPrintable(r.err));
+    }
+
+    // Two programs into one backup folder at the same time: each board's backup is kept, in a
+    // file of its own, and each run prints the path of its own.
+    void twoRunsAtOnceKeepBothBackups() {
+        QTemporaryDir dir;
+        const QString prg = QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg");
+        // The second board holds another configuration, so that the backups tell them apart.
+        DecoderConfig other =
+            ConfigFromFileValues(ReadConfigFile(fileBytes(prg).toStdString()).values);
+        other.cwCall = "OTHER";
+        const EncodeResult otherImage = EncodeConfig(other);
+        QVERIFY(otherImage.ok);
+        const QString imageFile = dir.filePath("other.bin");
+        writeBytes(imageFile, QByteArray(reinterpret_cast<const char*>(otherImage.image.data()),
+                                         kImageSize));
+        test::Sim a, b;
+        QVERIFY(a.start() && b.start({"--image", imageFile}));
+        const DecoderImage before[2] = {a.image(), b.image()};
+        const QString backups = dir.filePath("backups");
+        QProcess runs[2];
+        const QString devices[2] = {a.device, b.device};
+        for (int i = 0; i < 2; ++i)
+            runs[i].start(QStringLiteral(CALVENTO_CLI),
+                          {"program", "--port", devices[i], "--backup-dir", backups, prg});
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(runs[i].waitForFinished(30000));
+            QCOMPARE(runs[i].exitCode(), 0);
+            const QString printed = QString::fromUtf8(runs[i].readAllStandardOutput());
+            const QRegularExpression path(QStringLiteral("Backup of the board's configuration: "
+                                                         "(\\S+)"));
+            const QString kept = path.match(printed).captured(1);
+            QVERIFY2(QFile::exists(kept), qPrintable(printed));
+            QCOMPARE(cli({"image", "encode", kept}).out,
+                     QByteArray(reinterpret_cast<const char*>(before[i].data()), kImageSize));
+        }
+        QCOMPARE(QDir(backups).entryList({"board-*.prg"}).size(), 2);
+    }
+
+    // A signal at each phase of a program run against a board at its real pace. Before the
+    // write command nothing is written and the board is flushed and signed off; once the write
+    // has begun it is finished and read back. Either way the status is 128 + the signal and a
+    // line says what the board holds. SIGPIPE (the reader of the output went away) stops nothing.
+    void signalsDuringAProgramRun_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("phase");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("SIGINT while the backup is read") << SIGINT << "backup" << false;
+        QTest::newRow("SIGTERM at switch-on") << SIGTERM << "switch-on" << false;
+        QTest::newRow("SIGTERM between the write packets") << SIGTERM << "write" << true;
+        QTest::newRow("SIGHUP before the read-back") << SIGHUP << "read-back" << true;
+        QTest::newRow("SIGPIPE: the reader of the output went away")
+            << SIGPIPE << "output" << true;
+    }
+    void signalsDuringAProgramRun() {
+        QFETCH(int, signal);
+        QFETCH(QString, phase);
+        QFETCH(bool, written);
+        test::Sim sim;
+        QVERIFY(sim.start());
+        const DecoderImage before = sim.image();
+        QTemporaryDir dir;
+        const QString prg = QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg");
+        const QByteArray wanted = cli({"image", "encode", prg}).out;
+        const QStringList args{"program", "--port", sim.device, "--backup-dir",
+                               dir.filePath("b"), prg};
+        QProcess p;
+        if (signal == SIGPIPE) {
+            // The tool's output goes through a pipe whose reader leaves after the first line.
+            p.start("bash", QStringList{"-c",
+                                        QStringLiteral("\"$0\" \"$@\" 2>%1 | head -c 20 "
+                                                       ">/dev/null; echo ${PIPESTATUS[0]} >%2")
+                                            .arg(dir.filePath("err"), dir.filePath("status")),
+                                        QStringLiteral(CALVENTO_CLI)} +
+                                args);
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(fileBytes(dir.filePath("status")).trimmed(), QByteArray("1"));
+            QVERIFY(fileBytes(dir.filePath("err")).contains("Cannot write to standard output"));
+            QCOMPARE(fileBytes(sim.savePath()), wanted);
+            return;
+        }
+        p.start(QStringLiteral(CALVENTO_CLI), args);
+        QVERIFY(p.waitForStarted(5000));
+        const QByteArray write("\xFF\xFF", 2);
+        auto reached = [&] {
+            const QByteArray got = sim.received();
+            if (phase == "switch-on") return got.startsWith("\xFF\xCC");
+            if (phase == "backup") return got.contains("\xFF\xAA");
+            const qsizetype w = got.indexOf(write);
+            if (phase == "write") return w >= 0 && got.size() > w + 2 + 53;
+            return w >= 0 && got.size() >= w + 2 + 4 * 53;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(reached(), 10000);
+        QVERIFY(kill(static_cast<pid_t>(p.processId()), signal) == 0);
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 128 + signal);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        const QByteArray sent = sim.received();
+        QTRY_VERIFY(sim.received().endsWith("\xFF\x99"));  // signed off
+        if (written) {
+            QVERIFY2(err.contains(QStringLiteral("Stopped by signal %1 after the write had begun: "
+                                                 "the write and the read-back were finished "
+                                                 "first, and the board holds the new "
+                                                 "configuration, verified.")
+                                      .arg(signal)),
+                     qPrintable(err));
+            QCOMPARE(fileBytes(sim.savePath()), wanted);
+        } else {
+            QVERIFY2(err.contains(QStringLiteral("Stopped by signal %1 before anything was "
+                                                 "written: the board keeps its configuration.")
+                                      .arg(signal)),
+                     qPrintable(err));
+            QVERIFY(!sent.contains(write));
+            QVERIFY(sim.image() == before);
+        }
     }
 
     // An independent decoder must hear exactly the keys of a long random sequence.

@@ -73,6 +73,8 @@ private slots:
         QTest::newRow("two checksum keys") << "12" << "3" << "*0" << "##" << Failure::TooLong << "DTMF" << 0;
         QTest::newRow("non-key in the original") << "1x2" << "3" << "*0" << "#" << Failure::NotAKey << "DTMF" << 0;
         QTest::newRow("non-key checksum") << "12" << "3" << "*0" << "E" << Failure::NotAKey << "DTMF" << 0;
+        QTest::newRow("new holds the checksum key") << "101" << "AB#" << "*0*" << "#" << Failure::HoldsChecksumKey << "DTMF" << 0;
+        QTest::newRow("new holds a small checksum key") << "101" << "1a2" << "*0*" << "A" << Failure::HoldsChecksumKey << "DTMF" << 0;
         // clang-format on
     }
     void failures() {
