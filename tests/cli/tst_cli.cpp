@@ -370,8 +370,15 @@ private slots:
         char name[256] = {};
         QVERIFY(openpty(&master, &slave, name, nullptr, nullptr) == 0);
         QVERIFY(chmod(name, 0600) == 0 && chown(name, 0, 0) == 0);
+        // The build tree may lie in a home folder that other users cannot enter: the tool runs
+        // from a copy in a folder they can.
+        QTemporaryDir reachable(QStringLiteral("/tmp/calvento-cli-XXXXXX"));
+        const QString tool = reachable.filePath("calvento-cli");
+        QVERIFY(QFile::copy(QStringLiteral(CALVENTO_CLI), tool));
+        QVERIFY(chmod(qPrintable(reachable.path()), 0755) == 0 &&
+                chmod(qPrintable(tool), 0755) == 0);
         QProcess p;
-        p.start("runuser", {"-u", "nobody", "--", CALVENTO_CLI, "read", "--port", name});
+        p.start("runuser", {"-u", "nobody", "--", tool, "read", "--port", name});
         QVERIFY(p.waitForFinished(30000));
         const QString err = QString::fromUtf8(p.readAllStandardError());
         close(slave);
