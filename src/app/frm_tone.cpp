@@ -698,8 +698,11 @@ void FrmTone::lockForRun(bool locked) {
 
 // A run whose port failed ends with the failure in a message box, and the controls follow the
 // port's real state: a port that is gone leaves the programming link off.
-void FrmTone::endRunWithPortFailure(const QString& title) {
-    m_ui.messageBox(m_link->portFailure(), title, MessageIcon::None);
+void FrmTone::endRunWithPortFailure(const QString& title, const QString& boardState) {
+    m_ui.messageBox(boardState.isEmpty()
+                        ? m_link->portFailure()
+                        : m_link->portFailure() + QStringLiteral("\r\n") + boardState,
+                    title, MessageIcon::None);
     if (!MSComm1.isOpen() && m_enabledBeforeRun.value(ui.chkPrg, true)) {
         m_enabledBeforeRun[ui.txtPrgComm] = true;
         m_enabledBeforeRun[ui.cmdRead] = false;
@@ -728,9 +731,19 @@ void FrmTone::cmdSend_Click() {
         const int number = LeadingPortNumber(ui.txtPrgComm->text());
         const QString portName = QStringLiteral("COM%1").arg(number);
         startTrace();
-        if (backUpBeforeWriting(portName) &&
-            m_link->program(m_transmitImage, portName) == BoardLink::Outcome::PortFailed)
-            endRunWithPortFailure(portName);
+        QString backup;
+        if (backUpBeforeWriting(portName, &backup)) {
+            const BoardLink::Outcome outcome = m_link->program(m_transmitImage, portName);
+            // A write that began and was not verified leaves the board in doubt: the user is
+            // told what it may hold and how to put the backup back.
+            const QString state = BoardStateAfterWrite(
+                outcome, m_link->writeBegan(), backup,
+                QStringLiteral("Restore last backup, then PROGRAM,"), QStringLiteral("READ"));
+            if (outcome == BoardLink::Outcome::PortFailed)
+                endRunWithPortFailure(portName, state);
+            else if (!state.isEmpty())
+                m_ui.messageBox(state, portName, MessageIcon::Exclamation);
+        }
         stopTrace();
     }
     lockForRun(false);
@@ -739,7 +752,7 @@ void FrmTone::cmdSend_Click() {
 
 // Before anything is written: the board's image is read and kept as a backup, and the user sees
 // which fields will change. False when the run ends here (the user said no, or the port failed).
-bool FrmTone::backUpBeforeWriting(const QString& portName) {
+bool FrmTone::backUpBeforeWriting(const QString& portName, QString* backup) {
     const QString title = QStringLiteral("Program the board");
     DecoderImage board{};
     const BoardLink::Outcome read = m_link->readImage(&board);
@@ -753,10 +766,9 @@ bool FrmTone::backUpBeforeWriting(const QString& portName) {
                                             "without a backup?"),
                              title);
     QString error;
-    const QString backup =
-        BoardBackups(DefaultBackupFolder())
-            .store(board, ui.txtPrgComm->text(), QDateTime::currentDateTime(), &error);
-    if (backup.isEmpty() &&
+    *backup = BoardBackups(DefaultBackupFolder())
+                  .store(board, ui.txtPrgComm->text(), QDateTime::currentDateTime(), &error);
+    if (backup->isEmpty() &&
         !m_ui.question(QStringLiteral("The backup of the board's configuration could not be "
                                       "saved:\r\n%1\r\nProgram the board without a backup?")
                            .arg(error),
@@ -773,11 +785,11 @@ bool FrmTone::backUpBeforeWriting(const QString& portName) {
     }
     QStringList lines;
     for (const FieldChange& c : changes) lines << fromLatin1(ChangeLine(c));
-    const QString kept = backup.isEmpty() ? QString()
-                                          : QStringLiteral(
-                                                "\r\n\r\nThe board's present "
-                                                "configuration is kept in ") +
-                                                backup;
+    const QString kept = backup->isEmpty() ? QString()
+                                           : QStringLiteral(
+                                                 "\r\n\r\nThe board's present "
+                                                 "configuration is kept in ") +
+                                                 *backup;
     if (m_ui.question(QStringLiteral("Programming changes these fields of the board:\r\n\r\n") +
                           lines.join(QStringLiteral("\r\n")) + kept +
                           QStringLiteral("\r\n\r\nProgram the board?"),

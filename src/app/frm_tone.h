@@ -167,9 +167,9 @@ private:
     class StatusView;
     void cmdRead_Click();
     void cmdSend_Click();
-    bool backUpBeforeWriting(const QString& portName);
+    bool backUpBeforeWriting(const QString& portName, QString* backup);
     void lockForRun(bool locked);
-    void endRunWithPortFailure(const QString& title);
+    void endRunWithPortFailure(const QString& title, const QString& boardState = QString());
     // The Programming frame's context menu (and its shortcuts): the last backup into the fields,
     // and the serial trace of every run switched on or off.
     void setUpProgrammingMenu();

@@ -27,15 +27,21 @@ QString DifferingFields(const DecoderImage& sent, const DecoderImage& readBack) 
     }
     QStringList names;
     for (ConfigField f : fields) names << QString::fromStdString(WindowLabel(f));
-    // Two names at most, so that the status window shows the text whole.
-    if (names.size() > 2)
-        return QStringLiteral("Differs: %1 and %2 more")
-            .arg(names.mid(0, 2).join(QStringLiteral(", ")))
-            .arg(names.size() - 2 + offsets.size());
     const QString bytes = offsets.join(QStringLiteral(", "));
     if (names.isEmpty()) return QStringLiteral("Differs at byte ") + bytes;
     if (!offsets.isEmpty()) names << QStringLiteral("byte ") + bytes;
-    return QStringLiteral("Differs: ") + names.join(QStringLiteral(", "));
+    // As many names as fit the status window's two lines for it, then how many more.
+    constexpr int kLineChars = 48;
+    QString text = QStringLiteral("Differs: ") + names[0];
+    qsizetype shown = 1;
+    for (; shown < names.size(); ++shown) {
+        const QString longer = text + QStringLiteral(", ") + names[shown];
+        const QString more = shown + 1 < names.size() ? QStringLiteral(" and 99 more") : QString();
+        if (longer.size() + more.size() > kLineChars) break;
+        text = longer;
+    }
+    if (shown < names.size()) text += QStringLiteral(" and %1 more").arg(names.size() - shown);
+    return text;
 }
 
 QString BoardStateAfterWrite(BoardLink::Outcome outcome, bool writeBegan, const QString& backup,
@@ -47,11 +53,13 @@ QString BoardStateAfterWrite(BoardLink::Outcome outcome, bool writeBegan, const 
             .arg(readHow);
     const QString state = outcome == Outcome::Mismatch
                               ? QStringLiteral("The board does not hold the configuration sent.")
-                              : QStringLiteral("The board may now hold part of the new "
-                                               "configuration.");
+                              : QStringLiteral(
+                                    "The board may now hold part of the new "
+                                    "configuration.");
     if (backup.isEmpty()) return state + QStringLiteral(" No backup was taken before the write.");
-    return state + QStringLiteral(" The configuration it held before is kept in %1; %2 puts it "
-                                  "back.")
+    return state + QStringLiteral(
+                       " The configuration it held before is kept in %1; %2 puts it "
+                       "back.")
                        .arg(backup, restoreHow);
 }
 

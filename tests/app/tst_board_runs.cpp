@@ -120,8 +120,8 @@ private slots:
         const QString asked = r.ui.questions[0].text;
         QVERIFY2(asked.contains(
                      QString::fromStdString("\r\nCW Call: " + board.cwCall + " -> IZ0XYZ\r\n")) &&
-                     asked.contains(QString::fromStdString("\r\n3: Output 2 OFF: " + board.commands[3] +
-                                                           " -> ABCD\r\n")) &&
+                     asked.contains(QString::fromStdString(
+                         "\r\n3: Output 2 OFF: " + board.commands[3] + " -> ABCD\r\n")) &&
                      asked.count(" -> ") == 2 && asked.contains(backups[0]),
                  qPrintable(asked));
 
@@ -192,46 +192,55 @@ private slots:
         QTest::addColumn<bool>("program");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("flushed");
+        // After a write that began and was not verified, a box says what the board holds.
+        QTest::addColumn<QString>("state");
         QTest::newRow("no answer, read")
             << QStringList{"--silent"} << false
-            << "FAILED to read version! Please Check Connections / Decoder" << true;
+            << "FAILED to read version! Please Check Connections / Decoder" << true << QString();
         QTest::newRow("wrong version, program")
             << QStringList{"--id", "DTMF Decoder v3.0 by Kolbex"} << true
-            << "FAILED to get Version!  Unable to program, please check Decoder" << true;
+            << "FAILED to get Version!  Unable to program, please check Decoder" << true
+            << QString();
         QTest::newRow("data sum wrong")
             << QStringList{"--bad-data-sum"} << false
-            << "Error reading data from DTMF Decoder v3.1 by Kolbex" << false;
+            << "Error reading data from DTMF Decoder v3.1 by Kolbex" << false << QString();
         QTest::newRow("byte out of range")
             << QStringList{"--bad-byte", "8"} << false
-            << "FAILED to read data!  Please check Connections / Decoder" << true;
+            << "FAILED to read data!  Please check Connections / Decoder" << true << QString();
         QTest::newRow("read-back differs")
             << QStringList{"--store-differs"} << true
-            << "Error programming DTMF Decoder v3.1 by Kolbex\r\nDiffers at byte 7" << false;
+            << "Error programming DTMF Decoder v3.1 by Kolbex\r\nDiffers at byte 7" << false
+            << "The board does not hold the configuration sent. The configuration it held before "
+               "is kept in ";
         QTest::newRow("late replies")
             << QStringList{"--late", "1000"} << false
-            << "FAILED to read version! Please Check Connections / Decoder" << true;
+            << "FAILED to read version! Please Check Connections / Decoder" << true << QString();
         QTest::newRow("data reply cut short")
             << QStringList{"--partial", "120"} << false
-            << "FAILED to read data!  Please check Connections / Decoder" << true;
+            << "FAILED to read data!  Please check Connections / Decoder" << true << QString();
         QTest::newRow("no data reply, read")
             << QStringList{"--no-data"} << false
-            << "FAILED to read data!  Please check Connections / Decoder" << true;
+            << "FAILED to read data!  Please check Connections / Decoder" << true << QString();
         QTest::newRow("read-back cut short, program")
             << QStringList{"--partial", "120"} << true
-            << "FAILED to read data!  Unable to program, please check Decoder" << true;
+            << "FAILED to read data!  Unable to program, please check Decoder" << true
+            << "The board was written but not verified: READ shows what it holds.";
         QTest::newRow("no read-back, program")
             << QStringList{"--no-data"} << true
-            << "FAILED to read data!  Unable to program, please check Decoder" << true;
+            << "FAILED to read data!  Unable to program, please check Decoder" << true
+            << "The board was written but not verified: READ shows what it holds.";
         QTest::newRow("noise before replies")
             << QStringList{"--noise", "7"} << false
-            << "Data from DTMF Decoder v3.1 by Kolbex successfully read" << false;
+            << "Data from DTMF Decoder v3.1 by Kolbex successfully read" << false << QString();
     }
     void failures() {
         QFETCH(QStringList, simOptions);
         QFETCH(bool, program);
         QFETCH(QString, text);
         QFETCH(bool, flushed);
+        QFETCH(QString, state);
         LinkRig r(simOptions);
+        r.ui.questionAnswer = true;  // a board that cannot be read is programmed without a backup
         QVERIFY(r.up);
         r.linkOn();
         // Pressed at once: the switch-on identification is still on its way and completes
@@ -246,7 +255,12 @@ private slots:
         QVERIFY(r.okShown());
         QTRY_COMPARE(r.sim.received().endsWith(QByteArray(256, ' ')), flushed);
         if (!text.startsWith("Data from")) QVERIFY(r.w().config() == before);  // fields untouched
-        QVERIFY(r.ui.messages.empty());
+        if (state.isEmpty()) {
+            QVERIFY(r.ui.messages.empty());
+        } else {
+            QCOMPARE(r.ui.messages.size(), size_t(1));
+            QVERIFY2(r.ui.messages[0].text.startsWith(state), qPrintable(r.ui.messages[0].text));
+        }
     }
 
     void aWrongIdentificationTurnsTheTextRed() {
@@ -259,8 +273,9 @@ private slots:
         QCOMPARE(r.w().statusWindow().textColor(), QColor(Qt::red));
     }
 
-    // The board hangs up in the middle of a program run: the run ends with a message, no hang,
-    // and the controls show the link off.
+    // The board hangs up in the middle of a program run: the run ends with a message that says
+    // the board may hold part of the new configuration and how to put the backup back, no hang,
+    // the status window's OK, and the controls show the link off.
     void theBoardHangsUpDuringProgramming() {
         LinkRig r({"--hang-up-after-packets", "2"});
         QVERIFY(r.up);
@@ -271,11 +286,37 @@ private slots:
         QVERIFY(t.elapsed() < 10000);
         QCOMPARE(r.ui.messages.size(), size_t(1));
         QCOMPARE(r.ui.messages[0].title, QStringLiteral("COM1"));
+        const QStringList backups = QDir(r.dir.filePath("backups")).entryList({"board-*.prg"});
+        QCOMPARE(backups.size(), 1);
+        QVERIFY2(r.ui.messages[0].text.contains(
+                     "\r\nThe board may now hold part of the new configuration. The configuration "
+                     "it held before is kept in " +
+                     QDir::toNativeSeparators(r.dir.filePath("backups/" + backups[0])) +
+                     "; Restore last backup, then PROGRAM, puts it back."),
+                 qPrintable(r.ui.messages[0].text));
+        QVERIFY(r.okShown());
         QVERIFY(!r.port.isOpen());
         QVERIFY(!controls(r.w()).chkPrg->isChecked());
         QVERIFY(controls(r.w()).txtPrgComm->isEnabled());
         QVERIFY(!controls(r.w()).cmdRead->isEnabled());
         QVERIFY(!controls(r.w()).cmdSend->isEnabled());
+    }
+
+    // A board that takes the write and never answers the read-back: written, not verified.
+    void aWriteWithoutItsReadBackSaysSo() {
+        LinkRig r({"--no-data"});
+        QVERIFY(r.up);
+        r.linkOn();
+        r.ui.questionAnswer = true;  // program without a backup: this board cannot be read
+        QTest::mouseClick(controls(r.w()).cmdSend, Qt::LeftButton);
+        QVERIFY(r.sim.received().contains(hex("\xFF\xFF", 2)));
+        QCOMPARE(r.info(),
+                 QStringLiteral("FAILED to read data!  Unable to program, please check Decoder"));
+        QVERIFY(r.okShown());
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].text,
+                 QStringLiteral("The board was written but not verified: READ shows what it "
+                                "holds."));
     }
 
     // A device that is not there: the message gives the system's reason, and the status window

@@ -166,7 +166,7 @@ private slots:
                                  "Decoder v3.1 by Kolbex !",
                                  "Data from DTMF Decoder v3.1 by Kolbex successfully read",
                                  "Error programming DTMF Decoder v3.1 by Kolbex\r\nDiffers: "
-                                 "10: Timer 1 off-ON-off, 11: Timer 1 on-OFF-on and 10 more",
+                                 "9: CW Reply Enable/Disable and 17 more",
                                  "Nothing was programmed: the board keeps its configuration."}) {
             controls(d).lblInfo->setText(text);
             const QRect need = controls(d).lblInfo->fontMetrics().boundingRect(
