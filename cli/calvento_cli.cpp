@@ -23,8 +23,8 @@
 #include "link/board_backup.h"
 #include "link/board_link.h"
 #include "link/port_names.h"
-#include "link/system_serial_port.h"
 #include "link/serial_trace.h"
+#include "link/system_serial_port.h"
 #include "platform/clock.h"
 #include "platform/termination_signals.h"
 #include "remote/replace_calculator.h"
@@ -188,8 +188,9 @@ QByteArray readFile(const QString& path, qint64 maxBytes) {
     const QByteArray bytes = f.read(maxBytes + 1);
     if (f.error() != QFileDevice::NoError) throw Failure{title + f.errorString()};
     if (bytes.size() > maxBytes)
-        throw Failure{title + QStringLiteral("it is larger than any such file (over %1 bytes).")
-                                  .arg(maxBytes)};
+        throw Failure{
+            title +
+            QStringLiteral("it is larger than any such file (over %1 bytes).").arg(maxBytes)};
     return bytes;
 }
 
@@ -483,6 +484,11 @@ int send(const QStringList& argv) {
     }
     if (!sent.keyed)
         throw Failure{"The transmitter was not keyed, nothing was sent: " + sent.keyingError};
+    // A release that was refused leaves the transmitter in doubt: that is told first.
+    if (!sent.released) {
+        if (!sent.play.played) err(sent.play.failure);
+        throw Failure{"The transmitter may still be keyed: " + sent.releaseError};
+    }
     if (!sent.play.played) throw Failure{sent.play.failure};
     out("Sequence completed.\nEffective time = " + EffectiveTimeText(sent.play.effectiveTimeMs) +
         '\n');

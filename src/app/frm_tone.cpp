@@ -929,6 +929,9 @@ void FrmTone::cmdTone_Click() {
     // send shows no effective time, which would be that of an earlier one.
     if (!sent.play.played) {
         setSendStatus(QStringLiteral("Sequence NOT completed!"));
+    } else if (!sent.released) {
+        setSendStatus(QStringLiteral("PTT NOT released!\r\nEffective time = ") +
+                      EffectiveTimeText(sent.play.effectiveTimeMs));
     } else {
         // A remembered device that has gone: the tones went to the default one instead.
         const QString first = !sent.keyed ? QStringLiteral("PTT NOT keyed!")
@@ -950,6 +953,9 @@ void FrmTone::cmdTone_Click() {
             QStringLiteral("The transmitter was not keyed: %1\r\n%2").arg(how, sent.keyingError),
             kWarning, MessageIcon::Exclamation);
     }
+    if (!sent.released)
+        m_ui.messageBox(QStringLiteral("The transmitter may still be keyed: ") + sent.releaseError,
+                        kWarning, MessageIcon::Critical);
     closeIfPending();
 }
 

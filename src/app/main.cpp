@@ -12,6 +12,9 @@
 namespace {
 
 int runProgram(int argc, char* argv[]) {
+    // A rig control or a reader that went away must not end the program in the middle of a
+    // send or a board write: a failed write is reported where it happens.
+    calvento::IgnoreBrokenPipe();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("calvento"));
     // The status and instructions windows may still be open when the main window closes; the

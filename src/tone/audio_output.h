@@ -39,6 +39,7 @@ constexpr int NoMemory = 7;       // the buffer could not be handed over
 constexpr int BadFormat = 32;     // the device cannot play this format
 constexpr int StillPlaying = 33;  // the buffer is still in use by the device
 constexpr int Unprepared = 34;    // write before prepare
+constexpr int Stopped = 35;       // the sound system stopped taking the sound while it played
 }  // namespace AudioResult
 
 // An output device as the system lists it: a stable id (the same from one run to the next) and the
@@ -84,6 +85,13 @@ public:
     // tell. The player takes a count that stops growing for a long while as a stalled device.
     virtual int64_t playedSamples() = 0;
 
+    // 0 while the written buffer plays on; a result code, with the reason in plain words, once
+    // the sound system has failed it (the sound server went away, the device was suspended or
+    // taken, the stream broke), so that a sequence cut short is never taken for one played.
+    virtual int playbackError(std::string* reason) {
+        (void)reason;
+        return AudioResult::Ok;
+    }
     // Releases the buffer; fails with StillPlaying while the device still uses it.
     virtual int unprepare() = 0;
 

@@ -74,9 +74,13 @@ bool HamlibPushToTalk::open(int model, const QString& port, const QString& pttTy
     }
     const QString type =
         pttType == QLatin1String("rig") ? QStringLiteral("RIG") : pttType.toUpper();
-    // A rig without a port of its own (Hamlib's dummy) is given none.
+    // A rig without a port of its own (Hamlib's dummy) is given none. Every call is bounded: by
+    // default Hamlib waits 10 s five times over for a rig that does not answer, which would hold
+    // a transmitter keyed for most of a minute behind a frozen rigctld.
     bool ok = (port.isEmpty() || setConf(rig, "rig_pathname", port, error)) &&
-              setConf(rig, "ptt_type", type, error);
+              setConf(rig, "ptt_type", type, error) &&
+              setConf(rig, "timeout", QString::number(kCallTimeoutMs), error) &&
+              setConf(rig, "retry", QStringLiteral("1"), error);
     if (ok && pttType != QLatin1String("rig")) ok = setConf(rig, "ptt_pathname", port, error);
     if (ok) {
         const int r = rig_open(rig);
@@ -93,6 +97,9 @@ bool HamlibPushToTalk::open(int model, const QString& port, const QString& pttTy
         return false;
     }
     m_rig = rig;
+    m_model = model;
+    m_port = port;
+    m_pttType = pttType;
     m_name = QStringLiteral("Hamlib rig %1 on %2 (%3)").arg(model).arg(port, pttType);
     return true;
 }
@@ -108,13 +115,30 @@ void HamlibPushToTalk::close() {
 }
 
 bool HamlibPushToTalk::setKeyed(bool keyed, QString* error) {
-    const std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (!m_rig) {
         if (error) *error = QStringLiteral("The Hamlib rig is not open.");
         return false;
     }
-    const CNumericLocale c;
-    const int r = rig_set_ptt(m_rig, RIG_VFO_CURR, keyed ? RIG_PTT_ON : RIG_PTT_OFF);
+    int r = RIG_OK;
+    {
+        const CNumericLocale c;
+        r = rig_set_ptt(m_rig, RIG_VFO_CURR, keyed ? RIG_PTT_ON : RIG_PTT_OFF);
+    }
+    // A connection that broke (a rigctld restarted, a cable plugged back in) is opened again
+    // once before a send keys, so that one restart does not fail every send until push-to-talk
+    // is switched off and on. A rig that only times out is not: that would double the wait.
+    if (keyed && r == -RIG_EIO) {
+        lock.unlock();
+        QString reopened;
+        const int model = m_model;
+        const QString port = m_port, pttType = m_pttType;
+        if (open(model, port, pttType, &reopened)) {
+            lock.lock();
+            const CNumericLocale c;
+            r = m_rig ? rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_ON) : -RIG_EIO;
+        }
+    }
     if (r == RIG_OK) return true;
     if (error) *error = m_name + QStringLiteral(": ") + reasonOf(r);
     return false;

@@ -34,10 +34,17 @@ public:
     bool readBack(bool* keyed, QString* error) override;
     QString name() const override { return m_name; }
 
+    // How long one Hamlib call waits for the rig (twice, with its one retry): a dead or frozen
+    // rig control answers within about two seconds.
+    static constexpr int kCallTimeoutMs = 800;
+
 private:
     std::mutex m_mutex;  // Hamlib calls on one rig one at a time, the guard's included
     s_rig* m_rig = nullptr;
     QString m_name;
+    int m_model = 0;  // what open() was given, for opening again after a lost connection
+    QString m_port;
+    QString m_pttType;
 };
 
 }  // namespace calvento

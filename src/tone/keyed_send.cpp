@@ -98,7 +98,13 @@ KeyedSendResult SendKeyed(Player& player, Clock& clock, PushToTalk* ptt, const s
         released = true;
         if (ptt && (!stillKeying || stillKeying())) {
             if (withTail) clock.sleepMs(kPttTailMs);
-            ptt->setKeyed(false, nullptr);
+            // A line that could not be keyed at all is not in doubt; a keyed one whose release
+            // was refused is.
+            QString why;
+            if (!ptt->setKeyed(false, &why) && result.keyed) {
+                result.released = false;
+                result.releaseError = why;
+            }
         }
         if (guard) guard->disarm();
     };

@@ -48,6 +48,10 @@ struct KeyedSendResult {
     bool keyed = true;    // false when keying was asked for and the line could not be raised
     QString keyingError;  // why, then
     bool guardTripped = false;
+    // False when the release at the end was refused (a rig control that died or stalled): the
+    // transmitter may still be keyed, and the send is reported as such, never as completed.
+    bool released = true;
+    QString releaseError;  // why, then
     // The playback: whether it played whole, why not (the player's text or the guard's), and
     // its effective time. A send that was not started for want of keying has played == false
     // and no failure text.

@@ -172,6 +172,11 @@ PlayResult Player::SuonaSequenza(const std::string& sequence, const EndOfSound& 
             }
             return fail(message);
         }
+        std::string why;
+        if (const int error = m_audio.playbackError(&why); error != 0)
+            return fail(QStringLiteral("The sound did not all go out: %1 - %2")
+                            .arg(QString::fromStdString(why))
+                            .arg(error));
         m_clock.processEvents();
         const uint32_t now = m_clock.tickCount();
         if (const int64_t p = m_audio.playedSamples(); p != played) {

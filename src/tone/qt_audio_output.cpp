@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <string>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -38,6 +40,10 @@ constexpr qsizetype kServerBufferBytes = 32000;
 // How often the feeding thread tops the server up and measures how far it has played: a small
 // part of the server's buffer, and fine enough for the release of push-to-talk.
 constexpr int kFeedIntervalMs = 4;
+
+// A sound server that takes nothing from the stream for this long has stopped playing it (the
+// sink was suspended, the server hangs): it reads a few milliseconds at a time while it plays.
+constexpr qint64 kServerStallMs = 1000;
 
 QAudioFormat toQtFormat(const PcmFormat& f) {
     QAudioFormat format;
@@ -101,9 +107,17 @@ public:
             return m_sink->error() == QAudio::NoError ? AudioResult::Error
                                                       : resultOf(m_sink->error());
         m_sinceWrite.start();
+        m_sinceServerTook.start();
+        m_serverTook = -1;
         tick();
         m_tick.start();
         return resultOf(m_sink->error());
+    }
+
+    int playbackError(std::string* reason) const {
+        const std::lock_guard lock(m_failureMutex);
+        if (reason) *reason = m_failureReason;
+        return m_failure;
     }
 
     int unprepare() {
@@ -135,16 +149,51 @@ public:
     std::atomic<int64_t> playedBytes{0};
 
 private:
+    void failPlayback(int code, const std::string& reason) {
+        const std::lock_guard lock(m_failureMutex);
+        if (m_failure) return;
+        m_failure = code;
+        m_failureReason = reason;
+    }
+
+    // Whether the sound server still plays the stream. Its clock alone cannot tell: the sink's
+    // played time runs on while a suspended sink or a hung server takes nothing, so what the
+    // server has taken from the stream (what was written less what still waits in its buffer)
+    // must move on too. A stream that broke says so through the sink's error.
+    bool stillPlaying() {
+        if (m_sink->error() != QAudio::NoError || m_sink->state() == QAudio::StoppedState) {
+            failPlayback(m_sink->error() == QAudio::NoError ? AudioResult::Stopped
+                                                            : resultOf(m_sink->error()),
+                         "the sound server ended the stream");
+            return false;
+        }
+        const qint64 took = m_totalWritten - (m_sink->bufferSize() - m_sink->bytesFree());
+        if (took != m_serverTook) {
+            m_serverTook = took;
+            m_sinceServerTook.restart();
+        } else if (m_sinceServerTook.elapsed() > kServerStallMs) {
+            failPlayback(AudioResult::Stopped,
+                         "the sound server stopped taking the sound (its device was suspended "
+                         "or the server hangs)");
+            return false;
+        }
+        return true;
+    }
+
     // Tops the server up, then measures how much of the real samples it has played.
     void tick() {
-        if (!m_io) return;
+        if (!m_io || m_failure) return;
         feed();
+        if (!done && !stillPlaying()) return;
         // The sink reports how much of the stream the server has played: what it has read, less
         // the latency of the device behind it. That must cover every real sample.
         const qint64 played = m_sink->processedUSecs() * m_sink->format().bytesPerFrame() *
                               m_sink->format().sampleRate() / 1000000;
         playedBytes = std::min(played, m_bytes);
-        if (m_dataWritten == m_bytes && played >= m_bytes && m_sinceWrite.elapsed() >= m_durationMs)
+        // The server must also have taken every real sample: its clock alone runs on while a
+        // suspended sink takes nothing.
+        if (m_dataWritten == m_bytes && played >= m_bytes && m_serverTook >= m_bytes &&
+            m_sinceWrite.elapsed() >= m_durationMs)
             done = true;
     }
 
@@ -162,6 +211,7 @@ private:
                 n = m_io->write(kSilence, std::min<qint64>(room, sizeof kSilence));
             }
             if (n <= 0) return;
+            m_totalWritten += n;
         }
     }
 
@@ -172,8 +222,12 @@ private:
         m_data = nullptr;
         m_bytes = m_dataWritten = 0;
         m_prepared = false;
+        m_totalWritten = 0;
         done = false;
         playedBytes = 0;
+        const std::lock_guard lock(m_failureMutex);
+        m_failure = AudioResult::Ok;
+        m_failureReason.clear();
     }
 
     std::unique_ptr<QAudioSink> m_sink;
@@ -182,6 +236,12 @@ private:
     qint64 m_bytes = 0;        // real samples, in bytes
     qint64 m_dataWritten = 0;  // real bytes handed to the server
     qint64 m_durationMs = 0;
+    qint64 m_totalWritten = 0;  // every byte handed to the server, silence included
+    qint64 m_serverTook = -1;   // of those, what the server had taken at the last change
+    QElapsedTimer m_sinceServerTook;
+    mutable std::mutex m_failureMutex;
+    int m_failure = AudioResult::Ok;
+    std::string m_failureReason;
     bool m_prepared = false;
     QElapsedTimer m_sinceWrite;
     QTimer m_tick{this};
@@ -261,6 +321,10 @@ int QtAudioOutput::write() {
 
 bool QtAudioOutput::done() {
     return m_feeder->done;
+}
+
+int QtAudioOutput::playbackError(std::string* reason) {
+    return m_feeder->playbackError(reason);
 }
 
 int64_t QtAudioOutput::playedSamples() {

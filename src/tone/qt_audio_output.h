@@ -13,6 +13,10 @@
 // real sample through, and ask the sink how much of the stream has been played (the server's read
 // position less its device latency). Done means that has passed the last real sample and at least
 // the buffer's own duration has gone by. Qt's errors map to AudioResult codes.
+//
+// A sound server that stops taking the stream (its sink suspended, the server hung or gone) is a
+// failed playback, told through playbackError(): the sink's own clock runs on in those cases, so
+// the feeding thread also watches what the server takes from the stream.
 #pragma once
 
 #include <QThread>
@@ -34,6 +38,7 @@ public:
     int write() override;
     bool done() override;
     int64_t playedSamples() override;
+    int playbackError(std::string* reason) override;
     int unprepare() override;
     int close() override;
     int reset() override;

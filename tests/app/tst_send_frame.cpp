@@ -351,6 +351,26 @@ private slots:
         QVERIFY(r.ui.messages[1].text.contains("fake2: Inappropriate ioctl"));
     }
 
+    // A release the line refuses (an adapter pulled while keyed) leaves the transmitter in
+    // doubt: the send never reads as completed, and a critical box says why.
+    void aRefusedReleaseIsNamed() {
+        SendRig r;
+        FrmTone& w = r.w();
+        controls(w).txtPttCom->setText("2");
+        controls(w).chkPtt->setChecked(true);
+        r.port.onRts = [&](bool on) {
+            if (on) r.port.rtsWorks = false;
+        };
+        controls(w).Text1->setText("1");
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
+        QVERIFY2(controls(w).lblInfoSend->text().startsWith("PTT NOT released!"),
+                 qPrintable(controls(w).lblInfoSend->text()));
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QCOMPARE(r.ui.messages[0].icon, MessageIcon::Critical);
+        QVERIFY2(r.ui.messages[0].text.startsWith("The transmitter may still be keyed: fake2"),
+                 qPrintable(r.ui.messages[0].text));
+    }
+
     // Whatever ends a keyed send badly, push-to-talk is down before the box waits for its OK,
     // and the status does not pass the send off as completed or show an earlier send's time.
     void aFailedKeyedSendReleasesBeforeItsMessage_data() {

@@ -338,6 +338,42 @@ private slots:
         QVERIFY(cli.readAllStandardError().contains("Hamlib could not open rig model 2"));
     }
 
+    // rigctld killed or frozen while the tool keys through it: the release fails within a few
+    // seconds (not the minute Hamlib's defaults would wait) and the tool says the transmitter
+    // may still be keyed, with status 1, never "Sequence completed.".
+    void theCommandLineNamesADeadOrFrozenRigctld_data() {
+        QTest::addColumn<bool>("frozen");
+        QTest::newRow("killed") << false;
+        QTest::newRow("frozen") << true;
+    }
+    void theCommandLineNamesADeadOrFrozenRigctld() {
+        QFETCH(bool, frozen);
+        test::Rigctld daemon;
+        QVERIFY2(daemon.start(), "rigctld did not start");
+        QProcess cli;
+        cli.start(QStringLiteral(CALVENTO_CLI),
+                  {"send", "--rig", "2", "--rig-port", daemon.address, "--digit", "300", "12345"});
+        QVERIFY(cli.waitForStarted(5000));
+        QTRY_COMPARE(daemon.state(), QStringLiteral("1"));
+        QElapsedTimer sinceFault;
+        sinceFault.start();
+        if (frozen) {
+            daemon.freeze(true);
+        } else {
+            daemon.process.kill();
+        }
+        QVERIFY(cli.waitForFinished(30000));
+        qInfo("the tool ended %lld ms after the fault",
+              static_cast<long long>(sinceFault.elapsed()));
+        QVERIFY(sinceFault.elapsed() < 8000);
+        QCOMPARE(cli.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
+        QVERIFY2(
+            err.contains("The transmitter may still be keyed: Hamlib rig 2 on " + daemon.address),
+            qPrintable(err));
+        QVERIFY(!cli.readAllStandardOutput().contains("Sequence completed."));
+    }
+
     // A script is told at once when the transmitter cannot be keyed (a pseudo-terminal has no
     // RTS line), and nothing goes out unkeyed.
     void theCommandLineRefusesAnUnkeyedSend_data() {

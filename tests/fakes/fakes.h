@@ -128,11 +128,17 @@ public:
         log << "reset";
         return 0;
     }
+    int playbackError(std::string* reason) override {
+        if (reason) *reason = playbackErrorReason;
+        return playbackErrorResult;
+    }
 
     int devices = 1;
     std::vector<AudioDeviceInfo> deviceList;  // what outputDevices() lists
     int openResult = 0, prepareResult = 0, writeResult = 0, unprepareResult = 0, closeResult = 0;
     int turnsUntilDone = 3;
+    int playbackErrorResult = 0;  // what playbackError() answers while a buffer plays
+    std::string playbackErrorReason;
     int doneAfter = -1;
     std::function<int64_t()> progress;  // what playedSamples() answers; unset: none until done
     bool isOpen = false;

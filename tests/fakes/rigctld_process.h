@@ -12,8 +12,12 @@ struct Rigctld {
     QProcess process;
     QString address;
 
+    int port = 40000 + static_cast<int>(QCoreApplication::applicationPid() % 20000);
+
+    // Starts it, or starts it again on the same port after it was killed.
     bool start() {
-        const int port = 40000 + static_cast<int>(QCoreApplication::applicationPid() % 20000);
+        process.kill();
+        process.waitForFinished(3000);
         address = QStringLiteral("127.0.0.1:%1").arg(port);
         process.start("rigctld",
                       {"-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", QString::number(port)});
@@ -31,7 +35,13 @@ struct Rigctld {
         if (!rigctl.waitForFinished(5000) || rigctl.exitCode() != 0) return QStringLiteral("?");
         return QString::fromLatin1(rigctl.readAllStandardOutput()).trimmed();
     }
+    // Freezes it (SIGSTOP) or lets it go on (SIGCONT): a daemon that accepts and never answers.
+    void freeze(bool frozen) {
+        QProcess::execute("kill",
+                          {frozen ? "-STOP" : "-CONT", QString::number(process.processId())});
+    }
     ~Rigctld() {
+        freeze(false);
         process.kill();
         process.waitForFinished(3000);
     }

@@ -176,6 +176,7 @@ private slots:
         QTest::newRow("stopped with a message") << "stop" << false << 1;
         QTest::newRow("stopped quietly") << "quiet" << false << 0;
         QTest::newRow("unprepare fails after the last sample") << "unprepare" << true << 1;
+        QTest::newRow("the sound server stops taking the sound") << "server" << false << 1;
     }
     void theEndOfSoundComesBeforeAnyMessage() {
         QFETCH(QString, failure);
@@ -195,6 +196,17 @@ private slots:
             r.audio.turnsUntilDone = -1;
             r.clock.msPerTurn = 100;
         }
+        if (failure == "server") {
+            // The device's clock runs on as if it played: only its error tells.
+            r.audio.turnsUntilDone = -1;
+            r.audio.progress = [&] { return int64_t(r.clock.turns * 100); };
+            r.clock.onTurn = [&] {
+                if (r.clock.turns == 2) {
+                    r.audio.playbackErrorResult = AudioResult::Stopped;
+                    r.audio.playbackErrorReason = "the sound server went away";
+                }
+            };
+        }
         if (failure == "stop" || failure == "quiet") {
             r.audio.turnsUntilDone = -1;
             r.clock.onTurn = [&] {
@@ -207,6 +219,10 @@ private slots:
         QCOMPARE(order, QStringList{lastSamplePlayed ? "played" : "ended"});
         QCOMPARE(result.played, failure.isEmpty());
         QCOMPARE(!result.failure.isEmpty(), messages == 1);
+        if (failure == "server")
+            QCOMPARE(
+                result.failure,
+                QStringLiteral("The sound did not all go out: the sound server went away - 35"));
         QVERIFY(!r.player.isPlaying());
     }
 

@@ -117,6 +117,56 @@ private slots:
         QVERIFY(sent.play.failure.startsWith("The transmitter was keyed for"));
     }
 
+    // rigctld killed or frozen while the transmitter is keyed: the release is refused within
+    // about two seconds and the send says the transmitter may still be keyed, never that it
+    // completed; a rigctld started again is reached on the next send without reopening by hand.
+    void aDeadOrFrozenRigctldIsNamed_data() {
+        QTest::addColumn<bool>("frozen");
+        QTest::newRow("killed") << false;
+        QTest::newRow("frozen") << true;
+    }
+    void aDeadOrFrozenRigctldIsNamed() {
+        QFETCH(bool, frozen);
+        Rigctld daemon;
+        QVERIFY2(daemon.start(), "rigctld did not start");
+        PlayerRig r;
+        HamlibPushToTalk ptt;
+        QString why;
+        QVERIFY2(ptt.open(kNetworkRig, daemon.address, "rig", &why), qPrintable(why));
+        bool struck = false;
+        r.clock.onTurn = [&] {
+            if (!r.player.isPlaying() || struck) return;
+            struck = true;
+            if (frozen) {
+                daemon.freeze(true);
+            } else {
+                daemon.process.kill();
+                daemon.process.waitForFinished(3000);
+            }
+        };
+        SendSettings settings;
+        settings.txDelayMs = 20;
+        QElapsedTimer t;
+        t.start();
+        const KeyedSendResult sent = SendKeyed(r.player, r.clock, &ptt, "12", settings);
+        qInfo("release against a %s rigctld took %lld ms", frozen ? "frozen" : "killed",
+              static_cast<long long>(t.elapsed()));
+        QVERIFY(struck && sent.keyed && sent.play.played);
+        QVERIFY(!sent.released);
+        QVERIFY2(sent.releaseError.startsWith(ptt.name()), qPrintable(sent.releaseError));
+        QVERIFY(t.elapsed() < 4000);
+
+        if (frozen) {
+            daemon.freeze(false);
+            QVERIFY(ptt.setKeyed(false, &why));
+            return;
+        }
+        QVERIFY2(daemon.start(), "rigctld did not start again");
+        const KeyedSendResult again = SendKeyed(r.player, r.clock, &ptt, "12", settings);
+        QVERIFY2(again.keyed && again.released, qPrintable(again.keyingError + again.releaseError));
+        QCOMPARE(daemon.state(), QStringLiteral("0"));
+    }
+
     // Hamlib's network client against a real rigctld: rigctl sees the transmitter keyed.
     void rigctldIsKeyedOverTheNetwork() {
         Rigctld daemon;

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# calvento-cli send while the sound server fails under it, one private PulseAudio server a case
+# (with_pulse.sh): one second into a 1.9 s sequence the sink is suspended, the server is killed,
+# told to exit, or frozen. The send must end as failed with the reason, never as "Sequence
+# completed."; with nothing done to the server it completes.
+# Usage: sound_server_faults.sh CLI   (the script runs itself as --case MODE CLI for each case)
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ "$1" = --case ]; then  # inside with_pulse.sh: one send, then "status milliseconds" and its output
+    mode=$2 cli=$3
+    start=$(date +%s%N)
+    "$cli" send --digit 100 --gap 100 1234567890 >"$XDG_RUNTIME_DIR/out" 2>&1 &
+    pid=$!
+    sleep 1
+    server=$(cat "$PULSE_RUNTIME_PATH/pid")
+    case $mode in
+        suspend) pactl suspend-sink calvento_null 1 ;;
+        kill) kill -KILL "$server" ;;
+        exit) pactl exit ;;
+        freeze) kill -STOP "$server" ;;
+    esac
+    wait $pid
+    status=$?
+    [ "$mode" = freeze ] && kill -CONT "$server"
+    echo "$status $(( ($(date +%s%N) - start) / 1000000 ))"
+    cat "$XDG_RUNTIME_DIR/out"
+    exit 0
+fi
+
+cli=$1
+failed=0
+check() {  # check MODE STATUS TEXT
+    local out status ms
+    out=$("$here/with_pulse.sh" "$0" --case "$1" "$cli" 2>&1)
+    read -r status ms <<<"$(head -n 1 <<<"$out")"
+    if [ "$status" = "$2" ] && grep -qF "$3" <<<"$out" && [ "$ms" -lt 8000 ] &&
+        { [ "$2" = 0 ] || ! grep -qF "Sequence completed." <<<"$out"; }; then
+        echo "PASS $1 ($ms ms)"
+    else
+        echo "FAIL $1: expected status $2 and \"$3\"; got:"
+        echo "$out"
+        failed=$((failed + 1))
+    fi
+}
+
+check none 0 "Sequence completed."
+check suspend 1 "The sound did not all go out: the sound server stopped taking the sound"
+check kill 1 "The sound did not all go out:"
+check exit 1 "The sound did not all go out:"
+check freeze 1 "The sound did not all go out:"
+echo "$((5 - failed)) passed, $failed failed"
+[ "$failed" -eq 0 ]
