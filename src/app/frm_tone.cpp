@@ -846,7 +846,14 @@ void FrmTone::restoreLastBackup() {
 void FrmTone::startTrace() {
     if (!m_traceRuns->isChecked()) return;
     const QString folder = ProgramFile(QStringLiteral("traces"));
-    QDir().mkpath(folder);
+    QString why;
+    if (!MakeFolder(folder, &why)) {
+        m_ui.notify(QStringLiteral("The serial trace cannot be written: the folder %1 cannot be "
+                                   "made: %2")
+                        .arg(folder, why),
+                    kWarning, MessageIcon::Exclamation);
+        return;
+    }
     const QString path = QDir::toNativeSeparators(QDir(folder).filePath(
         QStringLiteral("trace-") +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
@@ -863,7 +870,12 @@ void FrmTone::startTrace() {
 
 void FrmTone::stopTrace() {
     m_link->setTrace(nullptr);
+    if (!m_trace->isOpen()) return;
     m_trace->close();
+    if (!m_trace->error().isEmpty())
+        m_ui.notify(QStringLiteral("The serial trace could not be written whole to %1\r\n%2")
+                        .arg(m_trace->path(), m_trace->error()),
+                    kWarning, MessageIcon::Exclamation);
 }
 
 // ---- "Send Sequence" frame ----------------------------------------------------------------------

@@ -186,6 +186,22 @@ private slots:
                  text.constData());
     }
 
+    // A traces folder that cannot be made is told with the system's reason; the run goes on.
+    void aTraceFolderThatCannotBeMadeSaysWhy() {
+        LinkRig r;
+        QVERIFY(r.up);
+        QVERIFY(QFile(r.dir.filePath("traces")).open(QIODevice::WriteOnly));  // a file in its way
+        r.w().findChild<QAction*>("actTraceRuns")->setChecked(true);
+        r.linkOn();
+        QTest::mouseClick(controls(r.w()).cmdRead, Qt::LeftButton);
+        QCOMPARE(r.info(),
+                 QStringLiteral("Data from DTMF Decoder v3.1 by Kolbex successfully read"));
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QVERIFY2(r.ui.messages[0].text.contains("cannot be made: ") &&
+                     r.ui.messages[0].text.contains("ot a directory"),
+                 qPrintable(r.ui.messages[0].text));
+    }
+
     // Boards that misbehave: each run ends with its own text, and a failed wait with a flush.
     void failures_data() {
         QTest::addColumn<QStringList>("simOptions");
