@@ -84,13 +84,14 @@ void InstallClassicFontSubstitutes() {
 }
 
 FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& clock,
-                 QWidget* parent)
+                 SerialPort* pttPort, QWidget* parent)
     : QWidget(parent),
       m_form(std::make_unique<Ui::frmTone>()),
       ui(*m_form),
       m_player(player),
       MSComm1(port),
-      m_serialPtt(port),
+      m_pttPort(pttPort ? *pttPort : port),
+      m_serialPtt(m_pttPort),
       m_ui(dialogs),
       m_clock(clock) {
     ui.setupUi(this);
@@ -724,7 +725,9 @@ void FrmTone::cmdRead_Click() {
 }
 
 void FrmTone::cmdSend_Click() {
-    ui.chkPtt->setChecked(false);
+    if (pttSharesProgrammingPort())
+        switchPushToTalkOff(QStringLiteral("programming uses COM%1.")
+                                .arg(LeadingPortNumber(ui.txtPrgComm->text())));
     lockForRun(true);
     if (EncodeConfig()) {
         m_clock.processEvents();
@@ -982,10 +985,10 @@ void FrmTone::chkPtt_Click() {
         return;
     }
     if (!m_radio.usesSerialLine()) {
-        // Hamlib keys the rig on a port of its own; MSComm1 stays free.
-        ui.chkPrg->setChecked(false);
+        // Hamlib keys the rig on a port of its own; programming goes on unless that is its port.
+        if (ui.chkPrg->isChecked() && pttSharesProgrammingPort()) ui.chkPrg->setChecked(false);
         QString why;
-        m_rigPtt = MakePushToTalk(m_radio, MSComm1, &why);
+        m_rigPtt = MakePushToTalk(m_radio, m_pttPort, &why);
         if (m_rigPtt && !m_rigPtt->prepare(&why)) m_rigPtt.reset();
         if (!m_rigPtt) {
             m_ui.messageBox(
@@ -1008,16 +1011,32 @@ PushToTalk* FrmTone::pushToTalk() {
 }
 
 // Push-to-talk lets go of the transmitter and of its port: the line goes down for sure before
-// the port closes, whatever the device does at a close.
+// the port closes, whatever the device does at a close. A Hamlib rig holds no port of ours (the
+// programming port may be open beside it).
 void FrmTone::releasePushToTalk() {
     if (m_rigPtt) {
         m_rigPtt->setKeyed(false, nullptr);
         m_rigPtt.reset();
     }
-    if (MSComm1.isOpen()) {
+    if (m_radio.usesSerialLine() && m_pttPort.isOpen()) {
         m_serialPtt.setKeyed(false, nullptr);
-        MSComm1.close();
+        m_pttPort.close();
     }
+}
+
+bool FrmTone::pttSharesProgrammingPort() const {
+    const int prg = LeadingPortNumber(ui.txtPrgComm->text());
+    const QString prgDevice = IsPortNumber(prg) ? DeviceForPortNumber(prg) : QString();
+    if (!m_radio.usesSerialLine()) return !prgDevice.isEmpty() && m_radio.rigPort == prgDevice;
+    if (&m_pttPort == &MSComm1) return true;
+    const int ptt = LeadingPortNumber(ui.txtPttCom->text());
+    return ptt == prg || (IsPortNumber(ptt) && DeviceForPortNumber(ptt) == prgDevice);
+}
+
+void FrmTone::switchPushToTalkOff(const QString& why) {
+    if (!ui.chkPtt->isChecked()) return;
+    ui.chkPtt->setChecked(false);
+    setSendStatus(QStringLiteral("PTT switched off:\r\n") + why);
 }
 
 // ---- the radio interface dialog -----------------------------------------------------------------
@@ -1026,19 +1045,19 @@ void FrmTone::cmdRadio_Click() {
     if (m_player.isPlaying() || m_runUnderWay || m_radioDialog) return;
     // A test of a serial line opens the PTT port for the test alone, unless programming holds it.
     auto openTestPort = [this](QString* why) {
-        if (ui.chkPrg->isChecked()) {
+        if (ui.chkPrg->isChecked() && pttSharesProgrammingPort()) {
             *why = QStringLiteral(
                 "the port serves programming now; untick Enable under "
                 "Programming first.");
             return false;
         }
         QString device, reason;
-        if (openNumberedPort(ui.txtPttCom->text(), &device, &reason)) return true;
+        if (openNumberedPort(m_pttPort, ui.txtPttCom->text(), &device, &reason)) return true;
         *why = device.isEmpty() ? InvalidPortNumberText() : device + QStringLiteral(": ") + reason;
         return false;
     };
     auto* dialog =
-        new RadioInterfaceDialog(m_radio, m_player.audio(), MSComm1, m_clock, openTestPort, this);
+        new RadioInterfaceDialog(m_radio, m_player.audio(), m_pttPort, m_clock, openTestPort, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this,
             [this, dialog] { applyRadioInterface(dialog->choice(), true); });
@@ -1050,7 +1069,7 @@ void FrmTone::applyRadioInterface(const RadioInterface& choice, bool remember) {
     // A new push-to-talk method takes over from a clean start: the old one lets go first.
     const bool sameKeying = choice.ptt == m_radio.ptt && choice.rigModel == m_radio.rigModel &&
                             choice.rigPort == m_radio.rigPort && choice.pttType == m_radio.pttType;
-    if (!sameKeying && ui.chkPtt->isChecked()) ui.chkPtt->setChecked(false);
+    if (!sameKeying) switchPushToTalkOff(QStringLiteral("the radio interface changed."));
     m_radio = choice;
     if (remember) SaveRadioInterface(ProgramFile(OptionsFileName()), choice);
     m_player.audio().chooseDevice(choice.deviceId.toStdString());
@@ -1081,18 +1100,26 @@ void FrmTone::chkPrg_Click() {
     m_link->signOn();
 }
 
-// Ticking either box of the shared port: the other box lets go of it first, then the port opens
-// on the number in the box's field, which stays locked while the port is held. A number out of
-// range is told and the box stays ticked with the port closed, as the classic program left it;
-// a port that does not open is told by OpenPort and the box goes back.
+// Ticking either box: when both would use one port, the other box lets go of it first; then the
+// box's port opens on the number in its field, which stays locked while the port is held. A
+// number out of range is told and the box stays ticked with the port closed, as the classic
+// program left it; a port that does not open is told by OpenPort and the box goes back.
 bool FrmTone::takeSharedPort(QCheckBox* box, QLineEdit* numberField) {
-    (box == ui.chkPtt ? ui.chkPrg : ui.chkPtt)->setChecked(false);
+    const bool ptt = box == ui.chkPtt;
+    if (pttSharesProgrammingPort()) {
+        if (ptt)
+            ui.chkPrg->setChecked(false);
+        else
+            switchPushToTalkOff(QStringLiteral("programming uses COM%1.")
+                                    .arg(LeadingPortNumber(numberField->text())));
+    }
     if (!IsPortNumber(TolerantNumber(numberField->text().toStdString()))) {
         m_ui.messageBox(InvalidPortNumberText(), kWarning, MessageIcon::None);
         return false;
     }
-    OpenPort(numberField->text());
-    if (!MSComm1.isOpen()) {
+    SerialPort& port = ptt ? m_pttPort : MSComm1;
+    OpenPort(port, numberField->text());
+    if (!port.isOpen()) {
         box->setChecked(false);
         return false;
     }
@@ -1100,19 +1127,20 @@ bool FrmTone::takeSharedPort(QCheckBox* box, QLineEdit* numberField) {
     return true;
 }
 
-void FrmTone::OpenPort(const QString& fieldText) {
+void FrmTone::OpenPort(SerialPort& port, const QString& fieldText) {
     QString device, reason;
-    if (openNumberedPort(fieldText, &device, &reason)) return;
+    if (openNumberedPort(port, fieldText, &device, &reason)) return;
     m_ui.messageBox(PortOpenFailure(fieldText, device, reason), kWarning, MessageIcon::Information);
 }
 
-// Opens MSComm1 on the port whose number leads `fieldText`; false with the device (empty for a
+// Opens `port` on the port whose number leads `fieldText`; false with the device (empty for a
 // number out of range) and the system's reason.
-bool FrmTone::openNumberedPort(const QString& fieldText, QString* device, QString* reason) {
+bool FrmTone::openNumberedPort(SerialPort& port, const QString& fieldText, QString* device,
+                               QString* reason) {
     const int number = LeadingPortNumber(fieldText);
     if (!IsPortNumber(number)) return false;
     *device = DeviceForPortNumber(number);
-    return MSComm1.open(*device, reason);
+    return port.open(*device, reason);
 }
 
 }  // namespace calvento

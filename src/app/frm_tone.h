@@ -10,9 +10,11 @@
 //  - Player (tone/player.h) is the tone module: the window fills its tone table at load, the send
 //    command sets its timing and plays through SendKeyed (tone/keyed_send.h), which keys and
 //    releases push-to-talk around the sequence; the close guard reads isPlaying.
-//  - SerialPort (link/serial_port.h) is MSComm1, the one port of the window. It belongs either to
-//    push-to-talk (chkPtt) or to the board link (chkPrg), never both; OpenPort opens it on the
-//    number typed in a field, mapped to a device by link/port_names.h.
+//  - SerialPort (link/serial_port.h) is MSComm1, the programming port, and push-to-talk's own
+//    port when the program has one. Push-to-talk and the board link use one port only when they
+//    name the same one (or the program has a single port): then it belongs to one of them, never
+//    both. OpenPort opens a port on the number typed in a field, mapped to a device by
+//    link/port_names.h.
 //  - BoardLink (link/board_link.h) runs the read and program exchanges over that port; the window
 //    locks its controls for a run and shows the progress in Dialog, the status window. Before
 //    PROGRAM writes, the board's image is read into a backup (link/board_backup.h) and the
@@ -71,9 +73,12 @@ class FrmTone : public QWidget {
     Q_OBJECT
 
 public:
-    // Creating the window runs its load handler (Form_Load) before it is first shown.
+    // Creating the window runs its load handler (Form_Load) before it is first shown. `port` is
+    // MSComm1, the programming port; `pttPort`, when given, is a port of push-to-talk's own, so
+    // that push-to-talk on another port stays on while the board is programmed. Without it
+    // push-to-talk shares MSComm1, as the classic program did.
     FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& clock,
-            QWidget* parent = nullptr);
+            SerialPort* pttPort = nullptr, QWidget* parent = nullptr);
     ~FrmTone() override;
 
     QString configFilePath() const { return m_configFilePath; }
@@ -150,6 +155,12 @@ private:
     void chkPtt_Click();
     PushToTalk* pushToTalk();  // the method chosen in the radio interface dialog
     void releasePushToTalk();
+    // Whether push-to-talk and programming would use one serial port (then only one of them may
+    // be on): always with a single port; else the same number or device, or a Hamlib rig on the
+    // programming device.
+    bool pttSharesProgrammingPort() const;
+    // Clears the push-to-talk box for the program's own reasons, and the send status says why.
+    void switchPushToTalkOff(const QString& why);
 
     // --- the radio interface dialog (Ctrl+I, the "Radio" button) ---------------------------
     void cmdRadio_Click();
@@ -160,8 +171,9 @@ private:
     // --- "Programming" frame and the shared port -----------------------------------------------
     void chkPrg_Click();
     bool takeSharedPort(QCheckBox* box, QLineEdit* numberField);
-    void OpenPort(const QString& fieldText);
-    bool openNumberedPort(const QString& fieldText, QString* device, QString* reason);
+    void OpenPort(SerialPort& port, const QString& fieldText);
+    bool openNumberedPort(SerialPort& port, const QString& fieldText, QString* device,
+                          QString* reason);
 
     // --- read and program runs with the board (the exchange itself is BoardLink) ----------------
     class StatusView;
@@ -196,7 +208,8 @@ private:
 
     Player& m_player;
     SerialPort& MSComm1;
-    SerialLinePushToTalk m_serialPtt;      // push-to-talk on a line of MSComm1
+    SerialPort& m_pttPort;                 // push-to-talk's port: its own, or MSComm1
+    SerialLinePushToTalk m_serialPtt;      // push-to-talk on a line of m_pttPort
     std::unique_ptr<PushToTalk> m_rigPtt;  // through Hamlib, while chkPtt holds it
     RadioInterface m_radio;
     UiServices& m_ui;

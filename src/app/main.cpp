@@ -24,8 +24,9 @@ int runProgram(int argc, char* argv[]) {
 
     calvento::SystemAudioOutput audio;
     calvento::Player player(audio, calvento::SystemClock());
-    calvento::SystemSerialPort port;
-    calvento::FrmTone window(player, port, calvento::QtUiServices(), calvento::SystemClock());
+    calvento::SystemSerialPort port, pttPort;
+    calvento::FrmTone window(player, port, calvento::QtUiServices(), calvento::SystemClock(),
+                             &pttPort);
     QObject::connect(&window, &calvento::FrmTone::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     // A shutdown or a closed terminal ends the program as the close box does: a board exchange

@@ -749,7 +749,77 @@ private slots:
     }
 #endif
 
+    // With a port of its own, push-to-talk on another port stays on while the board is
+    // programmed; on the same port enabling programming switches it off, and the send status
+    // says so.
+    void pushToTalkStaysOnBesideProgramming_data() {
+        QTest::addColumn<QString>("pttNumber");
+        QTest::addColumn<bool>("staysOn");
+        QTest::newRow("another port") << "2" << true;
+        QTest::newRow("the same port") << "1" << false;
+    }
+    void pushToTalkStaysOnBesideProgramming() {
+        QFETCH(QString, pttNumber);
+        QFETCH(bool, staysOn);
+        qputenv("CALVENTO_COM1", "fake1");
+        qputenv("CALVENTO_COM2", "fake2");
+        Rig r;
+        FakeSerialPort pttPort;
+        r.window = std::make_unique<FrmTone>(r.player, r.port, r.ui, r.clock, &pttPort);
+        FrmTone& w = *r.window;
+        controls(w).txtPttCom->setText(pttNumber);
+        controls(w).chkPtt->setChecked(true);
+        QVERIFY(pttPort.isOpen());
+        controls(w).txtPrgComm->setText("1");
+        controls(w).chkPrg->setChecked(true);
+        QVERIFY(r.port.isOpen());
+        QCOMPARE(r.port.device(), QStringLiteral("fake1"));
+        QCOMPARE(controls(w).chkPtt->isChecked(), staysOn);
+        QCOMPARE(pttPort.isOpen(), staysOn);
+        if (!staysOn) {
+            QCOMPARE(controls(w).lblInfoSend->text(),
+                     QStringLiteral("PTT switched off:\r\nprogramming uses COM1."));
+            return;
+        }
+        // A keyed send on its own port, then PROGRAM (declined) leaves it on.
+        controls(w).Text1->setText("1");
+        QTest::mouseClick(controls(w).cmdTone, Qt::LeftButton);
+        QVERIFY(controls(w).lblInfoSend->text().startsWith("Sequence completed."));
+        QVERIFY(!pttPort.rts);
+        r.ui.questionAnswer = false;
+        QTest::mouseClick(controls(w).cmdSend, Qt::LeftButton);
+        QVERIFY(controls(w).chkPtt->isChecked() && pttPort.isOpen());
+        // Switching programming off leaves push-to-talk's port alone, and the other way round.
+        controls(w).chkPrg->setChecked(false);
+        QVERIFY(!r.port.isOpen() && pttPort.isOpen());
+        controls(w).chkPrg->setChecked(true);
+        controls(w).chkPtt->setChecked(false);
+        QVERIFY(r.port.isOpen() && !pttPort.isOpen());
+    }
+
 #ifdef CALVENTO_HAVE_HAMLIB
+    // Hamlib keys the rig on a port of its own: enabling programming leaves it on.
+    void hamlibPushToTalkStaysOnBesideProgramming() {
+        qputenv("CALVENTO_COM1", "fake1");
+        Rig r;
+        FrmTone& w = r.open();
+        QTest::mouseClick(controls(w).cmdRadio, Qt::LeftButton);
+        RadioInterfaceDialog* d = w.radioInterfaceDialog();
+        controls(*d).cmbPtt->setCurrentIndex(int(RadioInterface::Ptt::Hamlib));
+        controls(*d).txtRigModel->setText("1");  // Hamlib's dummy rig
+        controls(*d).txtRigPort->setText("");
+        d->accept();
+        controls(w).chkPtt->setChecked(true);
+        QVERIFY2(r.ui.messages.empty(),
+                 r.ui.messages.empty() ? "" : qPrintable(r.ui.messages[0].text));
+        controls(w).txtPrgComm->setText("1");
+        controls(w).chkPrg->setChecked(true);
+        QVERIFY(r.port.isOpen());
+        QVERIFY(controls(w).chkPtt->isChecked());
+        controls(w).chkPtt->setChecked(false);
+        QVERIFY(r.port.isOpen());  // the programming port stays with programming
+    }
+
     // The window with Hamlib chosen in its radio interface dialog keys rigctld around a send
     // and lets go when its box is cleared.
     void theWindowKeysRigctld() {
