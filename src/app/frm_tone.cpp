@@ -214,6 +214,11 @@ bool FrmTone::Form_QueryUnload() {
 }
 
 void FrmTone::closeFromOutside() {
+    // No box may hold the end: each is closed as if the user had said OK, No or Cancel, so that
+    // a question never writes anything. The handler that showed it then goes on to its end.
+    if (m_radioDialog) m_radioDialog->reject();
+    m_endingFromOutside = true;
+    m_ui.dismissOpen();
     if (m_runUnderWay || m_link->running() || m_player.isPlaying()) {
         // A board exchange runs to its end; a sequence stops now, which releases push-to-talk.
         // closeIfPending() closes when the action is over.
@@ -243,9 +248,13 @@ void FrmTone::Form_Unload() {
     s.txDelayMs = ui.txtTxd->text();
     QString error;
     if (!SaveAppSettingsFile(settingsFilePath(), s, &error)) {
-        m_ui.messageBox(QStringLiteral("The settings could not be saved to %1\r\n%2")
-                            .arg(settingsFilePath(), error),
-                        kWarning, MessageIcon::Exclamation);
+        // Ending from outside (a shutdown), nothing may wait for an OK.
+        const QString text = QStringLiteral("The settings could not be saved to %1\r\n%2")
+                                 .arg(settingsFilePath(), error);
+        if (m_endingFromOutside)
+            m_ui.notify(text, kWarning, MessageIcon::Exclamation);
+        else
+            m_ui.messageBox(text, kWarning, MessageIcon::Exclamation);
     }
 
     // The board is told the link ends; a push-to-talk port drops RTS before it closes, since

@@ -222,7 +222,8 @@ private:
     BoardLink* m_link = nullptr;
     DecoderImage m_transmitImage{};
     bool m_closePending = false;
-    bool m_runUnderWay = false;  // from the button to the end, backup and questions included
+    bool m_endingFromOutside = false;  // a signal or the session's end: no box may wait
+    bool m_runUnderWay = false;        // from the button to the end, backup and questions included
     QHash<QWidget*, bool> m_enabledBeforeRun;
     QAction* m_restoreBackup = nullptr;
     QAction* m_traceRuns = nullptr;

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 
 #include "app/qt_user_interface.h"
 
@@ -12,6 +13,21 @@ namespace calvento {
 namespace {
 
 class QtUi final : public UiServices {
+    // Every box and dialog shown and not yet closed, with the answer it gives when dismissed.
+    struct Open {
+        QPointer<QDialog> dialog;
+        int answer;
+    };
+    QList<Open> m_open;
+
+    // Runs `dialog` modally while it is known to dismissOpen().
+    int exec(QDialog& dialog, int answerWhenDismissed) {
+        m_open.append({&dialog, answerWhenDismissed});
+        const int result = dialog.exec();
+        m_open.removeIf([&](const Open& o) { return o.dialog == &dialog || !o.dialog; });
+        return result;
+    }
+
     static void setUp(QMessageBox& box, const QString& text, const QString& title,
                       MessageIcon icon) {
         box.setWindowTitle(title);
@@ -37,13 +53,15 @@ public:
     void messageBox(const QString& text, const QString& title, MessageIcon icon) override {
         QMessageBox box(QApplication::activeWindow());
         setUp(box, text, title, icon);
-        box.exec();
+        exec(box, QMessageBox::Ok);
     }
 
     void notify(const QString& text, const QString& title, MessageIcon icon) override {
         auto* box = new QMessageBox(QApplication::activeWindow());
         box->setAttribute(Qt::WA_DeleteOnClose);
         setUp(*box, text, title, icon);
+        m_open.removeIf([](const Open& o) { return !o.dialog; });
+        m_open.append({box, QMessageBox::Ok});
         box->open();
     }
 
@@ -52,13 +70,28 @@ public:
         setUp(box, text, title, MessageIcon::Exclamation);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes;
+        return exec(box, QMessageBox::No) == QMessageBox::Yes;
     }
 
     QString openFileName(const QString& title, const QString& folder, const QString& proposedName,
                          const QString& filter) override {
-        return QFileDialog::getOpenFileName(QApplication::activeWindow(), title,
-                                            QDir(folder).filePath(proposedName), filter);
+        QFileDialog dialog(QApplication::activeWindow(), title, QDir(folder).filePath(proposedName),
+                           filter);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        return exec(dialog, QDialog::Rejected) == QDialog::Accepted &&
+                       !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().first()
+                   : QString();
+    }
+
+    int dismissOpen() override {
+        int count = 0;
+        for (const Open& o : std::as_const(m_open)) {
+            if (!o.dialog || !o.dialog->isVisible()) continue;
+            o.dialog->done(o.answer);
+            ++count;
+        }
+        return count;
     }
 
     QString saveFileName(const QString& title, const QString& folder, const QString& proposedName,
@@ -69,7 +102,8 @@ public:
                            filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QFileInfo(proposedName).suffix());
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+        return exec(dialog, QDialog::Rejected) == QDialog::Accepted &&
+                       !dialog.selectedFiles().isEmpty()
                    ? dialog.selectedFiles().first()
                    : QString();
     }

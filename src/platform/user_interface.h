@@ -34,6 +34,11 @@ public:
                                  const QString& proposedName, const QString& filter) = 0;
     virtual QString saveFileName(const QString& title, const QString& folder,
                                  const QString& proposedName, const QString& filter) = 0;
+
+    // Closes every box and file dialog of this service that is open now, as if the user had
+    // pressed OK, No or Cancel (a question answers No, a file dialog nothing): the program is
+    // being ended from outside and must not wait for anyone. How many were open.
+    virtual int dismissOpen() { return 0; }
 };
 
 }  // namespace calvento

@@ -5,11 +5,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
 
 #include "app/dialog.h"
+#include "app/qt_user_interface.h"
 #include "board_sim_process.h"
 #include "link/system_serial_port.h"
 #include "test_share.h"
@@ -388,6 +391,62 @@ private slots:
             QCOMPARE(r.ui.messages[0].text,
                      QStringLiteral("Please wait end of data transfer before closing "
                                     "application."));
+        }
+    }
+
+    // A termination signal or the session's end while a box of the window is open: the box
+    // closes (a question counts as No, so nothing is written), then the window closes as usual,
+    // the settings written and the board signed off. The boxes are Qt's own, not recordings.
+    void anEndFromOutsideClosesTheOpenBox_data() {
+        QTest::addColumn<QStringList>("simOptions");
+        QTest::addColumn<int>("boxesBeforeTheEnd");  // answered Yes before the end comes
+        QTest::newRow("the PROGRAM question") << QStringList{} << 0;
+        QTest::newRow("the port box after the board went away")
+            << QStringList{"--hang-up-after-packets", "2"} << 1;
+    }
+    void anEndFromOutsideClosesTheOpenBox() {
+        QFETCH(QStringList, simOptions);
+        QFETCH(int, boxesBeforeTheEnd);
+        Sim sim;
+        QVERIFY(sim.start(simOptions));
+        qputenv("CALVENTO_COM1", sim.device.toLatin1());
+        Rig r;
+        SystemSerialPort port;
+        r.window = std::make_unique<FrmTone>(r.player, port, QtUiServices(), SystemClock());
+        FrmTone& w = *r.window;
+        w.show();
+        controls(w).txtPrgComm->setText("1");
+        controls(w).chkPrg->setChecked(true);
+        QSignalSpy closed(&w, &FrmTone::closed);
+        int boxes = 0;
+        QString endedOn;
+        QTimer watch;
+        watch.setInterval(50);
+        connect(&watch, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || box->property("seen").toBool()) return;
+            box->setProperty("seen", true);
+            if (boxes++ < boxesBeforeTheEnd) {
+                box->button(QMessageBox::Yes)->click();
+                return;
+            }
+            endedOn = box->text();
+            w.closeFromOutside();
+        });
+        watch.start();
+        QTest::mouseClick(controls(w).cmdSend, Qt::LeftButton);
+        watch.stop();
+        QVERIFY2(!endedOn.isEmpty(), "no box was open");
+        QTRY_COMPARE(closed.size(), 1);
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(QFile::exists(r.iniPath()));  // settings written
+        if (boxesBeforeTheEnd == 0) {
+            QVERIFY2(endedOn.startsWith("Programming changes these fields"), qPrintable(endedOn));
+            QVERIFY(!sim.received().contains(QByteArray("\xFF\xFF", 2)));     // nothing written
+            QTRY_VERIFY(sim.received().endsWith(QByteArray("\xFF\x99", 2)));  // signed off
+        } else {
+            QVERIFY2(endedOn.contains("may now hold part of the new configuration"),
+                     qPrintable(endedOn));
         }
     }
 
