@@ -377,8 +377,8 @@ private slots:
         QVERIFY(QFile(dir.filePath("plain")).open(QIODevice::WriteOnly));
         QVERIFY(BoardBackups(dir.filePath("plain/backups")).store(image, "1", ahead, &error)
                     .isEmpty());
-        QVERIFY2(error.contains("cannot be made: ") && error.contains("ot a directory"),
-                 qPrintable(error));
+        // With the system's reason ("Not a directory" here).
+        QVERIFY2(error.contains("cannot be made: ") && !error.endsWith(": "), qPrintable(error));
     }
 };
 
