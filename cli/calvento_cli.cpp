@@ -480,6 +480,7 @@ int send(const QStringList& argv) {
     port.close();
     if (caught) {
         err(QStringLiteral("Sequence not completed: stopped by signal %1.").arg(caught));
+        if (!sent.released) err("The transmitter may still be keyed: " + sent.releaseError);
         return 128 + caught;
     }
     if (!sent.keyed)

@@ -71,7 +71,11 @@ KeyedSendResult SendKeyed(Player& player, Clock& clock, PushToTalk* ptt, const s
     std::unique_ptr<KeyedTimeGuard> guard;
     if (ptt) {
         result.keyed = ptt->setKeyed(true, &result.keyingError);
-        if (!result.keyed && !options.playWhenNotKeyed) return result;
+        if (!result.keyed && !options.playWhenNotKeyed) {
+            // A rig that timed out may have keyed all the same: it is told to let go.
+            ptt->setKeyed(false, nullptr);
+            return result;
+        }
         if (result.keyed) {
             const int64_t sequenceMs = (SequenceLength(keys, player.timing()) * 1000 + 7999) / 8000;
             const auto limit =
