@@ -10,7 +10,7 @@ declare -A allowed=(
     [config]="config"
     [remote]="remote config"
     [link]="link config platform"
-    [tone]="tone link config platform"
+    [tone]="tone config platform"
     [rtf]="rtf"
     [app]="app tone link config remote rtf platform"
 )

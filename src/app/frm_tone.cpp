@@ -29,7 +29,7 @@
 #include "config/field_text.h"
 #include "link/board_backup.h"
 #include "link/port_names.h"
-#include "link/serial_port.h"
+#include "platform/serial_port.h"
 #include "link/serial_trace.h"
 #include "platform/clock.h"
 #include "platform/program_folder.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "config/config_file.h"
-#include "link/serial_port.h"
+#include "platform/serial_port.h"
 #include "link/serial_trace.h"
 #include "platform/clock.h"
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <utility>
 
-#include "link/serial_port.h"
+#include "platform/serial_port.h"
 
 namespace calvento {
 

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/serial_port.h"
+#include "platform/serial_port.h"
 
 namespace calvento {
 

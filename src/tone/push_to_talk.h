@@ -9,7 +9,7 @@
 
 #include <QString>
 
-#include "link/serial_port.h"
+#include "platform/serial_port.h"
 
 namespace calvento {
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "link/serial_port.h"
+#include "platform/serial_port.h"
 #include "platform/clock.h"
 #include "platform/user_interface.h"
 #include "tone/audio_output.h"

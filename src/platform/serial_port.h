@@ -1,5 +1,6 @@
-// The serial port seam: the one port of the main window (MSComm1), shared by push-to-talk keying
-// and the board link.
+// The serial port seam: the board link's port (the window's MSComm1) and push-to-talk's serial
+// lines. It sits with the platform so that push-to-talk (tone/) and the board link (link/) both
+// stand on it without depending on each other; the backends live in link/.
 //
 // The window opens it on a device name, writes bytes, raises and drops RTS, takes what arrived
 // and hears of arrivals and line errors through two signals. Line errors carry the classic
