@@ -54,7 +54,7 @@ function(calvento_add_wine_end_to_end_tests)
     # sound through Wine's PulseAudio into a null sink that is recorded and decoded.
     foreach(backend win_serial_port winmm_audio_output)
         add_executable(tst_${backend} wine/tst_${backend}.cpp)
-        target_link_libraries(tst_${backend} PRIVATE Qt6::Test calvento_tone)
+        target_link_libraries(tst_${backend} PRIVATE Qt6::Test calvento_tone calvento_link)
     endforeach()
     add_test(NAME wine_serial_port
              COMMAND ${wine}/with_board_on_com4.sh ${CALVENTO_WINE_ENV} ${CALVENTO_HOST_TOOLS}
