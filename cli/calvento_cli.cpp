@@ -28,10 +28,8 @@
 #include "platform/clock.h"
 #include "platform/termination_signals.h"
 #include "remote/replace_calculator.h"
+#include "session/radio_choice.h"
 #include "tone/keyed_send.h"
-#ifdef CALVENTO_HAVE_HAMLIB
-#include "tone/hamlib_ptt.h"
-#endif
 #include "tone/player.h"
 #include "tone/system_audio_output.h"
 #include "tone/tone_synthesis.h"
@@ -404,38 +402,44 @@ void checkPushToTalkOptions(const Args& a) {
     }
 }
 
-// The transmitter as the options name it: a line of a serial port, or a rig through Hamlib;
-// null without either. A method that cannot be set up ends the command with its reason.
-PushToTalk* openPushToTalk(const Args& a, SystemSerialPort& port, SerialLinePushToTalk& line,
-                           [[maybe_unused]] std::unique_ptr<PushToTalk>& rig) {
+// The radio choice the options name: a line of a serial port (--ptt), or a rig through Hamlib
+// (--rig); none without either.
+std::optional<RadioInterface> radioChoiceOf(const Args& a) {
     checkPushToTalkOptions(a);
-    const bool serial = a.options.contains("--ptt");
-    const bool hamlib = a.options.contains("--rig");
-    PushToTalk* ptt = nullptr;
-    if (serial) {
-        const QString which = a.options.value("--ptt-line", QStringLiteral("rts"));
+    RadioInterface choice;
+    if (a.options.contains("--ptt")) {
+        choice.ptt = RadioInterface::serialLine(
+            a.options.value("--ptt-line", QStringLiteral("rts")) == QLatin1String("dtr")
+                ? ModemLine::Dtr
+                : ModemLine::Rts,
+            a.flags.contains("--ptt-invert"));
+        return choice;
+    }
+    if (!a.options.contains("--rig")) return std::nullopt;
+    if (!HamlibAvailable())
+        throw Failure{QStringLiteral("This build has no Hamlib: --rig is not available.")};
+    choice.ptt = RadioInterface::Ptt::Hamlib;
+    choice.rigModel = a.options["--rig"].toInt();
+    choice.rigPort = a.options["--rig-port"];
+    choice.pttType = a.options.value("--ptt-type", QStringLiteral("rig"));
+    return choice;
+}
+
+// The transmitter as the options name it, made as the window makes it (the serial port opened
+// first for a line); null without one. A method that cannot be set up ends the command with its
+// reason.
+std::unique_ptr<PushToTalk> openPushToTalk(const Args& a, SystemSerialPort& port) {
+    const std::optional<RadioInterface> choice = radioChoiceOf(a);
+    if (!choice) return nullptr;
+    if (choice->usesSerialLine()) {
         int number = 0;
         QString name;
         openPort(port, a.options["--ptt"], &number, &name);
-        line.setLine(which == QLatin1String("rts") ? ModemLine::Rts : ModemLine::Dtr,
-                     a.flags.contains("--ptt-invert"));
-        ptt = &line;
-    }
-    if (hamlib) {
-#ifdef CALVENTO_HAVE_HAMLIB
-        const int model = a.options["--rig"].toInt();
-        auto h = std::make_unique<HamlibPushToTalk>();
-        QString why;
-        if (!h->open(model, a.options["--rig-port"], a.options.value("--ptt-type", "rig"), &why))
-            throw Failure{"The transmitter cannot be keyed, nothing was sent: " + why};
-        rig = std::move(h);
-        ptt = rig.get();
-#else
-        throw Failure{QStringLiteral("This build has no Hamlib: --rig is not available.")};
-#endif
     }
     QString why;
-    if (ptt && !ptt->prepare(&why))
+    std::unique_ptr<PushToTalk> ptt = MakePushToTalk(*choice, port, &why);
+    if (!ptt) throw Failure{"The transmitter cannot be keyed, nothing was sent: " + why};
+    if (!ptt->prepare(&why))
         throw Failure{"The transmitter was not keyed, nothing was sent: " + why};
     return ptt;
 }
@@ -470,13 +474,12 @@ int send(const QStringList& argv) {
     });
 
     SystemSerialPort port;
-    SerialLinePushToTalk line(port);
-    std::unique_ptr<PushToTalk> rig;
-    PushToTalk* ptt = openPushToTalk(a, port, line, rig);
+    std::unique_ptr<PushToTalk> ptt = openPushToTalk(a, port);
     KeyedSendOptions options;
     options.playWhenNotKeyed = false;
-    const KeyedSendResult sent = SendKeyed(player, SystemClock(), ptt, sequence, settings, options);
-    rig.reset();
+    const KeyedSendResult sent =
+        SendKeyed(player, SystemClock(), ptt.get(), sequence, settings, options);
+    ptt.reset();
     port.close();
     if (caught) {
         err(QStringLiteral("Sequence not completed: stopped by signal %1.").arg(caught));

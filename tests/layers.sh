@@ -12,10 +12,11 @@ declare -A allowed=(
     [link]="link config platform"
     [tone]="tone config platform"
     [rtf]="rtf"
-    [app]="app tone link config remote rtf platform"
+    [session]="session tone link config remote platform"
+    [app]="app session tone link config remote rtf platform"
 )
 # The tools beside the window program: the command-line tool and the board simulator.
-allowed_cli="tone link config remote platform"
+allowed_cli="session tone link config remote platform"
 allowed_tools="link config"
 
 bad=0

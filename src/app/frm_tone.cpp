@@ -29,10 +29,10 @@
 #include "config/field_text.h"
 #include "link/board_backup.h"
 #include "link/port_names.h"
-#include "platform/serial_port.h"
 #include "link/serial_trace.h"
 #include "platform/clock.h"
 #include "platform/program_folder.h"
+#include "platform/serial_port.h"
 #include "platform/user_interface.h"
 #include "remote/replace_calculator.h"
 #include "tone/audio_output.h"
@@ -1034,12 +1034,12 @@ void FrmTone::releasePushToTalk() {
 }
 
 bool FrmTone::pttSharesProgrammingPort() const {
-    const int prg = LeadingPortNumber(ui.txtPrgComm->text());
-    const QString prgDevice = IsPortNumber(prg) ? DeviceForPortNumber(prg) : QString();
-    if (!m_radio.usesSerialLine()) return !prgDevice.isEmpty() && m_radio.rigPort == prgDevice;
-    if (&m_pttPort == &MSComm1) return true;
-    const int ptt = LeadingPortNumber(ui.txtPttCom->text());
-    return ptt == prg || (IsPortNumber(ptt) && DeviceForPortNumber(ptt) == prgDevice);
+    auto device = [](const QLineEdit* field) {
+        const int n = LeadingPortNumber(field->text());
+        return IsPortNumber(n) ? DeviceForPortNumber(n) : QStringLiteral("COM%1").arg(n);
+    };
+    return PttSharesProgrammingPort(m_radio, &m_pttPort != &MSComm1, device(ui.txtPttCom),
+                                    device(ui.txtPrgComm));
 }
 
 void FrmTone::switchPushToTalkOff(const QString& why) {

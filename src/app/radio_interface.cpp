@@ -4,13 +4,9 @@
 #include "ui_radio_interface.h"
 
 #include <QPushButton>
-#include <QSettings>
 
 #include "platform/clock.h"
 #include "tone/audio_output.h"
-#ifdef CALVENTO_HAVE_HAMLIB
-#include "tone/hamlib_ptt.h"
-#endif
 
 namespace calvento {
 
@@ -18,74 +14,7 @@ namespace {
 
 const char* const kPttTypes[] = {"rig", "dtr", "rts", "cm108"};
 
-QString pttName(RadioInterface::Ptt p) {
-    switch (p) {
-        case RadioInterface::Ptt::Dtr:
-            return QStringLiteral("dtr");
-        case RadioInterface::Ptt::RtsInverted:
-            return QStringLiteral("rts-inverted");
-        case RadioInterface::Ptt::DtrInverted:
-            return QStringLiteral("dtr-inverted");
-        case RadioInterface::Ptt::Hamlib:
-            return QStringLiteral("hamlib");
-        default:
-            return QStringLiteral("rts");
-    }
-}
-
-RadioInterface::Ptt pttOfName(const QString& name) {
-    for (auto p : {RadioInterface::Ptt::Dtr, RadioInterface::Ptt::RtsInverted,
-                   RadioInterface::Ptt::DtrInverted, RadioInterface::Ptt::Hamlib})
-        if (pttName(p) == name) return p;
-    return RadioInterface::Ptt::Rts;
-}
-
 }  // namespace
-
-RadioInterface LoadRadioInterface(const QString& optionsFile) {
-    const QSettings s(optionsFile, QSettings::IniFormat);
-    RadioInterface r;
-    r.deviceId = s.value(QStringLiteral("sound/deviceId")).toString();
-    r.deviceDescription = s.value(QStringLiteral("sound/deviceDescription")).toString();
-    r.ptt = pttOfName(s.value(QStringLiteral("ptt/method")).toString());
-    if (r.ptt == RadioInterface::Ptt::Hamlib && !HamlibAvailable())
-        r.ptt = RadioInterface::Ptt::Rts;
-    r.rigModel = s.value(QStringLiteral("ptt/rigModel"), r.rigModel).toInt();
-    r.rigPort = s.value(QStringLiteral("ptt/rigPort"), r.rigPort).toString();
-    r.pttType = s.value(QStringLiteral("ptt/keyedBy"), r.pttType).toString();
-    return r;
-}
-
-void SaveRadioInterface(const QString& optionsFile, const RadioInterface& r) {
-    QSettings s(optionsFile, QSettings::IniFormat);
-    s.setValue(QStringLiteral("sound/deviceId"), r.deviceId);
-    s.setValue(QStringLiteral("sound/deviceDescription"), r.deviceDescription);
-    s.setValue(QStringLiteral("ptt/method"), pttName(r.ptt));
-    s.setValue(QStringLiteral("ptt/rigModel"), r.rigModel);
-    s.setValue(QStringLiteral("ptt/rigPort"), r.rigPort);
-    s.setValue(QStringLiteral("ptt/keyedBy"), r.pttType);
-}
-
-bool HamlibAvailable() {
-#ifdef CALVENTO_HAVE_HAMLIB
-    return true;
-#else
-    return false;
-#endif
-}
-
-std::unique_ptr<PushToTalk> MakePushToTalk(const RadioInterface& choice, SerialPort& port,
-                                           QString* error) {
-    if (choice.usesSerialLine())
-        return std::make_unique<SerialLinePushToTalk>(port, choice.line(), choice.inverted());
-#ifdef CALVENTO_HAVE_HAMLIB
-    auto rig = std::make_unique<HamlibPushToTalk>();
-    if (rig->open(choice.rigModel, choice.rigPort, choice.pttType, error)) return rig;
-#else
-    if (error) *error = QStringLiteral("This build of the program has no Hamlib.");
-#endif
-    return nullptr;
-}
 
 RadioInterfaceDialog::~RadioInterfaceDialog() = default;
 
