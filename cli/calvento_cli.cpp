@@ -28,6 +28,7 @@
 #include "platform/clock.h"
 #include "platform/termination_signals.h"
 #include "remote/replace_calculator.h"
+#include "session/program_job.h"
 #include "session/radio_choice.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -702,41 +703,37 @@ int programBoard(const QStringList& argv) {
     const DecoderImage img = encode(loadConfig(a.positional[0], nullptr));
     Session s(a.options["--port"], false, a.options.value("--trace"));
     using Outcome = BoardLink::Outcome;
-    QString backupPath;
-    if (backup) {
-        // The board's present configuration first: when it cannot be read, nothing is written.
-        DecoderImage board{};
-        const Outcome read = s.link.readImage(&board);
-        if (read == Outcome::Stopped) return s.stopped();
-        if (read != Outcome::Done) {
-            s.tellFailure(read);
-            err(
-                QStringLiteral("No backup of the board's configuration could be read: nothing "
-                               "was written (--no-backup programs without one)."));
-            return s.traceStatus(1);
-        }
-        QString error;
-        backupPath =
-            BoardBackups(a.options.value("--backup-dir", DefaultBackupFolder()))
-                .store(board, QString::number(s.number), QDateTime::currentDateTime(), &error);
-        if (backupPath.isEmpty())
-            throw Failure{"The backup of the board's configuration could not be saved: " + error +
-                          "\r\nNothing was written (--no-backup programs without one)."};
-        out("Backup of the board's configuration: " + backupPath + '\n');
+    // The board's present configuration first: when it cannot be read or kept, nothing is
+    // written (--no-backup programs without one).
+    const BoardBackups backups(a.options.value("--backup-dir", DefaultBackupFolder()));
+    ProgramHooks hooks;
+    hooks.backupKept = [](const QString& path) {
+        out("Backup of the board's configuration: " + path + '\n');
+    };
+    const ProgramResult r = RunProgramJob(s.link, img, s.name, backup ? &backups : nullptr,
+                                          QString::number(s.number), hooks);
+    if (r.outcome == Outcome::Stopped) return s.stopped();
+    if (r.end == ProgramResult::End::NoBackup) {
+        s.tellFailure(r.outcome);
+        err(
+            QStringLiteral("No backup of the board's configuration could be read: nothing "
+                           "was written (--no-backup programs without one)."));
+        return s.traceStatus(1);
     }
-    const Outcome outcome = s.link.program(img, s.name);
-    if (outcome == Outcome::Stopped) return s.stopped();
-    if (outcome != Outcome::Done) {
-        s.tellFailure(outcome);
-        const QString state = BoardStateAfterWrite(
-            outcome, s.link.writeBegan(), backupPath,
-            QStringLiteral("calvento-cli program --port %1 %2").arg(s.portArg, backupPath),
+    if (r.end == ProgramResult::End::BackupNotSaved)
+        throw Failure{
+            "The backup of the board's configuration could not be saved: " + r.backupError +
+            "\r\nNothing was written (--no-backup programs without one)."};
+    if (r.outcome != Outcome::Done) {
+        s.tellFailure(r.outcome);
+        const QString state = r.boardState(
+            QStringLiteral("calvento-cli program --port %1 %2").arg(s.portArg, r.backupPath),
             QStringLiteral("calvento-cli read --port %1").arg(s.portArg));
         if (!state.isEmpty()) err(state);
     }
     s.view.endLine();
     if (s.caught) {
-        err(outcome == Outcome::Done
+        err(r.written()
                 ? QStringLiteral("Stopped by signal %1 after the write had begun: the write and "
                                  "the read-back were finished first, and the board holds the "
                                  "new configuration, verified.")
@@ -746,7 +743,7 @@ int programBoard(const QStringList& argv) {
                       .arg(s.caught));
         return s.traceStatus(128 + s.caught);
     }
-    return s.traceStatus(outcome == Outcome::Done ? 0 : 1);
+    return s.traceStatus(r.written() ? 0 : 1);
 }
 
 // ---- diff

@@ -35,6 +35,7 @@
 #include "platform/serial_port.h"
 #include "platform/user_interface.h"
 #include "remote/replace_calculator.h"
+#include "session/program_job.h"
 #include "tone/audio_output.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -740,77 +741,67 @@ void FrmTone::cmdSend_Click() {
     lockForRun(true);
     if (EncodeConfig()) {
         m_clock.processEvents();
-        const int number = LeadingPortNumber(ui.txtPrgComm->text());
-        const QString portName = QStringLiteral("COM%1").arg(number);
+        const QString portName =
+            QStringLiteral("COM%1").arg(LeadingPortNumber(ui.txtPrgComm->text()));
         startTrace();
-        QString backup;
-        if (backUpBeforeWriting(portName, &backup)) {
-            const BoardLink::Outcome outcome = m_link->program(m_transmitImage, portName);
-            // A write that began and was not verified leaves the board in doubt: the user is
-            // told what it may hold and how to put the backup back.
-            const QString state = BoardStateAfterWrite(
-                outcome, m_link->writeBegan(), backup,
-                QStringLiteral("Restore last backup, then PROGRAM,"), QStringLiteral("READ"));
-            if (outcome == BoardLink::Outcome::PortFailed)
-                endRunWithPortFailure(portName, state);
-            else if (!state.isEmpty())
-                m_ui.messageBox(state, portName, MessageIcon::Exclamation);
-        }
+        const BoardBackups backups(DefaultBackupFolder());
+        const ProgramResult r = RunProgramJob(*m_link, m_transmitImage, portName, &backups,
+                                              ui.txtPrgComm->text(), programQuestions());
+        // A write that began and was not verified leaves the board in doubt: the user is told
+        // what it may hold and how to put the backup back.
+        const QString state = r.boardState(QStringLiteral("Restore last backup, then PROGRAM,"),
+                                           QStringLiteral("READ"));
+        if (r.outcome == BoardLink::Outcome::PortFailed)
+            endRunWithPortFailure(portName, state);
+        else if (!state.isEmpty())
+            m_ui.messageBox(state, portName, MessageIcon::Exclamation);
+        if (r.end == ProgramResult::End::Declined)
+            m_statusView->setInfo(
+                QStringLiteral("Nothing was programmed: the board keeps its configuration."));
         stopTrace();
     }
     lockForRun(false);
     closeIfPending();
 }
 
-// Before anything is written: the board's image is read and kept as a backup, and the user sees
-// which fields will change. False when the run ends here (the user said no, or the port failed).
-bool FrmTone::backUpBeforeWriting(const QString& portName, QString* backup) {
+// What PROGRAM asks the user on its way: whether to write without a backup, and the fields that
+// will change.
+ProgramHooks FrmTone::programQuestions() {
     const QString title = QStringLiteral("Program the board");
-    DecoderImage board{};
-    const BoardLink::Outcome read = m_link->readImage(&board);
-    if (read == BoardLink::Outcome::PortFailed) {
-        endRunWithPortFailure(portName);
-        return false;
-    }
-    if (read != BoardLink::Outcome::Done)
+    ProgramHooks hooks;
+    hooks.writeWithoutBackup = [this, title](BoardLink::Outcome) {
         return m_ui.question(QStringLiteral("The board's configuration could not be read, so no "
                                             "backup of it was kept.\r\nProgram the board "
                                             "without a backup?"),
                              title);
-    QString error;
-    *backup = BoardBackups(DefaultBackupFolder())
-                  .store(board, ui.txtPrgComm->text(), QDateTime::currentDateTime(), &error);
-    if (backup->isEmpty() &&
-        !m_ui.question(QStringLiteral("The backup of the board's configuration could not be "
-                                      "saved:\r\n%1\r\nProgram the board without a backup?")
-                           .arg(error),
-                       title))
-        return false;
-
-    const std::vector<FieldChange> changes =
-        ConfigChanges(calvento::DecodeConfig(board), calvento::DecodeConfig(m_transmitImage));
-    if (changes.empty()) {
-        m_ui.notify(QStringLiteral("The board already holds this configuration: no field "
-                                   "changes."),
-                    title, MessageIcon::Information);
-        return true;
-    }
-    QStringList lines;
-    for (const FieldChange& c : changes) lines << fromLatin1(ChangeLine(c));
-    const QString kept = backup->isEmpty() ? QString()
-                                           : QStringLiteral(
-                                                 "\r\n\r\nThe board's present "
-                                                 "configuration is kept in ") +
-                                                 *backup;
-    if (m_ui.question(QStringLiteral("Programming changes these fields of the board:\r\n\r\n") +
-                          lines.join(QStringLiteral("\r\n")) + kept +
-                          QStringLiteral("\r\n\r\nProgram the board?"),
-                      title))
-        return true;
-    m_statusView->setInfo(
-        QStringLiteral("Nothing was programmed: the board keeps its "
-                       "configuration."));
-    return false;
+    };
+    hooks.writeWithUnsavedBackup = [this, title](const QString& error) {
+        return m_ui.question(QStringLiteral("The backup of the board's configuration could not be "
+                                            "saved:\r\n%1\r\nProgram the board without a "
+                                            "backup?")
+                                 .arg(error),
+                             title);
+    };
+    hooks.confirm = [this, title](const std::vector<FieldChange>& changes, const QString& backup) {
+        if (changes.empty()) {
+            m_ui.notify(QStringLiteral("The board already holds this configuration: no field "
+                                       "changes."),
+                        title, MessageIcon::Information);
+            return true;
+        }
+        QStringList lines;
+        for (const FieldChange& c : changes) lines << fromLatin1(ChangeLine(c));
+        const QString kept =
+            backup.isEmpty()
+                ? QString()
+                : QStringLiteral("\r\n\r\nThe board's present configuration is kept in ") + backup;
+        return m_ui.question(
+            QStringLiteral("Programming changes these fields of the board:\r\n\r\n") +
+                lines.join(QStringLiteral("\r\n")) + kept +
+                QStringLiteral("\r\n\r\nProgram the board?"),
+            title);
+    };
+    return hooks;
 }
 
 void FrmTone::setUpProgrammingMenu() {

@@ -16,10 +16,10 @@
 //    both. OpenPort opens a port on the number typed in a field, mapped to a device by
 //    link/port_names.h.
 //  - BoardLink (link/board_link.h) runs the read and program exchanges over that port; the window
-//    locks its controls for a run and shows the progress in Dialog, the status window. Before
-//    PROGRAM writes, the board's image is read into a backup (link/board_backup.h) and the
-//    fields that will change are shown; SerialTrace (link/serial_trace.h) records the bytes of
-//    a run when the Programming frame's menu says so.
+//    locks its controls for a run and shows the progress in Dialog, the status window. PROGRAM
+//    runs the program job (session/program_job.h): the board's image into a backup, the fields
+//    that will change shown, the write and its verification; SerialTrace (link/serial_trace.h)
+//    records the bytes of a run when the Programming frame's menu says so.
 //  - DecoderConfig (config/decoder_config.h) is the configuration tab as a plain record: the
 //    window reads and writes its fields through it, EncodeConfig/DecodeConfig turn it into and
 //    out of the board's image, config/config_file.h stores it in .prg files, and the replace
@@ -47,6 +47,7 @@
 #include "app/radio_interface.h"
 #include "config/decoder_config.h"
 #include "link/board_link.h"
+#include "session/program_job.h"
 #include "tone/keyed_send.h"
 
 namespace Ui {
@@ -179,7 +180,7 @@ private:
     class StatusView;
     void cmdRead_Click();
     void cmdSend_Click();
-    bool backUpBeforeWriting(const QString& portName, QString* backup);
+    ProgramHooks programQuestions();
     void lockForRun(bool locked);
     void endRunWithPortFailure(const QString& title, const QString& boardState = QString());
     // The Programming frame's context menu (and its shortcuts): the last backup into the fields,
