@@ -30,6 +30,7 @@
 #include "remote/replace_calculator.h"
 #include "session/program_job.h"
 #include "session/radio_choice.h"
+#include "session/send_job.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
 #include "tone/system_audio_output.h"
@@ -478,26 +479,31 @@ int send(const QStringList& argv) {
     std::unique_ptr<PushToTalk> ptt = openPushToTalk(a, port);
     KeyedSendOptions options;
     options.playWhenNotKeyed = false;
-    const KeyedSendResult sent =
-        SendKeyed(player, SystemClock(), ptt.get(), sequence, settings, options);
+    const SendReport report =
+        RunSendJob(player, SystemClock(), ptt.get(), sequence, settings, options);
+    const KeyedSendResult& sent = report.sent;
     ptt.reset();
     port.close();
+    const QString inDoubt = "The transmitter may still be keyed: " + sent.releaseError;
     if (caught) {
         err(QStringLiteral("Sequence not completed: stopped by signal %1.").arg(caught));
-        if (!sent.released) err("The transmitter may still be keyed: " + sent.releaseError);
+        if (report.outcome == SendOutcome::NotReleased) err(inDoubt);
         return 128 + caught;
     }
-    if (!sent.keyed)
-        throw Failure{"The transmitter was not keyed, nothing was sent: " + sent.keyingError};
-    // A release that was refused leaves the transmitter in doubt: that is told first.
-    if (!sent.released) {
-        if (!sent.play.played) err(sent.play.failure);
-        throw Failure{"The transmitter may still be keyed: " + sent.releaseError};
+    switch (report.outcome) {
+        case SendOutcome::Completed:
+            out("Sequence completed.\nEffective time = " +
+                EffectiveTimeText(sent.play.effectiveTimeMs) + '\n');
+            return 0;
+        case SendOutcome::KeyingFailed:
+            throw Failure{"The transmitter was not keyed, nothing was sent: " + sent.keyingError};
+        case SendOutcome::NotReleased:
+            // The transmitter in doubt is told last, where a script's reader looks first.
+            if (!sent.play.played) err(sent.play.failure);
+            throw Failure{inDoubt};
+        default:
+            throw Failure{sent.play.failure};
     }
-    if (!sent.play.played) throw Failure{sent.play.failure};
-    out("Sequence completed.\nEffective time = " + EffectiveTimeText(sent.play.effectiveTimeMs) +
-        '\n');
-    return 0;
 }
 
 // The system's output devices, one a line: the id that --device takes, a tab, the description.

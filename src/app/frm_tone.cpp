@@ -36,6 +36,7 @@
 #include "platform/user_interface.h"
 #include "remote/replace_calculator.h"
 #include "session/program_job.h"
+#include "session/send_job.h"
 #include "tone/audio_output.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -929,9 +930,10 @@ void FrmTone::cmdTone_Click() {
     KeyedSendOptions options;
     options.stillKeying = [this] { return ui.chkPtt->isChecked(); };
     ui.cmdRadio->setEnabled(false);
-    const KeyedSendResult sent =
-        SendKeyed(m_player, m_clock, ui.chkPtt->isChecked() ? pushToTalk() : nullptr,
-                  ui.Text1->text().toLatin1().toStdString(), settings, options);
+    const SendReport report =
+        RunSendJob(m_player, m_clock, ui.chkPtt->isChecked() ? pushToTalk() : nullptr,
+                   ui.Text1->text().toLatin1().toStdString(), settings, options);
+    const KeyedSendResult& sent = report.sent;
     ui.cmdRadio->setEnabled(true);
     if (!sent.play.failure.isEmpty())
         m_ui.messageBox(sent.play.failure, QStringLiteral(" SuonaSequenza"), MessageIcon::Critical);
@@ -944,15 +946,13 @@ void FrmTone::cmdTone_Click() {
     // send shows no effective time, which would be that of an earlier one.
     if (!sent.play.played) {
         setSendStatus(QStringLiteral("Sequence NOT completed!"));
-    } else if (!sent.released) {
-        setSendStatus(QStringLiteral("PTT NOT released!\r\nEffective time = ") +
-                      EffectiveTimeText(sent.play.effectiveTimeMs));
     } else {
         // A remembered device that has gone: the tones went to the default one instead.
-        const QString first = !sent.keyed ? QStringLiteral("PTT NOT keyed!")
-                              : m_player.audio().usedDefaultInstead()
-                                  ? QStringLiteral("On the default device!")
-                                  : QStringLiteral("Sequence completed.");
+        const QString first =
+            report.outcome == SendOutcome::NotReleased    ? QStringLiteral("PTT NOT released!")
+            : report.outcome == SendOutcome::KeyingFailed ? QStringLiteral("PTT NOT keyed!")
+            : report.onDefaultDevice                      ? QStringLiteral("On the default device!")
+                                                          : QStringLiteral("Sequence completed.");
         setSendStatus(first + QStringLiteral("\r\nEffective time = ") +
                       EffectiveTimeText(sent.play.effectiveTimeMs));
     }
