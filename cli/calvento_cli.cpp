@@ -31,6 +31,7 @@
 #include "session/program_job.h"
 #include "session/radio_choice.h"
 #include "session/send_job.h"
+#include "session/send_log.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
 #include "tone/system_audio_output.h"
@@ -44,7 +45,7 @@ const char kUsage[] =
     "usage: calvento-cli synth  [--digit MS] [--gap MS] [--pause MS] (--raw FILE | --wav FILE) "
     "SEQUENCE\n"
     "       calvento-cli send   [--digit MS] [--gap MS] [--pause MS] [--txdelay MS] [--device ID]\n"
-    "                           [--ptt PORT [--ptt-line rts|dtr] [--ptt-invert]\n"
+    "                           [--no-log] [--ptt PORT [--ptt-line rts|dtr] [--ptt-invert]\n"
     "                            | --rig MODEL --rig-port PORT [--ptt-type rig|dtr|rts|cm108]]\n"
     "                           SEQUENCE\n"
     "       calvento-cli devices\n"
@@ -76,6 +77,8 @@ const char kHelp[] =
     "           --rig keys through Hamlib: the rig's CAT command (--ptt-type rig, the\n"
     "           default), its serial lines, or a CM108 sound card's GPIO (--rig-port\n"
     "           /dev/hidrawN); model 2 with --rig-port HOST:PORT reaches a running rigctld.\n"
+    "           Every send is recorded in logs/sends.csv in the program folder (--no-log:\n"
+    "           not this one); a log that cannot be written is told and stops nothing.\n"
     "             calvento-cli send --rig 2 --rig-port 127.0.0.1:4532 \"1234#\"\n"
     "  devices  List the sound output devices: id, a tab, description; the default first.\n"
     "  replace  Print the sequence that makes a board replace command ORIGINAL by NEW.\n"
@@ -450,7 +453,7 @@ int send(const QStringList& argv) {
     const Args a = Args::parse(argv,
                                {"--digit", "--gap", "--pause", "--ptt", "--txdelay", "--device",
                                 "--ptt-line", "--rig", "--rig-port", "--ptt-type"},
-                               {"--ptt-invert"});
+                               {"--ptt-invert", "--no-log"});
     if (a.positional.size() != 1) throw UsageError{"send takes one SEQUENCE"};
     checkPushToTalkOptions(a);
     const std::string sequence = sequenceOf(a.positional[0]);
@@ -482,8 +485,27 @@ int send(const QStringList& argv) {
     const SendReport report =
         RunSendJob(player, SystemClock(), ptt.get(), sequence, settings, options);
     const KeyedSendResult& sent = report.sent;
+    const QString pttName = ptt ? ptt->name() : QStringLiteral("none");
     ptt.reset();
     port.close();
+
+    // The send's line in the log, written before anything is printed: a log that cannot be
+    // written is told, and the send's own status stands.
+    if (!a.flags.contains("--no-log")) {
+        SendLogEntry entry;
+        entry.when = QDateTime::currentDateTime();
+        entry.site = QStringLiteral("Default");
+        entry.source = QStringLiteral("tool");
+        entry.sequence = QString::fromStdString(sequence);
+        entry.settings = report.used;
+        entry.pttMethod = pttName;
+        entry.soundDevice = a.options.value("--device");
+        entry.outcome = SendOutcomeText(report, caught);
+        entry.effectiveTimeMs = sent.play.played ? sent.play.effectiveTimeMs : -1;
+        QString why;
+        if (!SendLog(SendLog::DefaultPath()).append(entry, &why))
+            err("The send log could not be written: " + why);
+    }
     const QString inDoubt = "The transmitter may still be keyed: " + sent.releaseError;
     if (caught) {
         err(QStringLiteral("Sequence not completed: stopped by signal %1.").arg(caught));

@@ -7,10 +7,11 @@ CALVENTO_PACKAGES=(
     qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libhamlib-dev
     fonts-liberation fonts-liberation2
 )
-# What the tests use besides: a DTMF decoder, a sound server, X without a screen, the fuzzers.
+# What the tests use besides: a DTMF decoder, a sound server, X without a screen, the fuzzers,
+# and an independent CSV reader (Python's) for the send log.
 CALVENTO_TEST_PACKAGES=(
     multimon-ng pulseaudio pulseaudio-utils sox socat xvfb xauth xdotool libhamlib-utils
-    clang libclang-rt-dev
+    clang libclang-rt-dev python3
 )
 
 # The Windows build and its tests under Wine, where a Qt built for Windows is at hand

@@ -37,6 +37,7 @@
 #include "remote/replace_calculator.h"
 #include "session/program_job.h"
 #include "session/send_job.h"
+#include "session/send_log.h"
 #include "tone/audio_output.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -930,11 +931,12 @@ void FrmTone::cmdTone_Click() {
     KeyedSendOptions options;
     options.stillKeying = [this] { return ui.chkPtt->isChecked(); };
     ui.cmdRadio->setEnabled(false);
-    const SendReport report =
-        RunSendJob(m_player, m_clock, ui.chkPtt->isChecked() ? pushToTalk() : nullptr,
-                   ui.Text1->text().toLatin1().toStdString(), settings, options);
+    PushToTalk* const ptt = ui.chkPtt->isChecked() ? pushToTalk() : nullptr;
+    const SendReport report = RunSendJob(
+        m_player, m_clock, ptt, ui.Text1->text().toLatin1().toStdString(), settings, options);
     const KeyedSendResult& sent = report.sent;
     ui.cmdRadio->setEnabled(true);
+    logSend(report, ptt);
     if (!sent.play.failure.isEmpty())
         m_ui.messageBox(sent.play.failure, QStringLiteral(" SuonaSequenza"), MessageIcon::Critical);
 
@@ -972,6 +974,25 @@ void FrmTone::cmdTone_Click() {
         m_ui.messageBox(QStringLiteral("The transmitter may still be keyed: ") + sent.releaseError,
                         kWarning, MessageIcon::Critical);
     closeIfPending();
+}
+
+// Every send goes into the send log when it has ended; a log that cannot be written is told
+// without holding the window, and the send's own status stands.
+void FrmTone::logSend(const SendReport& report, PushToTalk* ptt) {
+    SendLogEntry entry;
+    entry.when = QDateTime::currentDateTime();
+    entry.site = QStringLiteral("Default");
+    entry.source = QStringLiteral("window");
+    entry.sequence = ui.Text1->text();
+    entry.settings = report.used;
+    entry.pttMethod = ptt ? ptt->name() : QStringLiteral("none");
+    entry.soundDevice = m_radio.deviceDescription;
+    entry.outcome = SendOutcomeText(report);
+    entry.effectiveTimeMs = report.sent.play.played ? report.sent.play.effectiveTimeMs : -1;
+    QString why;
+    if (!SendLog(SendLog::DefaultPath()).append(entry, &why))
+        m_ui.notify(QStringLiteral("The send log could not be written:\r\n") + why, kWarning,
+                    MessageIcon::Exclamation);
 }
 
 void FrmTone::setSendStatus(const QString& text) {

@@ -48,6 +48,7 @@
 #include "config/decoder_config.h"
 #include "link/board_link.h"
 #include "session/program_job.h"
+#include "session/send_job.h"
 #include "tone/keyed_send.h"
 
 namespace Ui {
@@ -153,6 +154,7 @@ private:
     // --- "Send Sequence" frame -----------------------------------------------------------------
     void cmdTone_Click();
     void setSendStatus(const QString& text);  // lblInfoSend, read out by screen readers too
+    void logSend(const SendReport& report, PushToTalk* ptt);
     void chkPtt_Click();
     PushToTalk* pushToTalk();  // the method chosen in the radio interface dialog
     void releasePushToTalk();

@@ -17,6 +17,7 @@
 
 #include "app/radio_interface.h"
 #include "link/system_serial_port.h"
+#include "session/send_log.h"
 #include "rigctld_process.h"
 #include "window_rig.h"
 
@@ -325,6 +326,15 @@ private slots:
         QCOMPARE(r.journal, QStringList({"rts 1", "sleep 150", "play", "sleep 40", "rts 0"}));
         QVERIFY(r.ui.messages.empty());
         QVERIFY(controls(w).lblInfoSend->text().startsWith("Sequence completed."));
+        // The send's line in the log: from the window, keyed on RTS of the port, completed.
+        std::vector<QStringList> logged;
+        QString why;
+        QVERIFY2(SendLog::read(SendLog::DefaultPath(), &logged, &why), qPrintable(why));
+        QCOMPARE(logged.size(), size_t(1));
+        QCOMPARE(logged[0].mid(2, 4), QStringList({"Default", "window", "", "1"}));
+        QCOMPARE(logged[0][9], QStringLiteral("150"));
+        QCOMPARE(logged[0][10], QStringLiteral("RTS of fake2"));
+        QCOMPARE(logged[0][12], QStringLiteral("completed"));
         // Clearing the box closes the port and frees the number.
         controls(w).chkPtt->setChecked(false);
         QVERIFY(!r.port.isOpen());

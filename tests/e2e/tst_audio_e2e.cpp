@@ -7,6 +7,7 @@
 #include <pty.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
@@ -277,6 +278,53 @@ private slots:
                      .match(out)
                      .hasMatch(),
                  qPrintable(out + cli.readAllStandardError()));
+    }
+
+    // Every send of the tool is a line of the log, written before the tool says anything: a tool
+    // killed (SIGKILL) as soon as it has printed its outcome leaves that line whole; a log that
+    // cannot be written is told and the send still succeeds; --no-log writes nothing.
+    void theCommandLineLogsEverySend() {
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CALVENTO_HOME", home.path());
+        const QString logPath = home.filePath("logs/sends.csv");
+        auto rows = [&] {
+            QProcess python;
+            python.start("python3",
+                         {"-c",
+                          "import csv,sys\n"
+                          "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8',"
+                          "newline='')))\n"
+                          "print(len(rows)-1); print(rows[-1][3], rows[-1][5], rows[-1][12])",
+                          logPath});
+            python.waitForFinished(30000);
+            return QString::fromUtf8(python.readAllStandardOutput());
+        };
+        QProcess cli;
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--digit", "10", "12"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(rows(), QStringLiteral("1\ntool 12 completed\n"));
+
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--digit", "10", "34"});
+        QVERIFY(cli.waitForReadyRead(30000));  // the outcome is out: the line is already there
+        QProcess::execute("kill", {"-KILL", QString::number(cli.processId())});
+        cli.waitForFinished(5000);
+        QCOMPARE(rows(), QStringLiteral("2\ntool 34 completed\n"));
+
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--no-log", "--digit", "10", "5"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(rows(), QStringLiteral("2\ntool 34 completed\n"));
+
+        QVERIFY(QFile::rename(logPath, home.filePath("kept.csv")));
+        QVERIFY(QDir(home.path()).rmdir("logs"));
+        QVERIFY(QFile(home.filePath("logs")).open(QIODevice::WriteOnly));  // a file in the way
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--digit", "10", "6"});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY(cli.readAllStandardError().contains("The send log could not be written: "));
+        QVERIFY(cli.readAllStandardOutput().startsWith("Sequence completed."));
     }
 
     // The device a script names plays the tones, not the default one: a second null sink stands

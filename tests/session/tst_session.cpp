@@ -1,9 +1,15 @@
 // The session layer on its own: the outcome a send is told and logged as, and when push-to-talk
 // and programming must share one port.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "session/radio_choice.h"
 #include "session/send_job.h"
+#include "session/send_log.h"
 
 using namespace calvento;
 
@@ -75,6 +81,79 @@ private slots:
         choice.ptt = RadioInterface::Ptt(ptt);
         choice.rigPort = rigPort;
         QCOMPARE(PttSharesProgrammingPort(choice, ownPort, pttDevice, "/dev/ttyS0"), shares);
+    }
+
+    // The log reads back as written, by this program and by an independent CSV reader (Python's
+    // csv module): commas, quotes, line breaks and non-ASCII text in the fields included.
+    void theSendLogReadsBackAsWritten() {
+        QTemporaryDir dir;
+        const SendLog log(dir.filePath("logs/sends.csv"));
+        SendLogEntry e;
+        e.when = QDateTime(QDate(2026, 12, 11), QTime(9, 30, 5), Qt::UTC);
+        e.site = QStringLiteral("Monte Città, \"north\"");
+        e.source = "tool";
+        e.sequence = "101*0*ABC#20";
+        e.pttMethod = "RTS of /dev/ttyUSB0";
+        e.outcome = "failed: The sound did not all go out:\r\nthe server went away - 35";
+        QString why;
+        QVERIFY2(log.append(e, &why), qPrintable(why));
+        e.outcome = "completed";
+        e.effectiveTimeMs = 661;
+        QVERIFY2(log.append(e, &why), qPrintable(why));
+
+        std::vector<QStringList> records;
+        QVERIFY(SendLog::read(log.path(), &records, &why));
+        QCOMPARE(records.size(), size_t(2));
+        QCOMPARE(records[0].size(), SendLog::columns().size());
+        QCOMPARE(records[0][0], QStringLiteral("2026-12-11T09:30:05Z"));
+        QCOMPARE(records[0][2], e.site);
+        QCOMPARE(records[0][12],
+                 QStringLiteral("failed: The sound did not all go out: the server went away - 35"));
+        QCOMPARE(records[1][13], QStringLiteral("661"));
+
+        QProcess python;
+        python.start("python3",
+                     {"-c",
+                      "import csv,sys\n"
+                      "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8',newline='')))\n"
+                      "print(len(rows)); print(rows[0][0]); print(rows[1][2]); print(rows[2][12])",
+                      log.path()});
+        QVERIFY(python.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()),
+                 "3\nutc_time\n" + e.site + "\ncompleted\n");
+    }
+
+    // A log of last year, or one past 10 MB, moves aside and a new one begins; a folder that
+    // cannot be made is a failure with the system's reason, never a crash.
+    void theSendLogRotatesAndFailsPlainly() {
+        QTemporaryDir dir;
+        const SendLog log(dir.filePath("sends.csv"));
+        SendLogEntry e;
+        e.when = QDateTime::currentDateTime();
+        e.outcome = "completed";
+        QString why;
+        QVERIFY(log.append(e, &why));
+        QFile old(log.path());
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        const QDateTime lastYear = e.when.addYears(-1);
+        QVERIFY(old.setFileTime(lastYear, QFileDevice::FileModificationTime));
+        old.close();
+        QVERIFY(log.append(e, &why));
+        const QString aside =
+            dir.filePath(QStringLiteral("sends-%1.csv").arg(lastYear.date().year()));
+        QVERIFY(QFile::exists(aside));
+        std::vector<QStringList> records;
+        QVERIFY(SendLog::read(log.path(), &records, &why));
+        QCOMPARE(records.size(), size_t(1));
+
+        QVERIFY(QFile::resize(log.path(), SendLog::kRotateBytes));
+        QVERIFY(log.append(e, &why));
+        QCOMPARE(QDir(dir.path()).entryList({"sends-*.csv"}).size(), 2);
+        QVERIFY(QFileInfo(log.path()).size() < 1000);
+
+        QVERIFY(QFile(dir.filePath("plain")).open(QIODevice::WriteOnly));
+        QVERIFY(!SendLog(dir.filePath("plain/logs/sends.csv")).append(e, &why));
+        QVERIFY2(why.contains("plain"), qPrintable(why));
     }
 };
 
