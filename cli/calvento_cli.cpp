@@ -56,6 +56,7 @@ const char kUsage[] =
     "       calvento-cli program --port PORT [--backup-dir DIR | --no-backup] [--trace FILE] "
     "CONFIG.prg\n"
     "       calvento-cli diff A.prg B.prg\n"
+    "       calvento-cli log [--site NAME] [--since YYYY-MM-DD]\n"
     "       calvento-cli --help | --version\n";
 
 const char kHelp[] =
@@ -99,6 +100,9 @@ const char kHelp[] =
     "           (FIELD: OLD -> NEW). Exit status 0 when equal, 1 when they differ, 2 when a\n"
     "           file cannot be read.\n"
     "             calvento-cli diff backups/board-20261210-093000.prg board.prg\n"
+    "  log      Print the send log (logs/sends.csv in the program folder), the header\n"
+    "           first; --site keeps one site's sends, --since those from a local date on.\n"
+    "             calvento-cli log --since 2026-12-01\n"
     "  --trace FILE (read, program) writes every byte sent (>) and received (<) with its time,\n"
     "           and the waits that ended without a reply (!).\n"
     "\n"
@@ -774,6 +778,34 @@ int programBoard(const QStringList& argv) {
     return s.traceStatus(r.written() ? 0 : 1);
 }
 
+// ---- log
+// -----------------------------------------------------------------------------------------
+
+// The send log as it is kept (CSV, the header first), only the sends of one site or since a
+// date when asked.
+int printLog(const QStringList& argv) {
+    const Args a = Args::parse(argv, {"--site", "--since"});
+    if (!a.positional.isEmpty()) throw UsageError{"log takes [--site NAME] [--since DATE]"};
+    QDate since;
+    if (a.options.contains("--since")) {
+        since = QDate::fromString(a.options["--since"], Qt::ISODate);
+        if (!since.isValid()) throw UsageError{"--since takes a date as YYYY-MM-DD"};
+    }
+    const QString path = SendLog::DefaultPath();
+    std::vector<QStringList> records;
+    QString why;
+    if (QFileInfo::exists(path) && !SendLog::read(path, &records, &why))
+        throw Failure{"The send log cannot be read: " + why};
+    out(QString::fromUtf8(SendLog::formatLine(SendLog::columns())).remove(QLatin1Char('\r')));
+    for (const QStringList& r : records) {
+        if (a.options.contains("--site") && r.value(2) != a.options["--site"]) continue;
+        if (since.isValid() && QDateTime::fromString(r.value(1), Qt::ISODate).date() < since)
+            continue;
+        out(QString::fromUtf8(SendLog::formatLine(r)).remove(QLatin1Char('\r')));
+    }
+    return 0;
+}
+
 // ---- diff
 // ----------------------------------------------------------------------------------------
 
@@ -829,6 +861,7 @@ int runCommand(int argc, char* argv[]) {
         if (command == QLatin1String("read")) return readBoard(args);
         if (command == QLatin1String("program")) return programBoard(args);
         if (command == QLatin1String("diff")) return diffConfigs(args);
+        if (command == QLatin1String("log")) return printLog(args);
         throw UsageError{"unknown command " + command};
     } catch (const UsageError& e) {
         err("calvento-cli: " + e.message);

@@ -317,6 +317,27 @@ private slots:
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(rows(), QStringLiteral("2\ntool 34 completed\n"));
 
+        // The log as the tool prints it: the header and the two sends, or one site's, or none
+        // from a later date.
+        QProcess log;
+        log.setProcessEnvironment(env);
+        for (const auto& [args, lines] :
+             {std::pair{QStringList{"log"}, 3},
+              std::pair{QStringList{"log", "--site", "Default"}, 3},
+              std::pair{QStringList{"log", "--site", "Elsewhere"}, 1},
+              std::pair{QStringList{"log", "--since", "2999-01-01"}, 1}}) {
+            log.start(QStringLiteral(CALVENTO_CLI), args);
+            QVERIFY(log.waitForFinished(10000));
+            QCOMPARE(log.exitCode(), 0);
+            const QByteArray printed = log.readAllStandardOutput();
+            QVERIFY2(
+                printed.startsWith("utc_time,local_time,site,") && printed.count('\n') == lines,
+                printed.constData());
+        }
+        log.start(QStringLiteral(CALVENTO_CLI), {"log", "--since", "yesterday"});
+        QVERIFY(log.waitForFinished(10000));
+        QCOMPARE(log.exitCode(), 2);
+
         QVERIFY(QFile::rename(logPath, home.filePath("kept.csv")));
         QVERIFY(QDir(home.path()).rmdir("logs"));
         QVERIFY(QFile(home.filePath("logs")).open(QIODevice::WriteOnly));  // a file in the way
