@@ -32,6 +32,7 @@
 #include "session/radio_choice.h"
 #include "session/send_job.h"
 #include "session/send_log.h"
+#include "session/sites.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
 #include "tone/system_audio_output.h"
@@ -57,6 +58,8 @@ const char kUsage[] =
     "CONFIG.prg\n"
     "       calvento-cli diff A.prg B.prg\n"
     "       calvento-cli log [--site NAME] [--since YYYY-MM-DD]\n"
+    "       calvento-cli sites\n"
+    "       calvento-cli send --site NAME --command N|NAME [--no-log]\n"
     "       calvento-cli --help | --version\n";
 
 const char kHelp[] =
@@ -81,7 +84,14 @@ const char kHelp[] =
     "           Every send is recorded in logs/sends.csv in the program folder (--no-log:\n"
     "           not this one); a log that cannot be written is told and stops nothing.\n"
     "             calvento-cli send --rig 2 --rig-port 127.0.0.1:4532 \"1234#\"\n"
+    "           --site NAME --command N|NAME sends a stored command of that site's\n"
+    "           configuration (its number 0-17 or its name, \"Send Status\") with the site's\n"
+    "           durations, push-to-talk and sound device.\n"
+    "             calvento-cli send --site Repeater --command \"Send Status\"\n"
     "  devices  List the sound output devices: id, a tab, description; the default first.\n"
+    "  sites    List the sites (Default from the window's settings, the others from\n"
+    "           sites.json in the program folder): name, configuration, programming port,\n"
+    "           push-to-talk, sound device.\n"
     "  replace  Print the sequence that makes a board replace command ORIGINAL by NEW.\n"
     "             calvento-cli replace --modifier \"*0*\" --checksum \"#\" 101 ABC\n"
     "  image    Encode a configuration file into the board's 208-byte image (with the checks\n"
@@ -379,13 +389,14 @@ void openPort(SerialPort& port, const QString& portArg, int* number, QString* na
 // ---- send
 // ----------------------------------------------------------------------------------------
 
-// The output device named by --device, or the system's default without it.
-void chooseDevice(SystemAudioOutput& audio, const Args& a) {
-    if (!a.options.contains("--device")) return;
-    const std::string id = a.options["--device"].toStdString();
+// The output device of that id (an id from calvento-cli devices), or the system's default for
+// none.
+void chooseDevice(SystemAudioOutput& audio, const QString& deviceId) {
+    if (deviceId.isEmpty()) return;
+    const std::string id = deviceId.toStdString();
     for (const AudioDeviceInfo& d : audio.outputDevices())
         if (d.id == id) return audio.chooseDevice(id);
-    throw Failure{"There is no sound output device " + a.options["--device"] +
+    throw Failure{"There is no sound output device " + deviceId +
                   " (calvento-cli devices lists them)."};
 }
 
@@ -434,16 +445,16 @@ std::optional<RadioInterface> radioChoiceOf(const Args& a) {
     return choice;
 }
 
-// The transmitter as the options name it, made as the window makes it (the serial port opened
-// first for a line); null without one. A method that cannot be set up ends the command with its
-// reason.
-std::unique_ptr<PushToTalk> openPushToTalk(const Args& a, SystemSerialPort& port) {
-    const std::optional<RadioInterface> choice = radioChoiceOf(a);
+// The transmitter of a radio choice, made as the window makes it (the serial port `portArg`
+// opened first for a line); null without a choice. A method that cannot be set up ends the
+// command with its reason.
+std::unique_ptr<PushToTalk> openPushToTalk(const std::optional<RadioInterface>& choice,
+                                           const QString& portArg, SystemSerialPort& port) {
     if (!choice) return nullptr;
     if (choice->usesSerialLine()) {
         int number = 0;
         QString name;
-        openPort(port, a.options["--ptt"], &number, &name);
+        openPort(port, portArg, &number, &name);
     }
     QString why;
     std::unique_ptr<PushToTalk> ptt = MakePushToTalk(*choice, port, &why);
@@ -453,25 +464,102 @@ std::unique_ptr<PushToTalk> openPushToTalk(const Args& a, SystemSerialPort& port
     return ptt;
 }
 
-int send(const QStringList& argv) {
-    const Args a = Args::parse(argv,
-                               {"--digit", "--gap", "--pause", "--ptt", "--txdelay", "--device",
-                                "--ptt-line", "--rig", "--rig-port", "--ptt-type"},
-                               {"--ptt-invert", "--no-log"});
-    if (a.positional.size() != 1) throw UsageError{"send takes one SEQUENCE"};
-    checkPushToTalkOptions(a);
-    const std::string sequence = sequenceOf(a.positional[0]);
-    // The same limits as the window's send (corrected in SendKeyed).
+DecoderConfig loadConfig(const QString& path, std::string* port);
+
+// What one send is asked to do: from the options, or from a site and one of its stored commands.
+struct SendOrder {
+    std::string keys;
     SendSettings settings;
-    settings.digitMs = a.milliseconds("--digit", 60);
-    settings.gapMs = a.milliseconds("--gap", 40);
-    settings.pauseMs = a.milliseconds("--pause", 300);
-    settings.txDelayMs = a.milliseconds("--txdelay", 200);
+    std::optional<RadioInterface> radio;  // none: no push-to-talk
+    QString pttPort;                      // the port a serial-line method keys
+    QString deviceId;                     // empty: the system's default
+    QString site = DefaultSiteName();
+    QString commandName;  // empty for a typed sequence
+};
+
+// The index of a stored command named by its number or by its label ("8", "8: Send Status",
+// "Send Status"), or -1.
+int commandIndex(const QString& name) {
+    bool isNumber = false;
+    const int n = name.toInt(&isNumber);
+    if (isNumber) return n >= 0 && n < kCommandCount ? n : -1;
+    for (int i = 0; i < kCommandCount; ++i) {
+        const QString label = QString::fromStdString(WindowLabel(CommandField(i)));
+        if (label.compare(name, Qt::CaseInsensitive) == 0 ||
+            label.section(QStringLiteral(": "), 1).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+// A stored command of a site, sent with the site's radio settings.
+SendOrder siteOrder(const Args& a) {
+    for (const char* option : {"--digit", "--gap", "--pause", "--txdelay", "--device", "--ptt",
+                               "--ptt-line", "--rig", "--rig-port", "--ptt-type"})
+        if (a.options.contains(option))
+            throw UsageError{QStringLiteral("%1 does not go with --site: the site's settings "
+                                            "are used")
+                                 .arg(QLatin1String(option))};
+    if (a.flags.contains("--ptt-invert"))
+        throw UsageError{"--ptt-invert does not go with --site: the site's settings are used"};
+    if (!a.positional.isEmpty() || !a.options.contains("--command"))
+        throw UsageError{"send --site NAME takes --command N|NAME and no SEQUENCE"};
+    QString why;
+    const std::vector<Site> sites = LoadProgramSites(&why);
+    if (!why.isEmpty()) err("The sites file cannot be read: " + why);
+    const Site* site = FindSite(sites, a.options["--site"]);
+    if (!site)
+        throw Failure{"There is no site " + a.options["--site"] +
+                      " (calvento-cli sites lists them)."};
+    const int index = commandIndex(a.options["--command"]);
+    if (index < 0)
+        throw UsageError{"--command takes a command number 0 to 17 or its name (\"Send Status\")"};
+    const DecoderConfig config = loadConfig(site->configFile, nullptr);
+    SendOrder order;
+    order.keys = config.commands[static_cast<size_t>(index)];
+    order.commandName = QString::fromStdString(WindowLabel(CommandField(index)));
+    if (order.keys.empty())
+        throw Failure{
+            QStringLiteral("Command %1 of site %2 is empty.").arg(order.commandName, site->name)};
+    order.settings = site->settings;
+    if (site->pttOn) order.radio = site->radio;
+    order.pttPort = site->pttPort;
+    order.deviceId = site->radio.deviceId;
+    order.site = site->name;
+    return order;
+}
+
+// A typed sequence with the options' durations and radio.
+SendOrder optionsOrder(const Args& a) {
+    if (a.options.contains("--command")) throw UsageError{"--command goes with --site"};
+    if (a.positional.size() != 1) throw UsageError{"send takes one SEQUENCE"};
+    SendOrder order;
+    order.radio = radioChoiceOf(a);
+    order.pttPort = a.options.value("--ptt");
+    order.deviceId = a.options.value("--device");
+    order.keys = sequenceOf(a.positional[0]);
+    order.settings.digitMs = a.milliseconds("--digit", 60);
+    order.settings.gapMs = a.milliseconds("--gap", 40);
+    order.settings.pauseMs = a.milliseconds("--pause", 300);
+    order.settings.txDelayMs = a.milliseconds("--txdelay", 200);
+    return order;
+}
+
+int send(const QStringList& argv) {
+    const Args a =
+        Args::parse(argv,
+                    {"--digit", "--gap", "--pause", "--ptt", "--txdelay", "--device", "--ptt-line",
+                     "--rig", "--rig-port", "--ptt-type", "--site", "--command"},
+                    {"--ptt-invert", "--no-log"});
+    // The same limits as the window's send (corrected in the send job).
+    const SendOrder order = a.options.contains("--site") ? siteOrder(a) : optionsOrder(a);
+    const std::string& sequence = order.keys;
+    const SendSettings& settings = order.settings;
 
     SystemAudioOutput audio;
     Player player(audio, SystemClock());
     if (!player.SoundCardPresent()) throw Failure{NoSoundCardText()};
-    chooseDevice(audio, a);
+    chooseDevice(audio, order.deviceId);
     FillToneTable(player.toneTable());
 
     // Ctrl+C or a termination signal stops the sequence and releases push-to-talk before the
@@ -483,7 +571,7 @@ int send(const QStringList& argv) {
     });
 
     SystemSerialPort port;
-    std::unique_ptr<PushToTalk> ptt = openPushToTalk(a, port);
+    std::unique_ptr<PushToTalk> ptt = openPushToTalk(order.radio, order.pttPort, port);
     KeyedSendOptions options;
     options.playWhenNotKeyed = false;
     const SendReport report =
@@ -498,12 +586,13 @@ int send(const QStringList& argv) {
     if (!a.flags.contains("--no-log")) {
         SendLogEntry entry;
         entry.when = QDateTime::currentDateTime();
-        entry.site = QStringLiteral("Default");
+        entry.site = order.site;
         entry.source = QStringLiteral("tool");
+        entry.commandName = order.commandName;
         entry.sequence = QString::fromStdString(sequence);
         entry.settings = report.used;
         entry.pttMethod = pttName;
-        entry.soundDevice = a.options.value("--device");
+        entry.soundDevice = order.deviceId;
         entry.outcome = SendOutcomeText(report, caught);
         entry.effectiveTimeMs = sent.play.played ? sent.play.effectiveTimeMs : -1;
         QString why;
@@ -778,6 +867,35 @@ int programBoard(const QStringList& argv) {
     return s.traceStatus(r.written() ? 0 : 1);
 }
 
+// ---- sites
+// ---------------------------------------------------------------------------------------
+
+// The sites, one a line after a header: name, configuration file, programming port, push-to-talk
+// (off, or the method and its port or rig), sound device, tab-separated.
+int listSites(const QStringList& argv) {
+    if (!argv.isEmpty()) throw UsageError{"sites takes nothing"};
+    QString why;
+    const std::vector<Site> sites = LoadProgramSites(&why);
+    if (!why.isEmpty()) err("The sites file cannot be read: " + why);
+    out(QStringLiteral("name\tconfiguration\tprogramming port\tpush-to-talk\tsound device\n"));
+    for (const Site& site : sites) {
+        const RadioInterface& r = site.radio;
+        const QString ptt =
+            !site.pttOn ? QStringLiteral("off")
+            : r.usesSerialLine()
+                ? QStringLiteral("%1%2 of port %3")
+                      .arg(ModemLineName(r.line()),
+                           r.inverted() ? QStringLiteral(" inverted") : QString(), site.pttPort)
+                : QStringLiteral("Hamlib rig %1 on %2").arg(r.rigModel).arg(r.rigPort);
+        out(QStringList{
+                site.name, site.configFile, site.programmingPort, ptt,
+                r.deviceDescription.isEmpty() ? QStringLiteral("default") : r.deviceDescription}
+                .join(QLatin1Char('\t')) +
+            '\n');
+    }
+    return 0;
+}
+
 // ---- log
 // -----------------------------------------------------------------------------------------
 
@@ -862,6 +980,7 @@ int runCommand(int argc, char* argv[]) {
         if (command == QLatin1String("program")) return programBoard(args);
         if (command == QLatin1String("diff")) return diffConfigs(args);
         if (command == QLatin1String("log")) return printLog(args);
+        if (command == QLatin1String("sites")) return listSites(args);
         throw UsageError{"unknown command " + command};
     } catch (const UsageError& e) {
         err("calvento-cli: " + e.message);

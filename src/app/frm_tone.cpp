@@ -21,7 +21,7 @@
 #include <QTimer>
 #include <cmath>
 
-#include "app/app_settings.h"
+#include "session/app_settings.h"
 #include "app/classic_layout.h"
 #include "app/dialog.h"
 #include "app/frm_istruzioni.h"

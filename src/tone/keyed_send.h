@@ -28,6 +28,7 @@ struct SendSettings {
     double gapMs = 40;
     double pauseMs = 300;
     double txDelayMs = 200;
+    bool operator==(const SendSettings&) const = default;
 };
 
 // The send's limits: a key and a pause last at least 25 ms, a gap 15 ms; the transmitter delay

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/app_settings.h"
+#include "session/app_settings.h"
 #include "window_rig.h"
 
 using namespace calvento;

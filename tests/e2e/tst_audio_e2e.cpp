@@ -18,8 +18,11 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "config/config_file.h"
 #include "fakes.h"
 #include "rigctld_process.h"
+#include "session/send_log.h"
+#include "session/sites.h"
 #include "test_share.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -346,6 +349,62 @@ private slots:
         QCOMPARE(cli.exitCode(), 0);
         QVERIFY(cli.readAllStandardError().contains("The send log could not be written: "));
         QVERIFY(cli.readAllStandardOutput().startsWith("Sequence completed."));
+    }
+
+    // A stored command of a site, sent by its name with the site's durations: the sink hears
+    // exactly that command, and the log names the site and the command. Mistakes are told.
+    void theCommandLineSendsASitesCommand() {
+        QTemporaryDir home;
+        QFile prg(QStringLiteral(CALVENTO_DATA_DIR "/Default31.prg"));
+        QVERIFY(prg.open(QIODevice::ReadOnly));
+        DecoderConfig config =
+            ConfigFromFileValues(ReadConfigFile(prg.readAll().toStdString()).values);
+        config.commands[8] = "159#";
+        const QString boardB = home.filePath("b.prg");
+        QFile out(boardB);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray::fromStdString(FormatConfigFile(config, "2")));
+        out.close();
+        Site b;
+        b.name = "Repeater B";
+        b.configFile = boardB;
+        b.settings = {80, 60, 300, 200};
+        QString why;
+        QVERIFY2(SaveSites(home.filePath("sites.json"), {Site{}, b}, &why), qPrintable(why));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CALVENTO_HOME", home.path());
+        QProcess cli;
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(CALVENTO_CLI), {"sites"});
+        QVERIFY(cli.waitForFinished(10000));
+        QVERIFY(
+            cli.readAllStandardOutput().contains("\nRepeater B\t" + boardB.toUtf8() + "\t1\toff"));
+
+        Recording recording;
+        QVERIFY(recording.started());
+        cli.start(QStringLiteral(CALVENTO_CLI),
+                  {"send", "--site", "Repeater B", "--command", "Send Status"});
+        QVERIFY(cli.waitForFinished(30000));
+        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+        recording.stop();
+        QCOMPARE(recording.keys(), QStringLiteral("159#"));
+        std::vector<QStringList> logged;
+        QVERIFY(SendLog::read(home.filePath("logs/sends.csv"), &logged, &why));
+        QCOMPARE(logged.size(), size_t(1));
+        QCOMPARE(logged[0].mid(2, 4),
+                 QStringList({"Repeater B", "tool", "8: Send Status", "159#"}));
+        QCOMPARE(logged[0][6], QStringLiteral("80"));
+
+        for (const auto& [args, status] :
+             {std::pair{QStringList{"--site", "Nowhere", "--command", "8"}, 1},
+              std::pair{QStringList{"--site", "Repeater B", "--command", "18"}, 2},
+              std::pair{QStringList{"--site", "Repeater B", "--command", "8", "--digit", "5"}, 2},
+              std::pair{QStringList{"--site", "Repeater B", "123"}, 2}}) {
+            cli.start(QStringLiteral(CALVENTO_CLI), QStringList{"send"} + args);
+            QVERIFY(cli.waitForFinished(30000));
+            QCOMPARE(cli.exitCode(), status);
+        }
     }
 
     // The device a script names plays the tones, not the default one: a second null sink stands

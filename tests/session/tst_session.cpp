@@ -10,6 +10,7 @@
 #include "session/radio_choice.h"
 #include "session/send_job.h"
 #include "session/send_log.h"
+#include "session/sites.h"
 
 using namespace calvento;
 
@@ -154,6 +155,62 @@ private slots:
         QVERIFY(QFile(dir.filePath("plain")).open(QIODevice::WriteOnly));
         QVERIFY(!SendLog(dir.filePath("plain/logs/sends.csv")).append(e, &why));
         QVERIFY2(why.contains("plain"), qPrintable(why));
+    }
+
+    // The sites file round trip: every field of another site, and what the classic files have no
+    // place for of Default; Default's classic values always come from the classic files. A file
+    // that cannot be parsed gives Default alone and says why.
+    void sitesRoundTrip() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("sites.json");
+        AppSettings classic = DefaultAppSettings(dir.path());
+        classic.prgComm = "3";
+        classic.digitMs = "80";
+        RadioInterface classicRadio;
+        classicRadio.ptt = RadioInterface::Ptt::Dtr;
+        QString why;
+        std::vector<Site> sites = LoadSites(classic, classicRadio, file, &why);
+        QCOMPARE(sites.size(), size_t(1));
+        QCOMPARE(sites[0].name, QStringLiteral("Default"));
+        QCOMPARE(sites[0].programmingPort, QStringLiteral("3"));
+        QCOMPARE(sites[0].settings.digitMs, 80.0);
+        QCOMPARE(sites[0].radio.ptt, RadioInterface::Ptt::Dtr);
+
+        sites[0].userSequences[1] = {"Status, all", "8#"};
+        sites[0].confirm = false;
+        Site b;
+        b.name = "Monte Città";
+        b.configFile = dir.filePath("b.prg");
+        b.programmingPort = "5";
+        b.pttPort = "6";
+        b.pttOn = true;
+        b.radio.ptt = RadioInterface::Ptt::Hamlib;
+        b.radio.rigModel = 2;
+        b.radio.rigPort = "127.0.0.1:4533";
+        b.radio.deviceId = "alsa_output.usb";
+        b.radio.deviceDescription = "USB Audio";
+        b.settings = {100, 50, 400, 350};
+        b.userSequences[10] = {"F12", "ABCD"};
+        sites.push_back(b);
+        QVERIFY2(SaveSites(file, sites, &why), qPrintable(why));
+
+        classic.prgComm = "4";  // the classic file changed meanwhile: it wins for Default
+        const std::vector<Site> back = LoadSites(classic, classicRadio, file, &why);
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        QCOMPARE(back.size(), size_t(2));
+        QCOMPARE(back[0].programmingPort, QStringLiteral("4"));
+        QCOMPARE(back[0].userSequences[1], sites[0].userSequences[1]);
+        QVERIFY(!back[0].confirm);
+        QVERIFY(back[1] == b);
+        QVERIFY(FindSite(back, "Monte Città") && !FindSite(back, "monte città"));
+
+        QFile broken(file);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("{\"sites\": [");
+        broken.close();
+        const std::vector<Site> alone = LoadSites(classic, classicRadio, file, &why);
+        QCOMPARE(alone.size(), size_t(1));
+        QVERIFY(why.startsWith(file));
     }
 };
 

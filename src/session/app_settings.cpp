@@ -1,5 +1,5 @@
 // Settings file. See app_settings.h.
-#include "app/app_settings.h"
+#include "session/app_settings.h"
 
 #include "platform/program_folder.h"
 
