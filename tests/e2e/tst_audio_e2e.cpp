@@ -20,6 +20,7 @@
 
 #include "config/config_file.h"
 #include "fakes.h"
+#include "python_csv.h"
 #include "rigctld_process.h"
 #include "session/send_log.h"
 #include "session/sites.h"
@@ -292,16 +293,10 @@ private slots:
         env.insert("CALVENTO_HOME", home.path());
         const QString logPath = home.filePath("logs/sends.csv");
         auto rows = [&] {
-            QProcess python;
-            python.start("python3",
-                         {"-c",
-                          "import csv,sys\n"
-                          "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8',"
-                          "newline='')))\n"
-                          "print(len(rows)-1); print(rows[-1][3], rows[-1][5], rows[-1][12])",
-                          logPath});
-            python.waitForFinished(30000);
-            return QString::fromUtf8(python.readAllStandardOutput());
+            return test::RunPythonOnCsv(
+                "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8',newline='')))\n"
+                "print(len(rows)-1); print(rows[-1][3], rows[-1][5], rows[-1][12])",
+                logPath);
         };
         QProcess cli;
         cli.setProcessEnvironment(env);

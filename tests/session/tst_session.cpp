@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "python_csv.h"
 #include "session/radio_choice.h"
 #include "session/send_job.h"
 #include "session/send_log.h"
@@ -112,16 +113,13 @@ private slots:
                  QStringLiteral("failed: The sound did not all go out: the server went away - 35"));
         QCOMPARE(records[1][13], QStringLiteral("661"));
 
-        QProcess python;
-        python.start("python3",
-                     {"-c",
-                      "import csv,sys\n"
-                      "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8',newline='')))\n"
-                      "print(len(rows)); print(rows[0][0]); print(rows[1][2]); print(rows[2][12])",
-                      log.path()});
-        QVERIFY(python.waitForFinished(30000));
-        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()),
+#ifdef Q_OS_UNIX  // Python is there on the Linux machines, not under Wine
+        QCOMPARE(test::RunPythonOnCsv(
+                     "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8',newline='')))\n"
+                     "print(len(rows)); print(rows[0][0]); print(rows[1][2]); print(rows[2][12])",
+                     log.path()),
                  "3\nutc_time\n" + e.site + "\ncompleted\n");
+#endif
     }
 
     // A log of last year, or one past 10 MB, moves aside and a new one begins; a folder that
