@@ -26,6 +26,7 @@
 #include "link/serial_trace.h"
 #include "link/system_serial_port.h"
 #include "platform/clock.h"
+#include "platform/process_setup.h"
 #include "platform/termination_signals.h"
 #include "remote/replace_calculator.h"
 #include "session/program_job.h"
@@ -996,6 +997,7 @@ int runCommand(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
     calvento::IgnoreBrokenPipe();
+    calvento::UseBinaryStandardStreams();
     // After a send, Qt's connection to the sound server is still up: end without the
     // libraries' static teardown (see ExitAfterAudio).
     calvento::ExitAfterAudio(withOutputChecked(runCommand(argc, argv)));

@@ -5,6 +5,7 @@
 #include "app/qt_user_interface.h"
 #include "link/system_serial_port.h"
 #include "platform/clock.h"
+#include "platform/process_setup.h"
 #include "platform/termination_signals.h"
 #include "tone/player.h"
 #include "tone/system_audio_output.h"

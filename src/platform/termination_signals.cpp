@@ -50,13 +50,7 @@ void HandleTerminationSignals(std::function<void(int signal)> handler) {
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal, &action, nullptr);
 }
 
-void IgnoreBrokenPipe() {
-    std::signal(SIGPIPE, SIG_IGN);
-}
-
 #else
-
-void IgnoreBrokenPipe() {}
 
 namespace {
 

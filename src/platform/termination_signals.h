@@ -17,9 +17,4 @@ namespace calvento {
 // object exists.
 void HandleTerminationSignals(std::function<void(int signal)> onSignal);
 
-// A reader of the program's output that went away (`... | head`) must not end it in the middle
-// of a board write: SIGPIPE is ignored and the failed write is an error of its own. Nothing to do
-// on Windows, which has no such signal.
-void IgnoreBrokenPipe();
-
 }  // namespace calvento

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows tool synthesizes the very bytes of the Linux tool: short and long sequences, the
 # classic and odd durations, a sequence long enough to be written in several blocks, WAV and raw,
-# and an image encoded from the shipped configuration.
+# and an image encoded from the shipped configuration; and what either writes to standard output
+# is the same bytes.
 # Usage: synth_same_bytes.sh ENV WINDOWS_CLI LINUX_BIN_DIR
 set -uo pipefail
 source "$(dirname "$0")/run.sh" "$1"
@@ -41,4 +42,23 @@ cp "$(dirname "$0")/../../data/Default31.prg" .
     "$CALVENTO_WINE" "$windows_cli" image encode Default31.prg -o windows.bin >/dev/null 2>&1 &&
     cmp -s linux.bin windows.bin && echo "ok: image of Default31.prg" ||
     { echo "FAIL: the images of Default31.prg differ"; failed=1; }
+# Standard output and input carry the same bytes as on Linux: no CR before a LF byte of the
+# samples, the image or the configuration file, and none dropped on input.
+same_stdout() {  # same_stdout NAME INPUT ARGS...: the two tools' standard output compared
+    local name=$1 input=$2
+    shift 2
+    "$linux_cli" "$@" <"$input" >linux.out 2>/dev/null
+    "$CALVENTO_WINE" "$windows_cli" "$@" <"$input" >windows.out 2>/dev/null
+    if [ -s linux.out ] && cmp -s linux.out windows.out; then
+        echo "ok: standard output of $name ($(stat -c %s linux.out) bytes)"
+    else
+        echo "FAIL: standard output of $name differs ($(stat -c %s linux.out) and $(stat -c %s windows.out) bytes)"
+        failed=1
+    fi
+}
+same_stdout "synth --raw -" /dev/null synth --raw - "0123456789*#ABCD"
+same_stdout "image encode" /dev/null image encode Default31.prg
+same_stdout "image encode from standard input" Default31.prg image encode -
+same_stdout "image decode" linux.bin image decode linux.bin
+same_stdout "replace" /dev/null replace --modifier "*0*" --checksum "#" 101 ABC
 exit $failed
