@@ -2,8 +2,9 @@
 # The Windows tool reads and programs a board through Wine's COM ports: the Linux board simulator
 # on a pseudo-terminal that make_prefix.sh gave Wine as COM1 (and as COM12, for a port number of
 # two digits). Also what the user is told for a port that is not there, a board that does not
-# answer, a cable pulled in the middle of programming, and push-to-talk on a port without an RTS
-# line (a pseudo-terminal has none, as some adapters do not).
+# answer, a cable pulled in the middle of programming, a port named by its name, Ctrl+C before
+# and during the write, and push-to-talk on a port without an RTS line (a pseudo-terminal has
+# none, as some adapters do not).
 # Usage: board_over_com.sh ENV WINDOWS_CLI LINUX_BIN_DIR
 set -uo pipefail
 source "$(dirname "$0")/run.sh" "$1"
@@ -64,6 +65,39 @@ tool read --port 3 && fail "a missing COM3 was opened"
 grep -q "Not able to open COM3" out.txt && grep -q "COM3: ." out.txt ||
     fail "missing port: $(cat out.txt)"
 echo "missing port: $(tr -d '\r' <out.txt | tr '\n' ' ')"
+
+# A port given by its name is named as given, not as "COMCOM17".
+rm -f "$ports/com17"
+tool read --port COM17 && fail "a missing COM17 was opened"
+grep -q "Not able to open COM17: ." out.txt && ! grep -q "COMCOM" out.txt ||
+    fail "port by name: $(cat out.txt)"
+
+# Ctrl+C during a program run: before the write command nothing is written; once the write has
+# begun it is finished and read back first. Never status 0 after an interrupt.
+interrupt_program() {  # interrupt_program WHEN: "backup" or "write"
+    board COM1 --save board.bin --log received.bin
+    "$CALVENTO_WINE" "$cli" program --port 1 --backup-dir backups changed.prg >out.txt 2>&1 &
+    local tool_pid=$! pattern
+    [ "$1" = backup ] && pattern='ffaa' || pattern='ffff'
+    for _ in $(seq 100); do
+        od -An -tx1 received.bin 2>/dev/null | tr -d ' \n' | grep -q "$pattern" && break
+        sleep 0.1
+    done
+    [ "$1" = write ] && sleep 0.7  # between the packets
+    kill -INT "$tool_pid"
+    wait "$tool_pid"
+    echo $?
+}
+status=$(interrupt_program backup)
+[ "$status" = 130 ] || fail "Ctrl+C during the backup read ended with status $status: $(cat out.txt)"
+grep -q "before anything was written" out.txt || fail "Ctrl+C before the write: $(cat out.txt)"
+od -An -tx1 received.bin | tr -d ' \n' | grep -q ffff && fail "the board was written after Ctrl+C"
+status=$(interrupt_program write)
+[ "$status" = 130 ] || fail "Ctrl+C during the write ended with status $status: $(cat out.txt)"
+grep -q "holds the new configuration, verified" out.txt || fail "Ctrl+C in the write: $(cat out.txt)"
+"$3/calvento-cli" image encode changed.prg -o wanted.bin && cmp -s wanted.bin board.bin ||
+    fail "the board does not hold the new configuration after Ctrl+C in the write"
+echo "Ctrl+C before and during the write: $(tr -d '\r' <out.txt | tail -n 1)"
 
 # Push-to-talk on a port without modem lines: nothing is sent, and the user is told why.
 board COM2
