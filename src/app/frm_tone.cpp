@@ -59,12 +59,23 @@ const QString kWarning = QStringLiteral("Warning");
 class FrmTone::StatusView final : public LinkView {
 public:
     explicit StatusView(FrmTone& w) : m_w(w) {}
-    void setInfo(const QString& text) override { m_w.statusWindow().setInfo(text); }
+    // The status window comes to the front whenever a run shows or changes it: behind the main
+    // window (once a field was clicked) a failure would pass for a success.
+    void setInfo(const QString& text) override {
+        Dialog& d = m_w.statusWindow();
+        d.setInfo(text);
+        if (d.isVisible()) d.raise();
+    }
     void setInfoRed(bool red) override {
         m_w.statusWindow().setTextColor(red ? QColor(Qt::red) : QColor(Qt::black));
     }
     void setOkVisible(bool visible) override { m_w.statusWindow().setOkVisible(visible); }
-    void showStatus() override { m_w.statusWindow().show(); }
+    void showStatus() override {
+        Dialog& d = m_w.statusWindow();
+        d.show();
+        d.raise();
+        d.activateWindow();
+    }
     void decode(const DecoderImage& image) override {
         m_w.setConfig(calvento::DecodeConfig(image));
     }

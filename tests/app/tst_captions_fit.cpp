@@ -156,6 +156,28 @@ private slots:
         QVERIFY2(bad.isEmpty(), qPrintable(bad.join("\n")));
     }
 
+    // Behind the main window once a field was clicked, the status window comes to the front
+    // again when a run shows its progress, so that a failure cannot pass for a success.
+    void theStatusWindowComesToTheFront() {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) QSKIP("needs a real X server");
+        qputenv("CALVENTO_COM1", "fake1");
+        Rig r;
+        FrmTone& w = r.open();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        controls(w).txtPrgComm->setText("1");
+        controls(w).chkPrg->setChecked(true);
+        Dialog& d = w.statusWindow();
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        w.activateWindow();
+        QTest::mouseClick(controls(w).txtMem_0, Qt::LeftButton);
+        QTRY_VERIFY(w.isActiveWindow());
+        QTest::mouseClick(controls(w).cmdRead, Qt::LeftButton);  // no board: it fails
+        QTRY_VERIFY(d.isActiveWindow());
+        QVERIFY(controls(d).lblInfo->text().startsWith("FAILED"));
+    }
+
     void theStatusWindowFitsItsTexts() {
         if (QGuiApplication::platformName() != QLatin1String("xcb")) QSKIP("needs a real X server");
         Rig r;
