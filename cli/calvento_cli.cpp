@@ -48,7 +48,7 @@ const char kUsage[] =
     "SEQUENCE\n"
     "       calvento-cli send   [--digit MS] [--gap MS] [--pause MS] [--txdelay MS] [--device ID]\n"
     "                           [--no-log] [--ptt PORT [--ptt-line rts|dtr] [--ptt-invert]\n"
-    "                            | --rig MODEL --rig-port PORT [--ptt-type rig|dtr|rts|cm108]]\n"
+    "H                            | --rig MODEL --rig-port PORT [--ptt-type rig|dtr|rts|cm108]]\n"
     "                           SEQUENCE\n"
     "       calvento-cli devices\n"
     "       calvento-cli replace --modifier SEQ --checksum KEY ORIGINAL NEW\n"
@@ -79,12 +79,14 @@ const char kHelp[] =
     "             calvento-cli send --ptt 1 --txdelay 300 \"1234#\"\n"
     "           --device plays on another output device (an id from calvento-cli devices);\n"
     "           --ptt-line dtr keys DTR instead of RTS, --ptt-invert keys the line low;\n"
-    "           --rig keys through Hamlib: the rig's CAT command (--ptt-type rig, the\n"
-    "           default), its serial lines, or a CM108 sound card's GPIO (--rig-port\n"
-    "           /dev/hidrawN); model 2 with --rig-port HOST:PORT reaches a running rigctld.\n"
+    "H           --rig keys through Hamlib: the rig's CAT command (--ptt-type rig, the\n"
+    "HL           default), its serial lines, or a CM108 sound card's GPIO (--rig-port\n"
+    "HL           /dev/hidrawN); model 2 with --rig-port HOST:PORT reaches a running rigctld.\n"
+    "HW           default) or its serial lines; model 2 with --rig-port HOST:PORT reaches a\n"
+    "HW           running rigctld.\n"
+    "H             calvento-cli send --rig 2 --rig-port 127.0.0.1:4532 \"1234#\"\n"
     "           Every send is recorded in logs/sends.csv in the program folder (--no-log:\n"
     "           not this one); a log that cannot be written is told and stops nothing.\n"
-    "             calvento-cli send --rig 2 --rig-port 127.0.0.1:4532 \"1234#\"\n"
     "           --site NAME --command N|NAME sends a stored command of that site's\n"
     "           configuration (its number 0-17 or its name, \"Send Status\") with the site's\n"
     "           durations, push-to-talk and sound device.\n"
@@ -106,7 +108,8 @@ const char kHelp[] =
     "           board's configuration is read first and kept as board-YYYYMMDD-HHMMSS.prg in\n"
     "           --backup-dir (default: backups/ in the program folder; the newest 50 are kept);\n"
     "           when it cannot be read nothing is written, unless --no-backup is given.\n"
-    "             calvento-cli program --port /dev/ttyUSB0 board.prg\n"
+    "L             calvento-cli program --port /dev/ttyUSB0 board.prg\n"
+    "W             calvento-cli program --port COM5 board.prg\n"
     "  diff     Print the fields that differ between two configuration files, one a line\n"
     "           (FIELD: OLD -> NEW). Exit status 0 when equal, 1 when they differ, 2 when a\n"
     "           file cannot be read.\n"
@@ -118,7 +121,8 @@ const char kHelp[] =
     "           and the waits that ended without a reply (!).\n"
     "\n"
     "PORT is a port number 1 to 16 (CALVENTO_COM<n>, then ports.conf in the program folder,\n"
-    "then /dev/ttyS<n-1>) or a device path.\n"
+    "Lthen /dev/ttyS<n-1>) or a device path.\n"
+    "Wthen COM<n>) or a port's name (COM17).\n"
     "Exit status:\n"
     "  0    success\n"
     "  1    refused input, a failed exchange or send, a file or standard output that could not\n"
@@ -128,6 +132,30 @@ const char kHelp[] =
     "       run stopped before its write wrote nothing; one stopped after its write began\n"
     "       finished the write and the read-back first and says what the board holds.\n"
     "       SIGPIPE (a reader that went away) stops nothing: the failed output is reported.\n";
+
+// The usage and help texts for this build: a line marked H only where Hamlib is built in, L only
+// on Linux, W only on Windows (the marks go, the rest of the line stays).
+QString forThisBuild(const char* text) {
+#ifdef _WIN32
+    const QChar platform = QLatin1Char('W');
+#else
+    const QChar platform = QLatin1Char('L');
+#endif
+    QString result;
+    for (QString line : QString::fromLatin1(text).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('H'))) {
+            if (!HamlibAvailable()) continue;
+            line.remove(0, 1);
+        }
+        if (line.startsWith(QLatin1Char('L')) || line.startsWith(QLatin1Char('W'))) {
+            if (line.front() != platform) continue;
+            line.remove(0, 1);
+        }
+        result += line + QLatin1Char('\n');
+    }
+    result.chop(1);
+    return result;
+}
 
 struct UsageError {
     QString message;
@@ -963,7 +991,7 @@ int runCommand(int argc, char* argv[]) {
         if (args.isEmpty()) throw UsageError{"no command given"};
         const QString command = args.takeFirst();
         if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-            out(QLatin1String(kUsage) + '\n' + QLatin1String(kHelp));
+            out(forThisBuild(kUsage) + '\n' + forThisBuild(kHelp));
             return 0;
         }
         if (command == QLatin1String("--version")) {
@@ -985,7 +1013,7 @@ int runCommand(int argc, char* argv[]) {
         throw UsageError{"unknown command " + command};
     } catch (const UsageError& e) {
         err("calvento-cli: " + e.message);
-        std::fputs(kUsage, stderr);
+        print(stderr, forThisBuild(kUsage));
         return 2;
     } catch (const Failure& f) {
         if (!f.message.isEmpty()) err(f.message);

@@ -61,4 +61,11 @@ same_stdout "image encode" /dev/null image encode Default31.prg
 same_stdout "image encode from standard input" Default31.prg image encode -
 same_stdout "image decode" linux.bin image decode linux.bin
 same_stdout "replace" /dev/null replace --modifier "*0*" --checksum "#" 101 ABC
+# The Windows tool's help speaks of COM ports and offers nothing the build lacks.
+"$CALVENTO_WINE" "$windows_cli" --help >help.txt 2>&1
+if grep -q "/dev/" help.txt || grep -q -- "--rig" help.txt || ! grep -q "then COM<n>" help.txt; then
+    echo "FAIL: the Windows help:"; cat help.txt; failed=1
+else
+    echo "ok: the Windows help names COM ports and no Hamlib"
+fi
 exit $failed
