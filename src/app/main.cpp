@@ -1,5 +1,6 @@
 // Start-up (Main): the application object, the real seams, the tone module and the main window.
 #include <QApplication>
+#include <QDir>
 
 #include "app/frm_tone.h"
 #include "app/qt_user_interface.h"
@@ -39,6 +40,10 @@ int runProgram(int argc, char* argv[]) {
                      [&window] { window.closeFromOutside(); });
     window.show();
     window.checkSoundCard();
+    // A configuration file given on the command line (a double-click on a .prg file) opens in
+    // the window, as Load would open it.
+    const QStringList files = app.arguments().mid(1);
+    if (!files.isEmpty()) window.LoadConfigFile(QDir::toNativeSeparators(files.first()));
     return app.exec();
 }
 

@@ -2,8 +2,8 @@
 # The installed program, as a new user meets it: `cmake --install` into a fresh prefix, then
 # the installed calvento started under X with a home of its own. It must keep its settings in
 # the per-user configuration folder, put the shipped example configuration there at its first
-# start and load it (the title names it), open its manual on F1, and end on SIGTERM as the close
-# box ends it: settings written, exit status 0.
+# start and load it (the title names it), open its manual on F1, open a .prg given on its command
+# line, and end on SIGTERM as the close box ends it: settings written, exit status 0.
 # Usage: installed_program.sh BUILD_DIR   (run beside with_pulse.sh and with_xvfb.sh)
 set -uo pipefail
 build=${1:?usage: installed_program.sh BUILD_DIR}
@@ -63,6 +63,20 @@ for _ in $(seq 100); do
 done
 kill -TERM "$portable"; wait "$portable"
 [ -n "$found" ] || { cat "$work/portable.log"; fail "CALVENTO_HOME without a configuration: none taken from beside the program"; }
+
+# A configuration file given on the command line (as a double-click gives it) opens in the
+# window: its name is in the caption.
+sed 's/"CALV"/"ARGV"/' "$config/Default31.prg" >"$work/From Files.prg"
+mkdir -p "$work/argument"
+CALVENTO_HOME="$work/argument" "$build/bin/calvento" "$work/From Files.prg" >"$work/argument.log" 2>&1 &
+argument=$!
+found=
+for _ in $(seq 100); do
+    xdotool search --name "^Calvento v3.1 - From Files.prg$" >/dev/null 2>&1 && { found=yes; break; }
+    sleep 0.1
+done
+kill -TERM "$argument"; wait "$argument"
+[ -n "$found" ] || { cat "$work/argument.log"; fail "a .prg on the command line did not open"; }
 
 rm -f "$config/Calvento31.ini"
 kill -TERM "$pid"
