@@ -58,8 +58,9 @@ find "$stage" -name '*.exe' -o -name '*.dll' | xargs x86_64-w64-mingw32-strip -g
 cat >"$stage/README.txt" <<EOF
 Calvento $version for 64-bit Windows
 
-Unpack this folder anywhere (a USB stick will do) and start calvento.exe; calvento-cli.exe is the
-command-line tool for scripts (calvento-cli --help). Nothing is installed.
+It runs on 64-bit Windows 10 or later. Unpack this folder anywhere (a USB stick will do) and start
+calvento.exe; calvento-cli.exe is the command-line tool for scripts (calvento-cli --help). Nothing
+is installed.
 
 Where the settings go: beside the programs when this folder may be written to (a portable
 install), otherwise in %APPDATA%\\calvento. Port numbers are the Windows COM numbers, 1 to 16;

@@ -34,6 +34,14 @@ for f in calvento.exe calvento-cli.exe platforms/qwindows.dll Manuale_Calvento31
     [ -f "$folder/$f" ] || fail "the package lacks $f"
 done
 
+# Both programs carry version information (resource type 16) and an application manifest (24).
+for exe in calvento.exe calvento-cli.exe; do
+    types=$(x86_64-w64-mingw32-objdump -p "$folder/$exe" | sed -n 's/^0[0-9a-f][0-9a-f]   Entry: ID: 0x0000\(..\),.*/\1/p')
+    grep -qx 10 <<<"$types" && grep -qx 18 <<<"$types" ||
+        fail "$exe lacks its version information or manifest (resource types: $(echo $types))"
+done
+grep -q "Windows 10" "$folder/README.txt" || fail "README.txt names no Windows version"
+
 version=$(cd "$folder" && "$CALVENTO_WINE" ./calvento-cli.exe --version 2>&1 | tr -d '\r')
 [ "$version" = "calvento-cli 3.1" ] || fail "calvento-cli.exe from the package: $version"
 
