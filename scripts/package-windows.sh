@@ -18,9 +18,10 @@ version=$(cached CMAKE_PROJECT_VERSION)
 qt=$(cd "$(cached Qt6_DIR)/../../.." && pwd)
 cxx=x86_64-w64-mingw32-g++-posix
 objdump=x86_64-w64-mingw32-objdump
-# Where the DLLs the programs may import are looked for: Qt's, then the compiler's runtime.
+# Where the DLLs the programs may import are looked for: Qt's, the compiler's runtime, Hamlib's.
+hamlib=$(cached CALVENTO_HAMLIB_WINDOWS)
 search=("$qt/bin" "$(dirname "$("$cxx" -print-file-name=libstdc++-6.dll)")"
-        "$(dirname "$("$cxx" -print-file-name=libwinpthread-1.dll)")")
+        "$(dirname "$("$cxx" -print-file-name=libwinpthread-1.dll)")" "$hamlib/bin")
 
 name="calvento-$version-win64"
 stage="$build/package/$name"

@@ -123,7 +123,9 @@ private slots:
     void aDeadOrFrozenRigctldIsNamed_data() {
         QTest::addColumn<bool>("frozen");
         QTest::newRow("killed") << false;
+#ifdef Q_OS_UNIX  // freezing a process takes SIGSTOP, which a Windows program cannot send
         QTest::newRow("frozen") << true;
+#endif
     }
     void aDeadOrFrozenRigctldIsNamed() {
         QFETCH(bool, frozen);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows tool plays through Wine's PulseAudio driver into the private null sinks that
 # with_pulse.sh made, on the default device and on a chosen one; the sinks' monitors are
-# recorded and multimon-ng decodes the keys. Ctrl+C stops a sequence with the shell's status.
+# recorded and multimon-ng decodes the keys. Ctrl+C stops a sequence with the shell's status. A
+# build with Hamlib keys a Linux rigctld through its network client.
 # Usage (under with_pulse.sh): send_through_pulse.sh ENV WINDOWS_CLI
 set -uo pipefail
 source "$(dirname "$0")/run.sh" "$1"
@@ -49,4 +50,24 @@ wait "$sender"
 status=$?
 [ "$status" = 130 ] || fail "Ctrl+C ended the send with status $status: $(cat interrupted.txt)"
 grep -q "stopped by signal 2" interrupted.txt || fail "Ctrl+C: $(cat interrupted.txt)"
+# Keyed through Hamlib's network client in the Windows tool: a Linux rigctld (the dummy rig) on a
+# loopback port shows the transmitter keyed while the sequence plays and released after it, as
+# Linux rigctl reads it back.
+if "$CALVENTO_WINE" "$cli" --help 2>/dev/null | grep -q -- "--rig MODEL"; then
+    port=$((40000 + $$ % 20000))
+    rigctld -m 1 -P RIG -T 127.0.0.1 -t "$port" &
+    daemon=$!
+    state() { rigctl -m 2 -r "127.0.0.1:$port" t 2>/dev/null | tr -d '\r'; }
+    for _ in $(seq 50); do [ -n "$(state)" ] && break; sleep 0.1; done
+    "$CALVENTO_WINE" "$cli" send --rig 2 --rig-port "127.0.0.1:$port" --digit 700 "123" >rig.txt 2>&1 &
+    sender=$!
+    keyed=
+    for _ in $(seq 100); do [ "$(state)" = 1 ] && { keyed=yes; break; }; sleep 0.05; done
+    wait "$sender" || fail "send through rigctld: $(cat rig.txt)"
+    [ -n "$keyed" ] || fail "rigctld never saw the transmitter keyed: $(cat rig.txt)"
+    [ "$(state)" = 0 ] || fail "rigctld left keyed after the send"
+    kill "$daemon"
+    wait "$daemon" 2>/dev/null
+    echo "Hamlib through a Linux rigctld: keyed ${keyed:-never}, released"
+fi
 exit $failed

@@ -14,7 +14,7 @@ find_program(CALVENTO_WINESERVER NAMES wineserver PATHS ${wine_dir} /usr/lib/win
              NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 set(CALVENTO_HOST_TOOLS "" CACHE PATH "The Linux build's bin folder (calvento-cli, calvento-board-sim)")
 
-# The folders of the DLLs a program of this build loads: Qt's and the compiler's runtime.
+# The folders of the DLLs a program of this build loads: Qt's, the compiler's runtime, Hamlib's.
 get_filename_component(qt_root ${Qt6_DIR}/../../.. ABSOLUTE)
 set(dll_dirs ${qt_root}/bin)
 foreach(dll libstdc++-6.dll libwinpthread-1.dll)
@@ -23,6 +23,9 @@ foreach(dll libstdc++-6.dll libwinpthread-1.dll)
     get_filename_component(dll_dir ${dll_path} DIRECTORY)
     list(APPEND dll_dirs ${dll_dir})
 endforeach()
+if(HAMLIB_FOUND)
+    list(APPEND dll_dirs ${CALVENTO_HAMLIB_WINDOWS}/bin)
+endif()
 list(REMOVE_DUPLICATES dll_dirs)
 
 string(REPLACE ";" ":" CALVENTO_DLL_DIRS "${dll_dirs}")
