@@ -4,7 +4,8 @@
 # every DLL they load that Windows does not ship (Qt's and the MinGW runtime's, found by following
 # the programs' imports), the Windows platform plugin and style, the manual and the default
 # configuration. Unpacked into any folder it runs from there; it keeps its settings beside the
-# programs when it may write there, else in %APPDATA%\calvento.
+# programs when it may write there, else in %APPDATA%\calvento. With CALVENTO_SIGN_PFX (and
+# CALVENTO_SIGN_PASS) the programs are signed with that certificate.
 #
 # Usage: scripts/package-windows.sh [BUILD]      (BUILD defaults to build-win)
 set -euo pipefail
@@ -68,6 +69,23 @@ install), otherwise in %APPDATA%\\calvento. Port numbers are the Windows COM num
 a line such as COM3=COM23 in a file ports.conf in that folder gives number 3 to a port above.
 EOF
 sed -i 's/$/\r/' "$stage/README.txt"
+
+# Signed when a code-signing certificate is given: CALVENTO_SIGN_PFX (a PKCS#12 file) and its
+# password in CALVENTO_SIGN_PASS. The signature carries no timestamp (that would need a network
+# service); unsigned packages otherwise, as the message says.
+sign() {  # sign FILE: signs FILE in place
+    osslsigncode sign -pkcs12 "$CALVENTO_SIGN_PFX" -pass "${CALVENTO_SIGN_PASS:-}" \
+        -n "Calvento" -h sha256 -in "$1" -out "$1.signed" >/dev/null &&
+        mv "$1.signed" "$1"
+}
+if [ -n "${CALVENTO_SIGN_PFX:-}" ]; then
+    for program in "$stage/calvento.exe" "$stage/calvento-cli.exe"; do
+        sign "$program" || { echo "package-windows: $program could not be signed" >&2; exit 1; }
+    done
+    echo "package-windows: the programs are signed with $CALVENTO_SIGN_PFX" >&2
+else
+    echo "package-windows: unsigned (CALVENTO_SIGN_PFX names no certificate)" >&2
+fi
 
 (cd "$build/package" && cmake -E tar cf "../$name.zip" --format=zip "$name")
 echo "$build/$name.zip"
