@@ -64,11 +64,16 @@ It runs on 64-bit Windows 10 or later. Unpack this folder anywhere (a USB stick 
 calvento.exe; calvento-cli.exe is the command-line tool for scripts (calvento-cli --help). Nothing
 is installed.
 
-Where the settings go: beside the programs when this folder may be written to (a portable
-install), otherwise in %APPDATA%\\calvento. Port numbers are the Windows COM numbers, 1 to 16;
-a line such as COM3=COM23 in a file ports.conf in that folder gives number 3 to a port above.
+Where the settings go: beside the programs when this folder may be written to (portable.txt
+makes this a portable copy), otherwise in %APPDATA%\\calvento. Port numbers are the Windows
+COM numbers, 1 to 16; a line such as COM3=COM23 in a file ports.conf in that folder gives number
+3 to a port above.
 EOF
 sed -i 's/$/\r/' "$stage/README.txt"
+
+# The marker that makes the unpacked programs portable (an installed copy has none).
+printf '%s\r\n' "This file makes Calvento keep its settings, backups and logs in this folder." \
+    "Without it they go to %APPDATA%\\calvento, as for an installed Calvento." >"$stage/portable.txt"
 
 # Signed when a code-signing certificate is given: CALVENTO_SIGN_PFX (a PKCS#12 file) and its
 # password in CALVENTO_SIGN_PASS. The signature carries no timestamp (that would need a network

@@ -73,16 +73,26 @@ QString DefaultConfigFileName() {
 QString ManualFileName() {
     return QStringLiteral("Manuale_Calvento31.rtf");
 }
+QString PortableMarkerFileName() {
+    return QStringLiteral("portable.txt");
+}
 
 QString ProgramFolder() {
     const QString home = qEnvironmentVariable("CALVENTO_HOME");
     if (!home.isEmpty()) return QDir::toNativeSeparators(QDir::cleanPath(home));
 
     // A program unpacked into a folder of its own keeps everything there (portable use). An
-    // installed one never writes beside its executable, even when it could (run as root).
+    // installed one never writes beside its executable, even when it could (run as root). On
+    // Windows the portable zip says so with a marker file beside the programs; an installed copy
+    // has none, whatever the folder's permissions.
     const QString exeDir = QCoreApplication::applicationDirPath();
+#ifdef Q_OS_WIN
+    const bool installed =
+        !QFileInfo::exists(exeDir + QLatin1Char('/') + PortableMarkerFileName());
+#else
     const bool installed = !installedDataFile(ManualFileName()).isEmpty() &&
                            !QFileInfo::exists(exeDir + QLatin1Char('/') + ManualFileName());
+#endif
     if (!installed && !exeDir.isEmpty() && mayWriteIn(exeDir))
         return QDir::toNativeSeparators(exeDir);
 

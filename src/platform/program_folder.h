@@ -21,6 +21,9 @@ QString SettingsFileName();       // Calvento31.ini
 QString OptionsFileName();        // Calvento31-options.ini
 QString DefaultConfigFileName();  // Default31.prg
 QString ManualFileName();         // Manuale_Calvento31.rtf
+// On Windows, the file beside the programs that makes them portable (the zip carries it): they
+// then keep their files beside themselves when they may write there.
+QString PortableMarkerFileName();  // portable.txt
 
 // The folder followed by the separator and `fileName`.
 QString ProgramFile(const QString& fileName);

@@ -30,7 +30,8 @@ echo "package: $zip ($(stat -c %s "$zip") bytes)"
 mkdir -p "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip") || { echo "FAIL: the zip does not unpack"; exit 1; }
 folder=$(echo "$work"/unpacked/calvento-*-win64)
-for f in calvento.exe calvento-cli.exe platforms/qwindows.dll Manuale_Calvento31.rtf Default31.prg; do
+for f in calvento.exe calvento-cli.exe platforms/qwindows.dll Manuale_Calvento31.rtf Default31.prg \
+         portable.txt; do
     [ -f "$folder/$f" ] || fail "the package lacks $f"
 done
 
@@ -73,6 +74,17 @@ run_window() {
 
 run_window "$folder"
 [ -f "$folder/Calvento31.ini" ] || fail "no Calvento31.ini beside the programs (portable mode)"
+
+# Without the zip's marker the programs are an installed copy: settings in %APPDATA%\calvento,
+# never beside the programs, though the folder may be written to.
+cp -r "$folder" "$work/installed"
+rm -f "$work/installed/portable.txt" "$work/installed/Calvento31.ini"
+rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/calvento
+run_window "$work/installed"
+[ -f "$work/installed/Calvento31.ini" ] && fail "an installed copy wrote its settings beside itself"
+find "$WINEPREFIX/drive_c/users" -path '*/AppData/Roaming/calvento/Calvento31.ini' | grep -q . ||
+    fail "an installed copy kept no Calvento31.ini under %APPDATA%\calvento"
+rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/calvento
 
 # On a disk the program may not write to, the settings go to %APPDATA%\calvento.
 if mkdir -p "$readonly_disk" && mount -t tmpfs -o size=64m tmpfs "$readonly_disk" 2>/dev/null; then
