@@ -438,8 +438,7 @@ void checkPushToTalkOptions(const Args& a) {
         throw UsageError{"--rig-port and --ptt-type go with --rig"};
     if (!serial && (a.options.contains("--ptt-line") || a.flags.contains("--ptt-invert")))
         throw UsageError{"--ptt-line and --ptt-invert go with --ptt"};
-    if (a.options.contains("--ptt-type") &&
-        !QStringList{"rig", "dtr", "rts", "cm108"}.contains(a.options["--ptt-type"]))
+    if (a.options.contains("--ptt-type") && !IsHamlibPttType(a.options["--ptt-type"]))
         throw UsageError{"--ptt-type takes rig, dtr, rts or cm108"};
     if (serial && !QStringList{"rts", "dtr"}.contains(a.options.value("--ptt-line", "rts")))
         throw UsageError{"--ptt-line takes rts or dtr"};
@@ -606,24 +605,20 @@ int send(const QStringList& argv) {
     const SendReport report =
         RunSendJob(player, SystemClock(), ptt.get(), sequence, settings, options);
     const KeyedSendResult& sent = report.sent;
-    const QString pttName = ptt ? ptt->name() : QStringLiteral("none");
+    const QString pttName = ptt ? ptt->name() : QString();
     ptt.reset();
     port.close();
 
     // The send's line in the log, written before anything is printed: a log that cannot be
     // written is told, and the send's own status stands.
     if (!a.flags.contains("--no-log")) {
-        SendLogEntry entry;
-        entry.when = QDateTime::currentDateTime();
+        SendLogEntry entry = SendLogEntryOf(report, caught);
         entry.site = order.site;
         entry.source = QStringLiteral("tool");
         entry.commandName = order.commandName;
         entry.sequence = QString::fromStdString(sequence);
-        entry.settings = report.used;
         entry.pttMethod = pttName;
         entry.soundDevice = order.deviceId;
-        entry.outcome = SendOutcomeText(report, caught);
-        entry.effectiveTimeMs = sent.play.played ? sent.play.effectiveTimeMs : -1;
         QString why;
         if (!SendLog(SendLog::DefaultPath()).append(entry, &why))
             err("The send log could not be written: " + why);

@@ -21,7 +21,6 @@
 #include <QTimer>
 #include <cmath>
 
-#include "session/app_settings.h"
 #include "app/classic_layout.h"
 #include "app/dialog.h"
 #include "app/frm_istruzioni.h"
@@ -35,9 +34,11 @@
 #include "platform/serial_port.h"
 #include "platform/user_interface.h"
 #include "remote/replace_calculator.h"
+#include "session/app_settings.h"
 #include "session/program_job.h"
 #include "session/send_job.h"
 #include "session/send_log.h"
+#include "session/sites.h"
 #include "tone/audio_output.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -748,9 +749,7 @@ void FrmTone::cmdRead_Click() {
 }
 
 void FrmTone::cmdSend_Click() {
-    if (pttSharesProgrammingPort())
-        switchPushToTalkOff(QStringLiteral("programming uses COM%1.")
-                                .arg(LeadingPortNumber(ui.txtPrgComm->text())));
+    yieldPortToProgramming();
     lockForRun(true);
     if (EncodeConfig()) {
         m_clock.processEvents();
@@ -990,16 +989,12 @@ void FrmTone::cmdTone_Click() {
 // Every send goes into the send log when it has ended; a log that cannot be written is told
 // without holding the window, and the send's own status stands.
 void FrmTone::logSend(const SendReport& report, PushToTalk* ptt) {
-    SendLogEntry entry;
-    entry.when = QDateTime::currentDateTime();
-    entry.site = QStringLiteral("Default");
+    SendLogEntry entry = SendLogEntryOf(report);
+    entry.site = DefaultSiteName();
     entry.source = QStringLiteral("window");
     entry.sequence = ui.Text1->text();
-    entry.settings = report.used;
-    entry.pttMethod = ptt ? ptt->name() : QStringLiteral("none");
+    if (ptt) entry.pttMethod = ptt->name();
     entry.soundDevice = m_radio.deviceDescription;
-    entry.outcome = SendOutcomeText(report);
-    entry.effectiveTimeMs = report.sent.play.played ? report.sent.play.effectiveTimeMs : -1;
     QString why;
     if (!SendLog(SendLog::DefaultPath()).append(entry, &why))
         m_ui.notify(QStringLiteral("The send log could not be written:\r\n") + why, kWarning,
@@ -1063,6 +1058,12 @@ bool FrmTone::pttSharesProgrammingPort() const {
     };
     return PttSharesProgrammingPort(m_radio, &m_pttPort != &MSComm1, device(ui.txtPttCom),
                                     device(ui.txtPrgComm));
+}
+
+void FrmTone::yieldPortToProgramming() {
+    if (pttSharesProgrammingPort())
+        switchPushToTalkOff(QStringLiteral("programming uses COM%1.")
+                                .arg(LeadingPortNumber(ui.txtPrgComm->text())));
 }
 
 void FrmTone::switchPushToTalkOff(const QString& why) {
@@ -1138,13 +1139,10 @@ void FrmTone::chkPrg_Click() {
 // program left it; a port that does not open is told by OpenPort and the box goes back.
 bool FrmTone::takeSharedPort(QCheckBox* box, QLineEdit* numberField) {
     const bool ptt = box == ui.chkPtt;
-    if (pttSharesProgrammingPort()) {
-        if (ptt)
-            ui.chkPrg->setChecked(false);
-        else
-            switchPushToTalkOff(QStringLiteral("programming uses COM%1.")
-                                    .arg(LeadingPortNumber(numberField->text())));
-    }
+    if (!ptt)
+        yieldPortToProgramming();
+    else if (pttSharesProgrammingPort())
+        ui.chkPrg->setChecked(false);
     if (!IsPortNumber(TolerantNumber(numberField->text().toStdString()))) {
         m_ui.messageBox(InvalidPortNumberText(), kWarning, MessageIcon::None);
         return false;

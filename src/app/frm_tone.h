@@ -164,6 +164,8 @@ private:
     bool pttSharesProgrammingPort() const;
     // Clears the push-to-talk box for the program's own reasons, and the send status says why.
     void switchPushToTalkOff(const QString& why);
+    // Push-to-talk lets go when programming needs its port.
+    void yieldPortToProgramming();
 
     // --- the radio interface dialog (Ctrl+I, the "Radio" button) ---------------------------
     void cmdRadio_Click();

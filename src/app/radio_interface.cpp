@@ -10,12 +10,6 @@
 
 namespace calvento {
 
-namespace {
-
-const char* const kPttTypes[] = {"rig", "dtr", "rts", "cm108"};
-
-}  // namespace
-
 RadioInterfaceDialog::~RadioInterfaceDialog() = default;
 
 RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOutput& audio,
@@ -83,7 +77,7 @@ RadioInterface RadioInterfaceDialog::choice() const {
     const int model = ui.txtRigModel->text().trimmed().toInt(&ok);
     if (ok) r.rigModel = model;
     r.rigPort = ui.txtRigPort->text().trimmed();
-    r.pttType = QString::fromLatin1(kPttTypes[std::max(0, ui.cmbPttType->currentIndex())]);
+    r.pttType = QString::fromLatin1(kHamlibPttTypes[std::max(0, ui.cmbPttType->currentIndex())]);
     return r;
 }
 

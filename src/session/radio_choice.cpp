@@ -2,6 +2,7 @@
 #include "session/radio_choice.h"
 
 #include <QSettings>
+#include <iterator>
 
 #ifdef CALVENTO_HAVE_HAMLIB
 #include "tone/hamlib_ptt.h"
@@ -11,36 +12,26 @@ namespace calvento {
 
 namespace {
 
-QString pttName(RadioInterface::Ptt p) {
-    switch (p) {
-        case RadioInterface::Ptt::Dtr:
-            return QStringLiteral("dtr");
-        case RadioInterface::Ptt::RtsInverted:
-            return QStringLiteral("rts-inverted");
-        case RadioInterface::Ptt::DtrInverted:
-            return QStringLiteral("dtr-inverted");
-        case RadioInterface::Ptt::Hamlib:
-            return QStringLiteral("hamlib");
-        default:
-            return QStringLiteral("rts");
-    }
-}
-
-RadioInterface::Ptt pttOfName(const QString& name) {
-    for (auto p : {RadioInterface::Ptt::Dtr, RadioInterface::Ptt::RtsInverted,
-                   RadioInterface::Ptt::DtrInverted, RadioInterface::Ptt::Hamlib})
-        if (pttName(p) == name) return p;
-    return RadioInterface::Ptt::Rts;
-}
+const char* const kMethodNames[] = {"rts", "dtr", "rts-inverted", "dtr-inverted", "hamlib"};
 
 }  // namespace
+
+QString PttMethodName(RadioInterface::Ptt method) {
+    return QLatin1String(kMethodNames[static_cast<int>(method)]);
+}
+
+RadioInterface::Ptt PttMethodOf(const QString& name) {
+    for (int i = 0; i < static_cast<int>(std::size(kMethodNames)); ++i)
+        if (name == QLatin1String(kMethodNames[i])) return static_cast<RadioInterface::Ptt>(i);
+    return RadioInterface::Ptt::Rts;
+}
 
 RadioInterface LoadRadioInterface(const QString& optionsFile) {
     const QSettings s(optionsFile, QSettings::IniFormat);
     RadioInterface r;
     r.deviceId = s.value(QStringLiteral("sound/deviceId")).toString();
     r.deviceDescription = s.value(QStringLiteral("sound/deviceDescription")).toString();
-    r.ptt = pttOfName(s.value(QStringLiteral("ptt/method")).toString());
+    r.ptt = PttMethodOf(s.value(QStringLiteral("ptt/method")).toString());
     if (r.ptt == RadioInterface::Ptt::Hamlib && !HamlibAvailable())
         r.ptt = RadioInterface::Ptt::Rts;
     r.rigModel = s.value(QStringLiteral("ptt/rigModel"), r.rigModel).toInt();
@@ -53,7 +44,7 @@ void SaveRadioInterface(const QString& optionsFile, const RadioInterface& r) {
     QSettings s(optionsFile, QSettings::IniFormat);
     s.setValue(QStringLiteral("sound/deviceId"), r.deviceId);
     s.setValue(QStringLiteral("sound/deviceDescription"), r.deviceDescription);
-    s.setValue(QStringLiteral("ptt/method"), pttName(r.ptt));
+    s.setValue(QStringLiteral("ptt/method"), PttMethodName(r.ptt));
     s.setValue(QStringLiteral("ptt/rigModel"), r.rigModel);
     s.setValue(QStringLiteral("ptt/rigPort"), r.rigPort);
     s.setValue(QStringLiteral("ptt/keyedBy"), r.pttType);

@@ -41,6 +41,11 @@ struct RadioInterface {
     }
 };
 
+// The method's name in the options and sites files ("rts", "dtr-inverted", "hamlib", ...), and
+// back (an unknown name is the classic RTS).
+QString PttMethodName(RadioInterface::Ptt method);
+RadioInterface::Ptt PttMethodOf(const QString& name);
+
 RadioInterface LoadRadioInterface(const QString& optionsFile);
 void SaveRadioInterface(const QString& optionsFile, const RadioInterface& choice);
 

@@ -76,6 +76,15 @@ QString SendOutcomeText(const SendReport& report, int signal) {
     return QString();
 }
 
+SendLogEntry SendLogEntryOf(const SendReport& report, int signal) {
+    SendLogEntry e;
+    e.when = QDateTime::currentDateTime();
+    e.settings = report.used;
+    e.outcome = SendOutcomeText(report, signal);
+    e.effectiveTimeMs = report.sent.play.played ? report.sent.play.effectiveTimeMs : -1;
+    return e;
+}
+
 QString SendLog::DefaultPath() {
     return QDir::toNativeSeparators(ProgramFile(QStringLiteral("logs")) + QDir::separator() +
                                     QStringLiteral("sends.csv"));
@@ -134,8 +143,9 @@ bool SendLog::append(const SendLogEntry& e, QString* error) const {
         {utc.toString(Qt::ISODate), e.when.toLocalTime().toString(Qt::ISODate), field(e.site),
          field(e.source), field(e.commandName), field(e.sequence), number(e.settings.digitMs),
          number(e.settings.gapMs), number(e.settings.pauseMs), number(e.settings.txDelayMs),
-         field(e.pttMethod), field(e.soundDevice), field(e.outcome),
-         e.effectiveTimeMs < 0 ? QString() : QString::number(e.effectiveTimeMs), field(e.reply)});
+         e.pttMethod.isEmpty() ? QStringLiteral("none") : field(e.pttMethod), field(e.soundDevice),
+         field(e.outcome), e.effectiveTimeMs < 0 ? QString() : QString::number(e.effectiveTimeMs),
+         field(e.reply)});
     QFile file(m_path);
     // Append mode and one write a line: the system puts each line whole at the end, whoever
     // else appends at the same time.

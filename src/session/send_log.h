@@ -27,7 +27,7 @@ struct SendLogEntry {
     QString commandName;  // empty for a typed sequence
     QString sequence;
     SendSettings settings;     // as used, after the send rules
-    QString pttMethod;         // "none", "RTS of /dev/ttyUSB0", "Hamlib rig 2 on ...", ...
+    QString pttMethod;         // "RTS of /dev/ttyUSB0", "Hamlib rig 2 on ..."; empty: none
     QString soundDevice;       // empty for the system's default
     QString outcome;           // SendOutcomeText()
     int effectiveTimeMs = -1;  // -1 when the sequence did not play whole
@@ -38,6 +38,10 @@ struct SendLogEntry {
 // "transmitter may still be keyed: <reason>", "stopped by the keyed-time guard", "stopped".
 // A send stopped by a signal is "stopped by signal N".
 QString SendOutcomeText(const SendReport& report, int signal = 0);
+
+// The entry of a send that has just ended: when, the settings it used, its outcome (`signal` when
+// one stopped it) and its effective time. The caller adds where it came from and what it sent.
+SendLogEntry SendLogEntryOf(const SendReport& report, int signal = 0);
 
 class SendLog {
 public:

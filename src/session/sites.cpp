@@ -13,18 +13,6 @@ namespace calvento {
 
 namespace {
 
-const char* const kMethods[] = {"rts", "dtr", "rts-inverted", "dtr-inverted", "hamlib"};
-
-QString methodName(RadioInterface::Ptt p) {
-    return QLatin1String(kMethods[static_cast<int>(p)]);
-}
-
-RadioInterface::Ptt methodOf(const QString& name) {
-    for (int i = 0; i < 5; ++i)
-        if (name == QLatin1String(kMethods[i])) return static_cast<RadioInterface::Ptt>(i);
-    return RadioInterface::Ptt::Rts;
-}
-
 QJsonObject toJson(const Site& s, bool extrasOnly) {
     QJsonObject o;
     o[QStringLiteral("name")] = s.name;
@@ -39,7 +27,7 @@ QJsonObject toJson(const Site& s, bool extrasOnly) {
     o[QStringLiteral("configFile")] = s.configFile;
     o[QStringLiteral("programmingPort")] = s.programmingPort;
     o[QStringLiteral("pttPort")] = s.pttPort;
-    o[QStringLiteral("ptt")] = methodName(s.radio.ptt);
+    o[QStringLiteral("ptt")] = PttMethodName(s.radio.ptt);
     o[QStringLiteral("rigModel")] = s.radio.rigModel;
     o[QStringLiteral("rigPort")] = s.radio.rigPort;
     o[QStringLiteral("keyedBy")] = s.radio.pttType;
@@ -72,7 +60,7 @@ void fromJson(const QJsonObject& o, Site& s, bool extrasOnly) {
     s.configFile = text("configFile", s.configFile);
     s.programmingPort = text("programmingPort", s.programmingPort);
     s.pttPort = text("pttPort", s.pttPort);
-    s.radio.ptt = methodOf(text("ptt", methodName(s.radio.ptt)));
+    s.radio.ptt = PttMethodOf(text("ptt", PttMethodName(s.radio.ptt)));
     s.radio.rigModel = o.value(QStringLiteral("rigModel")).toInt(s.radio.rigModel);
     s.radio.rigPort = text("rigPort", s.radio.rigPort);
     s.radio.pttType = text("keyedBy", s.radio.pttType);

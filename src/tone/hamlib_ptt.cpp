@@ -46,11 +46,6 @@ bool setConf(RIG* rig, const char* name, const QString& value, QString* error) {
 
 }  // namespace
 
-bool IsHamlibPttType(const QString& type) {
-    return type == QLatin1String("rig") || type == QLatin1String("dtr") ||
-           type == QLatin1String("rts") || type == QLatin1String("cm108");
-}
-
 HamlibPushToTalk::~HamlibPushToTalk() {
     close();
 }

@@ -13,9 +13,6 @@ struct s_rig;
 
 namespace calvento {
 
-// The ways Hamlib can key, by their command-line names: "rig" (CAT), "dtr", "rts", "cm108".
-bool IsHamlibPttType(const QString& type);
-
 class HamlibPushToTalk final : public PushToTalk {
 public:
     HamlibPushToTalk() = default;

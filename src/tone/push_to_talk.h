@@ -13,6 +13,15 @@
 
 namespace calvento {
 
+// The ways Hamlib can key, by their command-line names, in the order the Radio dialog lists
+// them: "rig" (CAT), "dtr", "rts", "cm108".
+inline constexpr const char* kHamlibPttTypes[] = {"rig", "dtr", "rts", "cm108"};
+inline bool IsHamlibPttType(const QString& type) {
+    for (const char* t : kHamlibPttTypes)
+        if (type == QLatin1String(t)) return true;
+    return false;
+}
+
 class PushToTalk {
 public:
     virtual ~PushToTalk() = default;
