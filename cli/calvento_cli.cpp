@@ -33,6 +33,7 @@
 #include "session/radio_choice.h"
 #include "session/send_job.h"
 #include "session/send_log.h"
+#include "session/read_job.h"
 #include "session/sites.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -380,13 +381,12 @@ public:
     void setInfoRed(bool) override {}
     void setOkVisible(bool) override {}
     void showStatus() override {}
-    void decode(const DecoderImage& image) override { decoded = calvento::DecodeConfig(image); }
+    void decode(const DecoderImage&) override {}  // the read job answers with the configuration
     void endLine() {
         if (!m_line.isEmpty()) print(m_stream, QStringLiteral("\n"));
         m_line.clear();
     }
     bool toStderr() const { return m_stream == stderr; }
-    std::optional<DecoderConfig> decoded;
 
 private:
     FILE* m_stream;
@@ -505,21 +505,6 @@ struct SendOrder {
     QString commandName;  // empty for a typed sequence
 };
 
-// The index of a stored command named by its number or by its label ("8", "8: Send Status",
-// "Send Status"), or -1.
-int commandIndex(const QString& name) {
-    bool isNumber = false;
-    const int n = name.toInt(&isNumber);
-    if (isNumber) return n >= 0 && n < kCommandCount ? n : -1;
-    for (int i = 0; i < kCommandCount; ++i) {
-        const QString label = QString::fromStdString(WindowLabel(CommandField(i)));
-        if (label.compare(name, Qt::CaseInsensitive) == 0 ||
-            label.section(QStringLiteral(": "), 1).compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
 // A stored command of a site, sent with the site's radio settings.
 SendOrder siteOrder(const Args& a) {
     for (const char* option : {"--digit", "--gap", "--pause", "--txdelay", "--device", "--ptt",
@@ -539,13 +524,13 @@ SendOrder siteOrder(const Args& a) {
     if (!site)
         throw Failure{"There is no site " + a.options["--site"] +
                       " (calvento-cli sites lists them)."};
-    const int index = commandIndex(a.options["--command"]);
+    const int index = CommandIndex(a.options["--command"]);
     if (index < 0)
         throw UsageError{"--command takes a command number 0 to 17 or its name (\"Send Status\")"};
     const DecoderConfig config = loadConfig(site->configFile, nullptr);
     SendOrder order;
     order.keys = config.commands[static_cast<size_t>(index)];
-    order.commandName = QString::fromStdString(WindowLabel(CommandField(index)));
+    order.commandName = CommandLabel(index);
     if (order.keys.empty())
         throw Failure{
             QStringLiteral("Command %1 of site %2 is empty.").arg(order.commandName, site->name)};
@@ -829,11 +814,12 @@ int readBoard(const QStringList& argv) {
     checkWritable(output);
     Session s(a.options["--port"], output.isEmpty() || output == QLatin1String("-"),
               a.options.value("--trace"));
-    const int status = s.finish(s.link.read());
+    const ReadResult r = RunReadJob(s.link);
+    const int status = s.finish(r.outcome);
     if (status != 0) return status;
-    if (!s.view.decoded) throw Failure{QStringLiteral("The board's data reply was not decoded.")};
+    if (!r.config) throw Failure{QStringLiteral("The board's data reply was not decoded.")};
     writeFile(output,
-              QByteArray::fromStdString(configFileText(*s.view.decoded, std::to_string(s.number))));
+              QByteArray::fromStdString(configFileText(*r.config, std::to_string(s.number))));
     return 0;
 }
 

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -71,6 +72,24 @@ public:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::No);
         return exec(box, QMessageBox::No) == QMessageBox::Yes;
+    }
+
+    bool confirm(const QString& text, const QString& title) override {
+        QMessageBox box(QApplication::activeWindow());
+        setUp(box, text, title, MessageIcon::Exclamation);
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+        return exec(box, QMessageBox::Cancel) == QMessageBox::Ok;
+    }
+
+    QString askText(const QString& label, const QString& title, const QString& initial) override {
+        QInputDialog dialog(QApplication::activeWindow());
+        dialog.setWindowTitle(title);
+        dialog.setLabelText(label);
+        dialog.setTextValue(initial);
+        return exec(dialog, QDialog::Rejected) == QDialog::Accepted ? dialog.textValue().trimmed()
+                                                                    : QString();
     }
 
     QString openFileName(const QString& title, const QString& folder, const QString& proposedName,

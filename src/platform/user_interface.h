@@ -27,6 +27,18 @@ public:
     // A modal question with Yes and No, No being the default; true for Yes.
     virtual bool question(const QString& text, const QString& title) = 0;
 
+    // A confirmation before an action that cannot be taken back (a transmission): OK is the
+    // default, so Enter confirms, and Escape cancels. True for OK.
+    virtual bool confirm(const QString& text, const QString& title) { return question(text, title); }
+
+    // A line of text asked of the user (a name), `initial` filled in; empty when cancelled.
+    virtual QString askText(const QString& label, const QString& title, const QString& initial) {
+        (void)label;
+        (void)title;
+        (void)initial;
+        return QString();
+    }
+
     // A file dialog showing `folder` first with `proposedName` filled in; `filter` in Qt's form
     // ("Configuration file (*.prg);;All files (*)"). The save dialog asks before replacing an
     // existing file. An empty answer means the user cancelled.

@@ -55,7 +55,7 @@ QStringList splitLine(const QString& line) {
 
 }  // namespace
 
-QString SendOutcomeText(const SendReport& report, int signal) {
+QString SendOutcomeText(const SendReport& report, int signal, bool byUser) {
     const KeyedSendResult& sent = report.sent;
     if (signal && report.outcome != SendOutcome::NotReleased)
         return QStringLiteral("stopped by signal %1").arg(signal);
@@ -71,16 +71,16 @@ QString SendOutcomeText(const SendReport& report, int signal) {
         case SendOutcome::StoppedByGuard:
             return QStringLiteral("stopped by the keyed-time guard");
         case SendOutcome::Stopped:
-            return QStringLiteral("stopped");
+            return byUser ? QStringLiteral("stopped by the user") : QStringLiteral("stopped");
     }
     return QString();
 }
 
-SendLogEntry SendLogEntryOf(const SendReport& report, int signal) {
+SendLogEntry SendLogEntryOf(const SendReport& report, int signal, bool byUser) {
     SendLogEntry e;
     e.when = QDateTime::currentDateTime();
     e.settings = report.used;
-    e.outcome = SendOutcomeText(report, signal);
+    e.outcome = SendOutcomeText(report, signal, byUser);
     e.effectiveTimeMs = report.sent.play.played ? report.sent.play.effectiveTimeMs : -1;
     return e;
 }

@@ -36,12 +36,13 @@ struct SendLogEntry {
 
 // How a send ended, for the log: "completed", "failed: <reason>", "keying failed: <reason>",
 // "transmitter may still be keyed: <reason>", "stopped by the keyed-time guard", "stopped".
-// A send stopped by a signal is "stopped by signal N".
-QString SendOutcomeText(const SendReport& report, int signal = 0);
+// A send stopped by a signal is "stopped by signal N", one the user stopped (the console's Stop)
+// "stopped by the user".
+QString SendOutcomeText(const SendReport& report, int signal = 0, bool byUser = false);
 
 // The entry of a send that has just ended: when, the settings it used, its outcome (`signal` when
 // one stopped it) and its effective time. The caller adds where it came from and what it sent.
-SendLogEntry SendLogEntryOf(const SendReport& report, int signal = 0);
+SendLogEntry SendLogEntryOf(const SendReport& report, int signal = 0, bool byUser = false);
 
 class SendLog {
 public:

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "config/decoder_config.h"
 #include "config/field_text.h"
 #include "platform/program_folder.h"
 
@@ -145,6 +146,23 @@ bool SaveSites(const QString& sitesFile, const std::vector<Site>& sites, QString
     const QByteArray bytes =
         QJsonDocument(QJsonObject{{QStringLiteral("sites"), all}}).toJson(QJsonDocument::Indented);
     return WriteWholeFile(sitesFile, bytes, error);
+}
+
+int CommandIndex(const QString& name) {
+    bool isNumber = false;
+    const int n = name.toInt(&isNumber);
+    if (isNumber) return n >= 0 && n < kCommandCount ? n : -1;
+    for (int i = 0; i < kCommandCount; ++i) {
+        const QString label = CommandLabel(i);
+        if (label.compare(name, Qt::CaseInsensitive) == 0 ||
+            label.section(QStringLiteral(": "), 1).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QString CommandLabel(int index) {
+    return QString::fromStdString(WindowLabel(CommandField(index)));
 }
 
 const Site* FindSite(const std::vector<Site>& sites, const QString& name) {

@@ -61,6 +61,13 @@ std::vector<Site> LoadProgramSites(QString* error);
 // Writes sites.json whole: the extras of Default and every other site.
 bool SaveSites(const QString& sitesFile, const std::vector<Site>& sites, QString* error);
 
+// The index of a stored command named by its number or by its label as the Programming tab
+// shows it ("8", "8: Send Status", "Send Status", any case), or -1.
+int CommandIndex(const QString& name);
+
+// A stored command's label as the Programming tab shows it ("8: Send Status").
+QString CommandLabel(int index);
+
 // The site of that name (case matters), or null.
 const Site* FindSite(const std::vector<Site>& sites, const QString& name);
 

@@ -101,7 +101,8 @@ KeyedSendResult SendKeyed(Player& player, Clock& clock, PushToTalk* ptt, const s
         if (released) return;
         released = true;
         if (ptt && (!stillKeying || stillKeying())) {
-            if (withTail) clock.sleepMs(kPttTailMs);
+            if (withTail || (options.tailAfterStop && options.tailAfterStop()))
+                clock.sleepMs(kPttTailMs);
             // A line that could not be keyed at all is not in doubt; a keyed one whose release
             // was refused is.
             QString why;

@@ -72,6 +72,10 @@ struct KeyedSendOptions {
     // box may have been cleared meanwhile, which released the line and closed the port): when it
     // does not, there is no tail and nothing to release.
     std::function<bool()> stillKeying;
+    // When given and true at the end, a sequence that was stopped (the user's Stop) keeps the
+    // tail before push-to-talk drops, as a finished one does; otherwise a stopped or failed
+    // sequence lets go at once.
+    std::function<bool()> tailAfterStop;
 };
 
 // Plays `keys` with the corrected settings. With `ptt`, keys the transmitter first and waits the

@@ -14,6 +14,7 @@
 #include "app/dialog.h"
 #include "app/qt_user_interface.h"
 #include "board_sim_process.h"
+#include "link/reply_receiver.h"
 #include "link/system_serial_port.h"
 #include "test_share.h"
 #include "window_rig.h"

@@ -34,6 +34,15 @@ public:
         questions.push_back({text, title, MessageIcon::Exclamation});
         return questionAnswer;
     }
+    bool confirm(const QString& text, const QString& title) override {
+        confirmations.push_back({text, title, MessageIcon::Exclamation});
+        if (onConfirm) onConfirm();
+        return confirmAnswer;
+    }
+    QString askText(const QString& label, const QString& title, const QString&) override {
+        questions.push_back({label, title, MessageIcon::None});
+        return textAnswer;
+    }
     QString openFileName(const QString& title, const QString& folder, const QString& proposed,
                          const QString& filter) override {
         dialogs << QStringList{title, folder, proposed, filter};
@@ -47,6 +56,10 @@ public:
     std::vector<ShownMessage> messages;
     std::vector<ShownMessage> questions;  // asked, and answered with questionAnswer
     bool questionAnswer = true;
+    std::vector<ShownMessage> confirmations;  // asked, and answered with confirmAnswer
+    bool confirmAnswer = true;
+    std::function<void()> onConfirm;
+    QString textAnswer;  // what askText answers; empty = cancel
     std::function<void()> onMessage;
     QList<QStringList> dialogs;  // title, folder, proposed name, filter of each dialog shown
     QString fileAnswer;          // what the dialogs answer; empty = cancel
