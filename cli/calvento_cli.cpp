@@ -62,6 +62,7 @@ const char kUsage[] =
     "       calvento-cli log [--site NAME] [--since YYYY-MM-DD]\n"
     "       calvento-cli sites\n"
     "       calvento-cli send --site NAME --command N|NAME [--no-log]\n"
+    "       calvento-cli synth --site NAME --command N|NAME (--raw FILE | --wav FILE)\n"
     "       calvento-cli --help | --version\n";
 
 const char kHelp[] =
@@ -73,6 +74,8 @@ const char kHelp[] =
     "           output. Durations in whole milliseconds, used as given (0 allowed); defaults\n"
     "           --digit 60, --gap 40, --pause 300 (the pause a space stands for).\n"
     "             calvento-cli synth --digit 80 --wav tones.wav \"159#D*0\"\n"
+    "           --site NAME --command N|NAME writes the samples a send of that stored command\n"
+    "           plays (the site's durations after the send's corrections), as the console's.\n"
     "  send     Play a sequence on the default sound device as the window's Send button does\n"
     "           (too-short durations corrected, push-to-talk on RTS of --ptt for --txdelay ms\n"
     "           (20 to 2000: a shorter delay is raised to 20, a longer one held at 2000),\n"
@@ -326,19 +329,41 @@ std::string sequenceOf(const QString& argument) {
 // ---- synth
 // ---------------------------------------------------------------------------------------
 
+// The keys and the durations of stored command `command` of site `site`, after the send rules:
+// what a send of it plays.
+void siteCommandToPlay(const QString& site, const QString& command, std::string* keys,
+                       SendSettings* settings);
+
 int synth(const QStringList& argv) {
-    const Args a = Args::parse(argv, {"--digit", "--gap", "--pause", "--raw", "--wav"});
-    if (a.positional.size() != 1) throw UsageError{"synth takes one SEQUENCE"};
+    const Args a =
+        Args::parse(argv, {"--digit", "--gap", "--pause", "--raw", "--wav", "--site", "--command"});
+    const bool fromSite = a.options.contains("--site");
+    if (fromSite && (a.options.contains("--digit") || a.options.contains("--gap") ||
+                     a.options.contains("--pause") || !a.positional.isEmpty() ||
+                     !a.options.contains("--command")))
+        throw UsageError{
+            "synth --site NAME takes --command N|NAME, and neither durations nor a SEQUENCE"};
+    if (!fromSite && a.options.contains("--command")) throw UsageError{"--command goes with --site"};
+    if (!fromSite && a.positional.size() != 1) throw UsageError{"synth takes one SEQUENCE"};
     if (a.options.contains("--raw") == a.options.contains("--wav"))
         throw UsageError{"synth writes either --raw FILE or --wav FILE"};
+    std::string sequence;
+    SendSettings settings;
+    if (fromSite) {
+        siteCommandToPlay(a.options["--site"], a.options["--command"], &sequence, &settings);
+    } else {
+        settings.digitMs = a.milliseconds("--digit", 60);
+        settings.gapMs = a.milliseconds("--gap", 40);
+        settings.pauseMs = a.milliseconds("--pause", 300);
+        sequence = sequenceOf(a.positional[0]);
+    }
     ToneTiming t;
-    t.digitSeconds = a.milliseconds("--digit", 60) / 1000.0;
-    t.gapSeconds = a.milliseconds("--gap", 40) / 1000.0;
-    t.pauseSeconds = a.milliseconds("--pause", 300) / 1000.0;
+    t.digitSeconds = settings.digitMs / 1000.0;
+    t.gapSeconds = settings.gapMs / 1000.0;
+    t.pauseSeconds = settings.pauseMs / 1000.0;
     ComputeSampleCounts(t);
     DtmfToneTable table;
     FillToneTable(table);
-    const std::string sequence = sequenceOf(a.positional[0]);
     const int64_t n = SequenceLength(sequence, t);
     if (n > 200'000'000)
         throw Failure{QStringLiteral("The sequence would be %1 samples long.").arg(n)};
@@ -505,26 +530,14 @@ struct SendOrder {
     QString commandName;  // empty for a typed sequence
 };
 
-// A stored command of a site, sent with the site's radio settings.
-SendOrder siteOrder(const Args& a) {
-    for (const char* option : {"--digit", "--gap", "--pause", "--txdelay", "--device", "--ptt",
-                               "--ptt-line", "--rig", "--rig-port", "--ptt-type"})
-        if (a.options.contains(option))
-            throw UsageError{QStringLiteral("%1 does not go with --site: the site's settings "
-                                            "are used")
-                                 .arg(QLatin1String(option))};
-    if (a.flags.contains("--ptt-invert"))
-        throw UsageError{"--ptt-invert does not go with --site: the site's settings are used"};
-    if (!a.positional.isEmpty() || !a.options.contains("--command"))
-        throw UsageError{"send --site NAME takes --command N|NAME and no SEQUENCE"};
+// Stored command `command` of site `siteName`, with the site's durations and radio.
+SendOrder siteCommandOrder(const QString& siteName, const QString& command) {
     QString why;
     const std::vector<Site> sites = LoadProgramSites(&why);
     if (!why.isEmpty()) err("The sites file cannot be read: " + why);
-    const Site* site = FindSite(sites, a.options["--site"]);
-    if (!site)
-        throw Failure{"There is no site " + a.options["--site"] +
-                      " (calvento-cli sites lists them)."};
-    const int index = CommandIndex(a.options["--command"]);
+    const Site* site = FindSite(sites, siteName);
+    if (!site) throw Failure{"There is no site " + siteName + " (calvento-cli sites lists them)."};
+    const int index = CommandIndex(command);
     if (index < 0)
         throw UsageError{"--command takes a command number 0 to 17 or its name (\"Send Status\")"};
     const DecoderConfig config = loadConfig(site->configFile, nullptr);
@@ -540,6 +553,28 @@ SendOrder siteOrder(const Args& a) {
     order.deviceId = site->radio.deviceId;
     order.site = site->name;
     return order;
+}
+
+void siteCommandToPlay(const QString& site, const QString& command, std::string* keys,
+                       SendSettings* settings) {
+    const SendOrder order = siteCommandOrder(site, command);
+    *keys = order.keys;
+    *settings = CorrectedSendSettings(order.settings);
+}
+
+// A stored command of a site, sent with the site's radio settings.
+SendOrder siteOrder(const Args& a) {
+    for (const char* option : {"--digit", "--gap", "--pause", "--txdelay", "--device", "--ptt",
+                               "--ptt-line", "--rig", "--rig-port", "--ptt-type"})
+        if (a.options.contains(option))
+            throw UsageError{QStringLiteral("%1 does not go with --site: the site's settings "
+                                            "are used")
+                                 .arg(QLatin1String(option))};
+    if (a.flags.contains("--ptt-invert"))
+        throw UsageError{"--ptt-invert does not go with --site: the site's settings are used"};
+    if (!a.positional.isEmpty() || !a.options.contains("--command"))
+        throw UsageError{"send --site NAME takes --command N|NAME and no SEQUENCE"};
+    return siteCommandOrder(a.options["--site"], a.options["--command"]);
 }
 
 // A typed sequence with the options' durations and radio.

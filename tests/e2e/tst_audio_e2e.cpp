@@ -18,6 +18,14 @@
 #include <QTimer>
 #include <algorithm>
 
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "app/frm_tone.h"
 #include "config/config_file.h"
 #include "fakes.h"
 #include "python_csv.h"
@@ -265,6 +273,84 @@ private slots:
                      qPrintable(QStringLiteral("gap %1 lasts %2 ms").arg(i).arg(gap)));
         }
         qInfo("longest silence inside the sequence: %d ms", longestSilence);
+    }
+
+    // Two sites in the real window, sounding through the real sound stack: F3 on site B sends
+    // exactly B's user sequence (multimon-ng hears it from the null sink's monitor) keyed on B's
+    // line, while site A's line, on before the switch, was never raised; a command button of B
+    // sends its stored sequence; a refused confirmation sends nothing.
+    void twoSitesInTheWindow() {
+        QTemporaryDir home;
+        qputenv("CALVENTO_HOME", home.path().toUtf8());
+        qputenv("CALVENTO_COM1", "lineA");
+        qputenv("CALVENTO_COM2", "lineB");
+        DecoderConfig board;
+        board.commands[8] = "208#";
+        const QString boardFile = home.filePath("b.prg");
+        {
+            QFile f(boardFile);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray::fromStdString(FormatConfigFile(board, "3")));
+        }
+        QJsonArray user{QJsonObject{}, QJsonObject{{"name", "Gate"}, {"sequence", "*51#"}}};
+        const QJsonArray sites{
+            QJsonObject{{"name", "Default"}, {"pttOn", true}},
+            QJsonObject{{"name", "B"}, {"configFile", boardFile}, {"pttPort", "2"},
+                        {"programmingPort", "3"}, {"ptt", "rts"}, {"pttOn", true},
+                        {"digitMs", 80}, {"gapMs", 60}, {"txDelayMs", 50},
+                        {"userSequences", user}}};
+        {
+            QFile f(home.filePath("sites.json"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QJsonDocument(QJsonObject{{"sites", sites}}).toJson());
+        }
+        SystemAudioOutput audio;
+        Clock& clock = SystemClock();
+        Player player(audio, clock);
+        test::FakeSerialPort programming, ptt;
+        test::RecordingUi ui;
+        QStringList lines;  // what each port's line did, in order
+        ptt.journal = &lines;
+        FrmTone w(player, programming, ui, clock, &ptt);
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(2);
+        QVERIFY(lines.contains("open lineA"));  // Default's push-to-talk is on
+
+        auto* chooser = w.findChild<QComboBox*>("cmbSite");
+        chooser->setCurrentIndex(1);
+        emit chooser->activated(1);
+        QCOMPARE(w.currentSite(), 1);
+        const QStringList onA = lines.mid(0, lines.indexOf("close"));
+        QVERIFY2(!onA.contains("rts 1"), qPrintable(lines.join(", ")));
+
+        {
+            Recording recording;
+            QVERIFY2(recording.started(), "parec did not start");
+            QTest::keyClick(&w, Qt::Key_F3);
+            recording.stop();
+            QCOMPARE(recording.keys(), QStringLiteral("*51#"));
+        }
+        const QStringList onB = lines.mid(lines.indexOf("open lineB"));
+        QVERIFY2(onB.contains("rts 1") && onB.lastIndexOf("rts 0") > onB.indexOf("rts 1"),
+                 qPrintable(lines.join(", ")));
+        {
+            Recording recording;
+            w.findChild<QPushButton*>("cmdCommand_8")->click();
+            recording.stop();
+            QCOMPARE(recording.keys(), QStringLiteral("208#"));
+        }
+        ui.confirmAnswer = false;
+        {
+            Recording recording;
+            QTest::keyClick(&w, Qt::Key_F3);
+            recording.stop();
+            QCOMPARE(recording.keys(), QString());
+        }
+        QCOMPARE(ui.confirmations.size(), size_t(3));
+        w.close();
+        qunsetenv("CALVENTO_HOME");
     }
 
     // The command-line send plays through the same player and reports as the window does.
