@@ -26,6 +26,7 @@ constexpr int kShownLogLines = 200;
 ConsoleTab::ConsoleTab(QWidget* parent)
     : QWidget(parent), m_form(std::make_unique<Ui::ConsoleTab>()), ui(*m_form) {
     ui.setupUi(this);
+    ui.layCommands->setRowStretch(kCommandCount, 1);  // the buttons stay at the top
     m_fields = new EntryFields(this);
 
     // --- the site row ----------------------------------------------------------------------
@@ -115,10 +116,10 @@ QPushButton* ConsoleTab::cmdCommand(int index) const {
     return findChild<QPushButton*>(QStringLiteral("cmdCommand_%1").arg(index));
 }
 
-// One button for each stored command, labelled with its function and its digits; an empty
-// command has no button.
+// One button for each stored command, labelled with its function and its digits, two to a row
+// in the commands' order; an empty command has no button.
 void ConsoleTab::showCommands(const DecoderConfig& config) {
-    bool any = false;
+    int shown = 0;
     for (int i = 0; i < kCommandCount; ++i) {
         m_commands[static_cast<size_t>(i)] =
             QString::fromLatin1(config.commands[static_cast<size_t>(i)].c_str());
@@ -127,9 +128,11 @@ void ConsoleTab::showCommands(const DecoderConfig& config) {
         b->setText(CommandLabel(i) + QStringLiteral("  ") + digits);
         b->setToolTip(b->text());
         b->setVisible(!digits.isEmpty());
-        any = any || !digits.isEmpty();
+        if (digits.isEmpty()) continue;
+        ui.layCommands->addWidget(b, shown / 2, shown % 2);
+        ++shown;
     }
-    ui.lblNoCommands->setVisible(!any);
+    ui.lblNoCommands->setVisible(shown == 0);
 }
 
 void ConsoleTab::cmdCommand_Click(int index) {
@@ -197,8 +200,17 @@ void ConsoleTab::showLog(const std::vector<QStringList>& records) {
     for (int row = 0; row < ui.tblLog->rowCount(); ++row) {
         const QStringList& r = m_logShown[static_cast<size_t>(row)];
         int column = 0;
-        for (int field : {kLocalTime, kCommand, kSequence, kOutcome})
-            ui.tblLog->setItem(row, column++, new QTableWidgetItem(r.value(field)));
+        // The local time without its year and with a space: "12-11 14:28:25".
+        const QString when = r.value(kLocalTime).mid(5).replace(QLatin1Char('T'), QLatin1Char(' '));
+        const QString details = QStringLiteral("%1  %2  %3  %4")
+                                    .arg(r.value(kLocalTime), r.value(kCommand),
+                                         r.value(kSequence), r.value(kOutcome));
+        for (const QString& text :
+             {when, r.value(kCommand), r.value(kSequence), r.value(kOutcome)}) {
+            auto* item = new QTableWidgetItem(text);
+            item->setToolTip(details);
+            ui.tblLog->setItem(row, column++, item);
+        }
     }
     ui.cmdSendAgain->setEnabled(false);
 }
