@@ -31,9 +31,9 @@
 #include "remote/replace_calculator.h"
 #include "session/program_job.h"
 #include "session/radio_choice.h"
+#include "session/read_job.h"
 #include "session/send_job.h"
 #include "session/send_log.h"
-#include "session/read_job.h"
 #include "session/sites.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
@@ -343,7 +343,8 @@ int synth(const QStringList& argv) {
                      !a.options.contains("--command")))
         throw UsageError{
             "synth --site NAME takes --command N|NAME, and neither durations nor a SEQUENCE"};
-    if (!fromSite && a.options.contains("--command")) throw UsageError{"--command goes with --site"};
+    if (!fromSite && a.options.contains("--command"))
+        throw UsageError{"--command goes with --site"};
     if (!fromSite && a.positional.size() != 1) throw UsageError{"synth takes one SEQUENCE"};
     if (a.options.contains("--raw") == a.options.contains("--wav"))
         throw UsageError{"synth writes either --raw FILE or --wav FILE"};

@@ -38,8 +38,8 @@ class BoardRuns : public QObject {
     Q_OBJECT
 
 public:
-    BoardRuns(Ui::frmTone& ui, QWidget& window, SerialPort& port, UiServices& dialogs,
-              Clock& clock, ConfigFields& fields);
+    BoardRuns(Ui::frmTone& ui, QWidget& window, SerialPort& port, UiServices& dialogs, Clock& clock,
+              ConfigFields& fields);
     ~BoardRuns() override;
 
     BoardLink& link() { return *m_link; }

@@ -53,9 +53,8 @@ ConsoleTab::ConsoleTab(QWidget* parent)
     ui.tblLog->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Command"),
                                           QStringLiteral("Sequence"), QStringLiteral("Outcome")});
     ui.tblLog->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    connect(ui.tblLog, &QTableWidget::itemSelectionChanged, this, [this] {
-        ui.cmdSendAgain->setEnabled(!m_sending && ui.tblLog->currentRow() >= 0);
-    });
+    connect(ui.tblLog, &QTableWidget::itemSelectionChanged, this,
+            [this] { ui.cmdSendAgain->setEnabled(!m_sending && ui.tblLog->currentRow() >= 0); });
     connect(ui.tblLog, &QTableWidget::cellDoubleClicked, this, &ConsoleTab::cmdSendAgain_Click);
     connect(ui.cmdSendAgain, &QPushButton::clicked, this, &ConsoleTab::cmdSendAgain_Click);
 }
@@ -150,8 +149,8 @@ void ConsoleTab::connectUserSequences() {
         m_fields->filter(sequence, &FilterSequenceKey, [this, i] { cmdUser_Click(i); });
         for (QLineEdit* f : {name, sequence})
             connect(f, &QLineEdit::editingFinished, this, [this] { emit userSequencesEdited(); });
-        connect(findChild<QPushButton*>(QStringLiteral("cmdUser_%1").arg(i)),
-                &QPushButton::clicked, this, [this, i] { cmdUser_Click(i); });
+        connect(findChild<QPushButton*>(QStringLiteral("cmdUser_%1").arg(i)), &QPushButton::clicked,
+                this, [this, i] { cmdUser_Click(i); });
         // F2 to F12 wherever the focus is in the window, but only while this tab is shown.
         auto* key = new QShortcut(QKeySequence(Qt::Key_F2 + i), this);
         key->setContext(Qt::WindowShortcut);
@@ -202,9 +201,9 @@ void ConsoleTab::showLog(const std::vector<QStringList>& records) {
         int column = 0;
         // The local time without its year and with a space: "12-11 14:28:25".
         const QString when = r.value(kLocalTime).mid(5).replace(QLatin1Char('T'), QLatin1Char(' '));
-        const QString details = QStringLiteral("%1  %2  %3  %4")
-                                    .arg(r.value(kLocalTime), r.value(kCommand),
-                                         r.value(kSequence), r.value(kOutcome));
+        const QString details =
+            QStringLiteral("%1  %2  %3  %4")
+                .arg(r.value(kLocalTime), r.value(kCommand), r.value(kSequence), r.value(kOutcome));
         for (const QString& text :
              {when, r.value(kCommand), r.value(kSequence), r.value(kOutcome)}) {
             auto* item = new QTableWidgetItem(text);

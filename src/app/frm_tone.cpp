@@ -103,9 +103,9 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     // "Direct Programming": the configuration, its file, and the runs with the board.
     m_fields = new ConfigFields(ui, m_ui, this);
     connect(m_fields, &ConfigFields::fileShown, this, [this](const QString& path) {
-        setWindowTitle(path.isEmpty() ? ProgramCaption()
-                                      : QStringLiteral("Calvento v%1 - %2").arg(kVersion,
-                                                                                fileName(path)));
+        setWindowTitle(path.isEmpty()
+                           ? ProgramCaption()
+                           : QStringLiteral("Calvento v%1 - %2").arg(kVersion, fileName(path)));
     });
     m_runs = new BoardRuns(ui, *this, MSComm1, m_ui, m_clock, *m_fields);
     connect(m_runs, &BoardRuns::runLocked, this, [this](bool locked) {
@@ -114,8 +114,8 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     });
 
     // The ports and the radio: the PTT and Enable boxes, the Radio interface dialog.
-    m_radio = new RadioPorts(ui, *this, MSComm1, pttPort ? *pttPort : port, m_player, *m_runs,
-                             m_ui, m_clock);
+    m_radio = new RadioPorts(ui, *this, MSComm1, pttPort ? *pttPort : port, m_player, *m_runs, m_ui,
+                             m_clock);
     m_radio->mayOpenDialog = [this] { return !m_sending; };
     connect(m_radio, &RadioPorts::readinessChanged, this, &FrmTone::showReadiness);
     auto* radio = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_I), this);
@@ -474,12 +474,12 @@ void FrmTone::tellSendOutcome(const SendReport& report) {
     if (!sent.keyed) {
         // Named as the chosen method keys: a line of PTT Comm, or Hamlib.
         const RadioInterface& radio = m_radio->radio();
-        const QString how = !radio.usesSerialLine()
-                                ? QStringLiteral("Hamlib could not key the rig.")
-                                : QStringLiteral("the %1 line of PTT Comm %2 could not be %3.")
-                                      .arg(ModemLineName(radio.line()), ui.txtPttCom->text(),
-                                           radio.inverted() ? QStringLiteral("dropped")
-                                                            : QStringLiteral("raised"));
+        const QString how =
+            !radio.usesSerialLine()
+                ? QStringLiteral("Hamlib could not key the rig.")
+                : QStringLiteral("the %1 line of PTT Comm %2 could not be %3.")
+                      .arg(ModemLineName(radio.line()), ui.txtPttCom->text(),
+                           radio.inverted() ? QStringLiteral("dropped") : QStringLiteral("raised"));
         m_radio->setProblem(sent.keyingError);
         m_ui.messageBox(
             QStringLiteral("The transmitter was not keyed: %1\r\n%2").arg(how, sent.keyingError),
@@ -551,15 +551,15 @@ void FrmTone::console_Send(const QString& commandName, const QString& sequence) 
     if (m_sending || m_player.isPlaying() || m_runs->underWay()) return;
     const std::string keys = sequence.toLatin1().toStdString();
     if (keys.empty() || keys.find_first_not_of("0123456789*#ABCD") != std::string::npos) {
-        m_console->showStatus(QStringLiteral("Not sent: \"%1\" is not a DTMF sequence.").arg(sequence));
+        m_console->showStatus(
+            QStringLiteral("Not sent: \"%1\" is not a DTMF sequence.").arg(sequence));
         return;
     }
     const Site& site = m_sites->current();
-    const QString what = commandName.isEmpty() ? sequence
-                                               : QStringLiteral("%1 (%2)").arg(commandName, sequence);
-    if (site.confirm &&
-        !m_ui.confirm(QStringLiteral("Send %1 to site %2?").arg(what, site.name),
-                      QStringLiteral("Send"))) {
+    const QString what =
+        commandName.isEmpty() ? sequence : QStringLiteral("%1 (%2)").arg(commandName, sequence);
+    if (site.confirm && !m_ui.confirm(QStringLiteral("Send %1 to site %2?").arg(what, site.name),
+                                      QStringLiteral("Send"))) {
         m_console->showStatus(QStringLiteral("Not sent: %1").arg(what));
         return;
     }
@@ -568,10 +568,10 @@ void FrmTone::console_Send(const QString& commandName, const QString& sequence) 
     const SendReport r = sendSequence(sequence, commandName, QStringLiteral("console"));
     m_console->setSending(false);
     const QString outcome = SendOutcomeText(r, 0, m_stopByUser);
-    m_console->showStatus(
-        r.outcome == SendOutcome::Completed
-            ? QStringLiteral("%1: completed in %2").arg(what, EffectiveTimeText(r.sent.play.effectiveTimeMs))
-            : QStringLiteral("%1: %2").arg(what, outcome));
+    m_console->showStatus(r.outcome == SendOutcome::Completed
+                              ? QStringLiteral("%1: completed in %2")
+                                    .arg(what, EffectiveTimeText(r.sent.play.effectiveTimeMs))
+                              : QStringLiteral("%1: %2").arg(what, outcome));
     showSiteLog();
     closeIfPending();
 }

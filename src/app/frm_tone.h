@@ -142,8 +142,7 @@ private:
     void cmdTone_Click();
     // One send of `keys` with the durations of the fields, keyed when PTT is ticked, logged
     // with where it came from; the classic texts and boxes tell its outcome.
-    SendReport sendSequence(const QString& keys, const QString& commandName,
-                            const QString& source);
+    SendReport sendSequence(const QString& keys, const QString& commandName, const QString& source);
     void tellSendOutcome(const SendReport& report);
     void logSend(const SendReport& report, const QString& keys, const QString& commandName,
                  const QString& source);

@@ -39,9 +39,8 @@ class RadioPorts : public QObject {
     Q_OBJECT
 
 public:
-    RadioPorts(Ui::frmTone& ui, QWidget& window, SerialPort& programmingPort,
-               SerialPort& pttPort, Player& player, BoardRuns& runs, UiServices& dialogs,
-               Clock& clock);
+    RadioPorts(Ui::frmTone& ui, QWidget& window, SerialPort& programmingPort, SerialPort& pttPort,
+               Player& player, BoardRuns& runs, UiServices& dialogs, Clock& clock);
     ~RadioPorts() override;
 
     const RadioInterface& radio() const { return m_radio; }

@@ -20,8 +20,7 @@ class ReplaceFrame : public QObject {
     Q_OBJECT
 
 public:
-    ReplaceFrame(Ui::frmTone& ui, const ConfigFields& fields, UiServices& dialogs,
-                 QObject* parent);
+    ReplaceFrame(Ui::frmTone& ui, const ConfigFields& fields, UiServices& dialogs, QObject* parent);
 
 signals:
     // The calculator made this sequence: it is the one to send.

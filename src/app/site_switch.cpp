@@ -46,9 +46,8 @@ void SiteSwitch::load(const AppSettings& classic) {
     }
     m_site = 0;
     emit siteChanged();
-    const QString last = QSettings(ProgramFile(OptionsFileName()), QSettings::IniFormat)
-                             .value(kSiteKey)
-                             .toString();
+    const QString last =
+        QSettings(ProgramFile(OptionsFileName()), QSettings::IniFormat).value(kSiteKey).toString();
     for (size_t i = 1; i < m_sites.size(); ++i)
         if (m_sites[i].name == last) switchTo(static_cast<int>(i), false);
     if (m_site == 0 && current().pttOn) ui.chkPtt->setChecked(true);
@@ -121,8 +120,7 @@ void SiteSwitch::applySite(const Site& s) {
     ui.txtPttCom->setText(s.pttPort);
     m_radio.applyRadioInterface(s.radio, false);
     m_radio.setProblem(QString());
-    if (s.configFile.isEmpty() || !m_fields.LoadConfigFile(s.configFile))
-        m_fields.clearFilePath();
+    if (s.configFile.isEmpty() || !m_fields.LoadConfigFile(s.configFile)) m_fields.clearFilePath();
     emit siteChanged();
     if (s.pttOn) ui.chkPtt->setChecked(true);
 }

@@ -77,8 +77,8 @@ private:
     UiServices& m_ui;
     std::vector<Site> m_sites;
     int m_site = 0;
-    AppSettings m_classic;     // Calvento31.ini's values while another site is worked
-    bool m_saveable = true;    // false when sites.json could not be read: it is never replaced
+    AppSettings m_classic;   // Calvento31.ini's values while another site is worked
+    bool m_saveable = true;  // false when sites.json could not be read: it is never replaced
 };
 
 }  // namespace calvento

@@ -29,7 +29,9 @@ public:
 
     // A confirmation before an action that cannot be taken back (a transmission): OK is the
     // default, so Enter confirms, and Escape cancels. True for OK.
-    virtual bool confirm(const QString& text, const QString& title) { return question(text, title); }
+    virtual bool confirm(const QString& text, const QString& title) {
+        return question(text, title);
+    }
 
     // A line of text asked of the user (a name), `initial` filled in; empty when cancelled.
     virtual QString askText(const QString& label, const QString& title, const QString& initial) {

@@ -46,11 +46,11 @@ struct ConsoleRig : Rig {
         QJsonArray user;
         user.append(QJsonObject{{"name", ""}, {"sequence", ""}});
         user.append(QJsonObject{{"name", "Gate"}, {"sequence", "*51#"}});
-        const QJsonObject hilltop{{"name", "Hilltop"},   {"configFile", hilltopConfig},
+        const QJsonObject hilltop{{"name", "Hilltop"},      {"configFile", hilltopConfig},
                                   {"programmingPort", "3"}, {"pttPort", "2"},
-                                  {"ptt", "rts"},         {"pttOn", true},
-                                  {"digitMs", 80},        {"gapMs", 50},
-                                  {"pauseMs", 300},       {"txDelayMs", 100},
+                                  {"ptt", "rts"},           {"pttOn", true},
+                                  {"digitMs", 80},          {"gapMs", 50},
+                                  {"pauseMs", 300},         {"txDelayMs", 100},
                                   {"userSequences", user}};
         writeFile(dir.filePath("sites.json"),
                   QJsonDocument(QJsonObject{{"sites", QJsonArray{hilltop}}}).toJson());
@@ -80,7 +80,8 @@ struct ConsoleRig : Rig {
     std::vector<QStringList> log() {
         std::vector<QStringList> records;
         QString why;
-        if (QFile::exists(SendLog::DefaultPath())) SendLog::read(SendLog::DefaultPath(), &records, &why);
+        if (QFile::exists(SendLog::DefaultPath()))
+            SendLog::read(SendLog::DefaultPath(), &records, &why);
         return records;
     }
     int plays() const { return static_cast<int>(audio.log.count("open")); }
@@ -121,7 +122,8 @@ private slots:
         QVERIFY(r.journal.contains("open fakeB"));
         QVERIFY(r.named<QCheckBox>("chkConsolePtt")->isChecked());
         QVERIFY(r.named<QLabel>("lblRadio")->text().contains("RTS of PTT Comm 2 (fakeB), on"));
-        QCOMPARE(r.named<QPushButton>("cmdCommand_8")->text(), QStringLiteral("8: Send Status  208#"));
+        QCOMPARE(r.named<QPushButton>("cmdCommand_8")->text(),
+                 QStringLiteral("8: Send Status  208#"));
         QCOMPARE(r.named<QPushButton>("cmdCommand_0")->text(),
                  QStringLiteral("0: Output 1 ON  101"));
         QVERIFY(r.named<QPushButton>("cmdCommand_8")->isVisible());
@@ -204,7 +206,8 @@ private slots:
         QVERIFY(r.log().empty());
         QTest::keyClick(&r.w(), Qt::Key_F2);
         QCOMPARE(r.plays(), 0);
-        QCOMPARE(r.named<QLabel>("lblConsoleStatus")->text(), QStringLiteral("F2 holds no sequence."));
+        QCOMPARE(r.named<QLabel>("lblConsoleStatus")->text(),
+                 QStringLiteral("F2 holds no sequence."));
     }
 
     // A command button and the tool's synth of the same stored command give the same bytes.

@@ -293,12 +293,17 @@ private slots:
             f.write(QByteArray::fromStdString(FormatConfigFile(board, "3")));
         }
         QJsonArray user{QJsonObject{}, QJsonObject{{"name", "Gate"}, {"sequence", "*51#"}}};
-        const QJsonArray sites{
-            QJsonObject{{"name", "Default"}, {"pttOn", true}},
-            QJsonObject{{"name", "B"}, {"configFile", boardFile}, {"pttPort", "2"},
-                        {"programmingPort", "3"}, {"ptt", "rts"}, {"pttOn", true},
-                        {"digitMs", 80}, {"gapMs", 60}, {"txDelayMs", 50},
-                        {"userSequences", user}}};
+        const QJsonArray sites{QJsonObject{{"name", "Default"}, {"pttOn", true}},
+                               QJsonObject{{"name", "B"},
+                                           {"configFile", boardFile},
+                                           {"pttPort", "2"},
+                                           {"programmingPort", "3"},
+                                           {"ptt", "rts"},
+                                           {"pttOn", true},
+                                           {"digitMs", 80},
+                                           {"gapMs", 60},
+                                           {"txDelayMs", 50},
+                                           {"userSequences", user}}};
         {
             QFile f(home.filePath("sites.json"));
             QVERIFY(f.open(QIODevice::WriteOnly));

@@ -11,8 +11,8 @@
 #include <functional>
 #include <vector>
 
-#include "platform/serial_port.h"
 #include "platform/clock.h"
+#include "platform/serial_port.h"
 #include "platform/user_interface.h"
 #include "tone/audio_output.h"
 
