@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Makes the portable Windows package, BUILD/calvento-<version>-win64.zip, from a Windows build
-# (scripts/build-windows.sh makes one in build-win): the window program and the command-line tool,
-# every DLL they load that Windows does not ship (Qt's and the MinGW runtime's, found by following
-# the programs' imports), the Windows platform plugin and style, the manual and the default
-# configuration. Unpacked into any folder it runs from there; it keeps its settings beside the
-# programs when it may write there, else in %APPDATA%\calvento. With CALVENTO_SIGN_PFX (and
-# CALVENTO_SIGN_PASS) the programs are signed with that certificate.
+# Makes the Windows packages from a Windows build (scripts/build-windows.sh makes one in
+# build-win): the portable BUILD/calvento-<version>-win64.zip and the installer
+# BUILD/calvento-<version>-setup.exe. Both carry the window program and the command-line tool,
+# every DLL they load that Windows does not ship (Qt's, the MinGW runtime's and Hamlib's, found by
+# following the programs' imports), the Windows platform plugin and style, the manual in Windows
+# terms and the default configuration. The zip runs from any folder and keeps its settings beside
+# the programs (its portable.txt says so); the installer (NSIS, scripts/calvento.nsi) installs for
+# the user alone and the installed programs keep their settings in %APPDATA%\calvento. With
+# CALVENTO_SIGN_PFX (and CALVENTO_SIGN_PASS) the programs and the installer are signed with that
+# certificate. Without makensis only the zip is made, and the script says so.
 #
 # Usage: scripts/package-windows.sh [BUILD]      (BUILD defaults to build-win)
 set -euo pipefail
@@ -32,7 +35,9 @@ mkdir -p "$stage/platforms" "$stage/styles"
 cp "$build/bin/calvento.exe" "$build/bin/calvento-cli.exe" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
-cp data/Manuale_Calvento31.rtf data/Default31.prg "$stage/"
+cp data/Default31.prg "$stage/"
+# The manual speaks of COM ports, ports.conf and %APPDATA%, not of /dev and dialout.
+python3 scripts/windows_manual.py data/Manuale_Calvento31.rtf "$stage/Manuale_Calvento31.rtf"
 
 # Copies, beside the programs, each DLL that FILE imports and that lies in one of the search
 # folders (the system's own DLLs lie in none), then the DLLs those import in turn.
@@ -93,4 +98,56 @@ else
 fi
 
 (cd "$build/package" && cmake -E tar cf "../$name.zip" --format=zip "$name")
+
+# The installer: the same files but the portable marker and with a README of its own. The
+# uninstaller removes exactly the files listed here.
+setup="$build/calvento-$version-setup.exe"
+rm -f "$setup"
+if command -v makensis >/dev/null; then
+    installed="$build/package/installed"
+    cp -r "$stage" "$installed"
+    rm "$installed/portable.txt"
+    cat >"$installed/README.txt" <<EOF
+Calvento $version for 64-bit Windows
+
+It runs on 64-bit Windows 10 or later. The setup program installed it for you alone (no
+administrator rights) under %LOCALAPPDATA%\\Programs\\Calvento, with Calvento in the Start menu
+and .prg files opening in it; calvento-cli.exe is the command-line tool for scripts
+(calvento-cli --help). Uninstall it under Settings, Apps.
+
+Where the settings go: %APPDATA%\\calvento (settings, sites, the send log, backups). Installing a
+newer version keeps them, and uninstalling leaves them. Port numbers are the Windows COM numbers,
+1 to 16; a line such as COM3=COM23 in a file ports.conf in that folder gives number 3 to a port
+above (Notepad saves a new file as ports.conf.txt unless the name is typed in quotes).
+EOF
+    sed -i 's/$/\r/' "$installed/README.txt"
+    files="$build/package/files.nsh" unfiles="$build/package/unfiles.nsh"
+    : >"$files"
+    : >"$unfiles"
+    (cd "$installed" && find . -type d | sort) | while read -r dir; do
+        rel=${dir#./}
+        win=${rel//\//\\}
+        [ "$dir" = . ] && echo 'SetOutPath "$INSTDIR"' >>"$files" ||
+            echo "SetOutPath \"\$INSTDIR\\$win\"" >>"$files"
+        find "$installed/$rel" -maxdepth 1 -type f | sort | while read -r file; do
+            echo "File \"$(realpath "$file")\"" >>"$files"
+            base=$(basename "$file")
+            if [ "$dir" = . ]; then echo "Delete \"\$INSTDIR\\$base\"" >>"$unfiles"
+            else echo "Delete \"\$INSTDIR\\$win\\$base\"" >>"$unfiles"; fi
+        done
+    done
+    (cd "$installed" && find . -mindepth 1 -type d | sort -r) | while read -r dir; do
+        rel=${dir#./}
+        echo "RMDir \"\$INSTDIR\\${rel//\//\\}\"" >>"$unfiles"
+    done
+    makensis -V2 -DVERSION="$version" -DFILES="$(realpath "$files")" \
+        -DUNFILES="$(realpath "$unfiles")" -DOUTFILE="$(realpath "$build")/calvento-$version-setup.exe" \
+        scripts/calvento.nsi >&2 || { echo "package-windows: makensis failed" >&2; exit 1; }
+    if [ -n "${CALVENTO_SIGN_PFX:-}" ]; then
+        sign "$setup" || { echo "package-windows: $setup could not be signed" >&2; exit 1; }
+    fi
+    echo "package-windows: the installer is $setup" >&2
+else
+    echo "package-windows: no installer (makensis, Debian's nsis, is not installed)" >&2
+fi
 echo "$build/$name.zip"

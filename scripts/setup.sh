@@ -17,7 +17,7 @@ CALVENTO_TEST_PACKAGES=(
 # The Windows build and its tests under Wine, where a Qt built for Windows is at hand
 # (cmake/mingw-w64.cmake says where it is looked for).
 CALVENTO_QT_WINDOWS=${CALVENTO_QT_WINDOWS:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/shared/qt6-mingw}
-CALVENTO_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 x11-utils osslsigncode openssl)
+CALVENTO_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 x11-utils osslsigncode openssl nsis)
 
 calvento_install_packages() {
     [ "${CALVENTO_NO_INSTALL:-0}" = 1 ] && return 0

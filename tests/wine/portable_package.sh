@@ -42,6 +42,9 @@ for exe in calvento.exe calvento-cli.exe; do
         fail "$exe lacks its version information or manifest (resource types: $(echo $types))"
 done
 grep -q "Windows 10" "$folder/README.txt" || fail "README.txt names no Windows version"
+# The manual in Windows terms: COM ports and ports.conf, not /dev and dialout.
+grep -q -e '/dev/' -e dialout "$folder/Manuale_Calvento31.rtf" && fail "the package's manual speaks of Linux"
+grep -q 'ports.conf.txt' "$folder/Manuale_Calvento31.rtf" || fail "the package's manual says nothing of ports.conf.txt"
 
 version=$(cd "$folder" && "$CALVENTO_WINE" ./calvento-cli.exe --version 2>&1 | tr -d '\r')
 [ "$version" = "calvento-cli 3.1" ] || fail "calvento-cli.exe from the package: $version"

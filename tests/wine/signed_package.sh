@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The package signed with a code-signing certificate: a throwaway self-signed one made here by
+# The packages signed with a code-signing certificate: a throwaway self-signed one made here by
 # openssl, given as the package script takes it (CALVENTO_SIGN_PFX, CALVENTO_SIGN_PASS). Both
-# programs in the zip carry a signature that osslsigncode verifies against that certificate;
-# without a certificate the script says that the package is unsigned.
+# programs in the zip and the installer carry a signature that osslsigncode verifies against
+# that certificate (the programs the installer installs are the zip's, signed the same); without
+# a certificate the script says that the package is unsigned.
 # Usage: signed_package.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 source_dir=$1
@@ -32,6 +33,14 @@ for exe in "$work"/unpacked/calvento-*-win64/calvento.exe "$work"/unpacked/calve
         fail "$(basename "$exe"): $(cat "$work/verify.txt")"
     fi
 done
+setup=$(ls "$build"/calvento-*-setup.exe "$source_dir/$build"/calvento-*-setup.exe 2>/dev/null | head -1)
+if [ -z "$setup" ]; then
+    fail "no installer was made: $(cat "$work/signing.txt")"
+elif osslsigncode verify -CAfile "$work/cert.pem" -in "$setup" >"$work/verify.txt" 2>&1; then
+    echo "ok: $(basename "$setup") signed and verified"
+else
+    fail "$(basename "$setup"): $(cat "$work/verify.txt")"
+fi
 
 # Without a certificate: an unsigned package, and the script says so.
 "$source_dir/scripts/package-windows.sh" "$build" 2>"$work/unsigned.txt" >/dev/null ||

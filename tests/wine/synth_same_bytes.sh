@@ -61,13 +61,15 @@ same_stdout "image encode" /dev/null image encode Default31.prg
 same_stdout "image encode from standard input" Default31.prg image encode -
 same_stdout "image decode" linux.bin image decode linux.bin
 same_stdout "replace" /dev/null replace --modifier "*0*" --checksum "#" 101 ABC
-# The Windows tool's help speaks of COM ports, not of Linux devices, and offers Hamlib's --rig
+# The Windows tool's help speaks of COM ports, ports.conf (and Notepad's ports.conf.txt) and
+# %APPDATA%, not of Linux devices, and offers Hamlib's --rig
 # only when the build has Hamlib (it then keys a rig, not "This build has no Hamlib").
 "$CALVENTO_WINE" "$windows_cli" --help >help.txt 2>&1
 "$CALVENTO_WINE" "$windows_cli" send --rig 1 --rig-port "" 1 >rig.txt 2>&1
 if grep -q "This build has no Hamlib" rig.txt; then offers=no; else offers=yes; fi
 if grep -q -- "--rig" help.txt; then says=yes; else says=no; fi
-if grep -q "/dev/" help.txt || ! grep -q "then COM<n>" help.txt || [ $offers != $says ]; then
+if grep -q -e "/dev/" -e "config/calvento" help.txt || ! grep -q "then COM<n>" help.txt ||
+   ! grep -q 'ports.conf.txt' help.txt || ! grep -q '%APPDATA%' help.txt || [ $offers != $says ]; then
     echo "FAIL: the Windows help (Hamlib in the build: $offers):"; cat help.txt; failed=1
 else
     echo "ok: the Windows help names COM ports, and --rig exactly when Hamlib is built in"

@@ -75,15 +75,20 @@ function(calvento_add_wine_end_to_end_tests)
     add_test(NAME wine_portable_package
              COMMAND ${e2e}/with_pulse.sh ${e2e}/with_xvfb.sh ${wine}/portable_package.sh
                      ${CALVENTO_WINE_ENV} ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+    # The installer: installed, used, installed again and uninstalled silently.
+    add_test(NAME wine_installer
+             COMMAND ${e2e}/with_pulse.sh ${e2e}/with_xvfb.sh ${wine}/installer.sh
+                     ${CALVENTO_WINE_ENV} ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR})
     # The package signed with a throwaway certificate (needs neither Wine nor its prefix).
     add_test(NAME wine_signed_package
              COMMAND ${wine}/signed_package.sh ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR})
     set_tests_properties(wine_signed_package PROPERTIES TIMEOUT 300 LABELS e2e)
     set_tests_properties(wine_serial_port wine_audio_output wine_synth_same_bytes
                          wine_send_through_pulse wine_board_over_com wine_portable_package
+                         wine_installer
                          PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 LABELS e2e)
-    # Both make the package in the build's one package folder.
-    set_tests_properties(wine_portable_package wine_signed_package
+    # They make the packages in the build's one package folder.
+    set_tests_properties(wine_portable_package wine_signed_package wine_installer
                          PROPERTIES RESOURCE_LOCK windows_package)
     # Wine's sound runs on ordinary threads: with the machine busy with other tests, a tone may
     # have a gap that the decoder reads as a second key.
