@@ -4,8 +4,8 @@
 # manual, the default configuration, the uninstaller, the Start-menu entry, the uninstall key and
 # the .prg association are there; the installed calvento-cli.exe runs with nothing else on its
 # path; a .prg opened through its association (as a double-click does) shows in the window's
-# caption, and the settings go to %APPDATA%\calvento, never beside the programs. Installed again
-# over itself the settings stay as they were; uninstalled silently, the programs, the entry and
+# caption, and the settings go to %APPDATA%\calvento, never beside the programs. A newer version
+# installed over it keeps the settings as they were; uninstalled silently, the programs, the entry and
 # the keys go and %APPDATA%\calvento stays.
 # Usage (under with_pulse.sh and with_xvfb.sh): installer.sh ENV SOURCE_DIR BUILD_DIR
 set -uo pipefail
@@ -99,11 +99,18 @@ settings=$(find "$users" -path '*/AppData/Roaming/calvento/Calvento31.ini' | hea
 [ -f "$inst/Calvento31.ini" ] && fail "the installed program wrote its settings beside itself"
 [ -n "$settings" ] && { grep -q 'repeater.prg' "$settings" || fail "the settings do not name the .prg opened"; }
 
-# Installed again over itself: the settings stay as they were.
+# A newer version installed over it (the same files under version 3.2, made from the package
+# script's lists): the settings stay as they were, the uninstall key names the new version.
 before=$(cat "$settings" 2>/dev/null | md5sum)
+package=$(dirname "$setup")/package
+makensis -V1 -DVERSION=3.2 -DFILES="$package/files.nsh" -DUNFILES="$package/unfiles.nsh" \
+    -DOUTFILE="$work/calvento-3.2-setup.exe" "$source_dir/scripts/calvento.nsi" >&2 ||
+    fail "no newer installer"
+setup=$work/calvento-3.2-setup.exe
 install_silently
-[ "$(cat "$settings" 2>/dev/null | md5sum)" = "$before" ] || fail "installing again changed the settings"
-[ -f "$inst/calvento.exe" ] || fail "installing again lost calvento.exe"
+[ "$(cat "$settings" 2>/dev/null | md5sum)" = "$before" ] || fail "installing a newer version changed the settings"
+[ -f "$inst/calvento.exe" ] || fail "installing a newer version lost calvento.exe"
+[ "$(reg_value "$key" DisplayName)" = "Calvento 3.2" ] || fail "after the upgrade: DisplayName '$(reg_value "$key" DisplayName)'"
 
 # Uninstalled silently: the programs, the entry and the keys go; the settings stay. The
 # uninstaller runs a copy of itself and returns at once, so its end is waited for.
