@@ -24,6 +24,7 @@
 #include "link/board_link.h"
 #include "link/port_names.h"
 #include "link/serial_trace.h"
+#include "link/system_ports.h"
 #include "link/system_serial_port.h"
 #include "platform/clock.h"
 #include "platform/process_setup.h"
@@ -63,6 +64,9 @@ const char kUsage[] =
     "       calvento-cli sites\n"
     "       calvento-cli send --site NAME --command N|NAME [--no-log]\n"
     "       calvento-cli synth --site NAME --command N|NAME (--raw FILE | --wav FILE)\n"
+    "       calvento-cli ports\n"
+    "       calvento-cli ptt off --port PORT [--ptt-line rts|dtr] [--ptt-invert]\n"
+    "H       calvento-cli ptt off --rig MODEL --rig-port PORT [--ptt-type rig|dtr|rts|cm108]\n"
     "       calvento-cli --help | --version\n";
 
 const char kHelp[] =
@@ -118,6 +122,14 @@ const char kHelp[] =
     "           (FIELD: OLD -> NEW). Exit status 0 when equal, 1 when they differ, 2 when a\n"
     "           file cannot be read.\n"
     "             calvento-cli diff backups/board-20261210-093000.prg board.prg\n"
+    "  ports    List the serial ports with what identifies each adapter, a header first, then\n"
+    "           one port a line, tab-separated: port, by-id link, description, manufacturer,\n"
+    "           serial number, USB vendor:product.\n"
+    "  ptt off  Put push-to-talk in its unkeyed state and end: the line of --port (RTS unless\n"
+    "           --ptt-line dtr; --ptt-invert for a line that keys when low)\n"
+    "H          or the rig of --rig (Hamlib model) on --rig-port\n"
+    "           - for a transmitter left keyed by a program that was killed.\n"
+    "             calvento-cli ptt off --port 2\n"
     "  log      Print the send log (logs/sends.csv in the program folder), the header\n"
     "           first; --site keeps one site's sends, --since those from a local date on.\n"
     "             calvento-cli log --since 2026-12-01\n"
@@ -441,10 +453,12 @@ QString deviceOf(const QString& port, int* number, QString* name) {
     return port;
 }
 
+// A number opens on its remembered adapter wherever it is now (port_names.h).
 void openPort(SerialPort& port, const QString& portArg, int* number, QString* name) {
-    const QString device = deviceOf(portArg, number, name);
-    QString reason;
-    if (!port.open(device, &reason)) throw Failure{PortOpenFailure(portArg, device, reason)};
+    QString device = deviceOf(portArg, number, name), reason;
+    const bool opened = device == portArg ? port.open(device, &reason)
+                                          : OpenNumberedPort(port, *number, &device, &reason);
+    if (!opened) throw Failure{PortOpenFailure(portArg, device, reason)};
 }
 
 // ---- send
@@ -919,6 +933,44 @@ int programBoard(const QStringList& argv) {
     return s.traceStatus(r.written() ? 0 : 1);
 }
 
+// ---- ports and push-to-talk
+// ---------------------------------------------------------------------------------------
+
+// The serial ports this machine has now, with what identifies each adapter.
+int listPorts(const QStringList& argv) {
+    if (!argv.isEmpty()) throw UsageError{"ports takes nothing"};
+    out(QString::fromStdString(PortListText(SystemSerialPorts())));
+    return 0;
+}
+
+// Unkeys a transmitter left keyed: the line of a port to its idle level, or the rig told to stop.
+int pttCommand(const QStringList& argv) {
+    const QString usage = QStringLiteral(
+        "ptt takes off --port PORT [--ptt-line rts|dtr] [--ptt-invert], or off --rig MODEL "
+        "--rig-port PORT [--ptt-type rig|dtr|rts|cm108]");
+    if (argv.isEmpty() || argv[0] != QLatin1String("off")) throw UsageError{usage};
+    Args a = Args::parse(argv.mid(1), {"--port", "--ptt-line", "--rig", "--rig-port", "--ptt-type"},
+                         {"--ptt-invert"});
+    if (!a.positional.isEmpty() || a.options.contains("--port") == a.options.contains("--rig"))
+        throw UsageError{usage};
+    const QString portArg = a.options.take("--port");
+    if (!portArg.isEmpty()) a.options.insert("--ptt", portArg);
+    const RadioInterface choice = *radioChoiceOf(a);
+    SystemSerialPort port;
+    QString name = choice.rigPort;
+    if (choice.usesSerialLine()) {
+        int number = 0;
+        openPort(port, portArg, &number, &name);
+        name = port.device();
+    }
+    QString state, why;
+    const bool released = UnkeyTransmitter(choice, port, &state, &why);
+    port.close();
+    if (!released) throw Failure{"The transmitter on " + name + " may still be keyed: " + why};
+    out("Push-to-talk is off on " + name + ": " + state + ".\n");
+    return 0;
+}
+
 // ---- sites
 // ---------------------------------------------------------------------------------------
 
@@ -1033,6 +1085,8 @@ int runCommand(int argc, char* argv[]) {
         if (command == QLatin1String("diff")) return diffConfigs(args);
         if (command == QLatin1String("log")) return printLog(args);
         if (command == QLatin1String("sites")) return listSites(args);
+        if (command == QLatin1String("ports")) return listPorts(args);
+        if (command == QLatin1String("ptt")) return pttCommand(args);
         throw UsageError{"unknown command " + command};
     } catch (const UsageError& e) {
         err("calvento-cli: " + e.message);

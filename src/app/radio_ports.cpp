@@ -199,10 +199,7 @@ QString RadioPorts::OpenPort(SerialPort& port, const QString& fieldText) {
 // number out of range) and the system's reason.
 bool RadioPorts::openNumberedPort(SerialPort& port, const QString& fieldText, QString* device,
                                   QString* reason) {
-    const int number = LeadingPortNumber(fieldText);
-    if (!IsPortNumber(number)) return false;
-    *device = DeviceForPortNumber(number);
-    return port.open(*device, reason);
+    return OpenNumberedPort(port, LeadingPortNumber(fieldText), device, reason);
 }
 
 // ---- the radio interface dialog -----------------------------------------------------------------

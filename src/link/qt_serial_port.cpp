@@ -34,11 +34,12 @@ bool QtSerialPort::open(const QString& device, QString* error) {
         m_port.clearError();
         return false;
     }
-    // Opening a port on Linux raises RTS and DTR. RTS keys the transmitter, so it goes down at
-    // once; DTR stays up as the classic port control left it (some adapters draw power from it).
-    // A device without modem lines refuses both, which is fine here.
-    m_port.setRequestToSend(false);
-    m_port.setDataTerminalReady(true);
+    // Opening a port on Linux raises RTS and DTR. Both go at once to the levels asked for: RTS
+    // low unless it is an inverted push-to-talk line, DTR high (some cables draw power from it)
+    // unless it is the push-to-talk line. A device without modem lines refuses both, which is
+    // fine here.
+    m_port.setRequestToSend(rtsAtOpen());
+    m_port.setDataTerminalReady(dtrAtOpen());
     m_port.clearError();
     const std::lock_guard lock(m_handleMutex);
     m_handle = m_port.handle();

@@ -106,8 +106,11 @@ bool WinSerialPort::open(const QString& device, QString* error) {
     dcb.fParity = FALSE;
     dcb.fOutxCtsFlow = FALSE;
     dcb.fOutxDsrFlow = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    // The lines take their levels with the settings themselves, so neither flickers: DTR high as
+    // the classic port control left it (some cables draw power from it), RTS low, each at its
+    // idle level when it keys the transmitter.
+    dcb.fDtrControl = dtrAtOpen() ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = rtsAtOpen() ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
     dcb.fDsrSensitivity = FALSE;
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
@@ -133,10 +136,10 @@ bool WinSerialPort::open(const QString& device, QString* error) {
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
     DWORD stale = 0;
     ClearCommError(h, &stale, nullptr);
-    // Neither line keys anything while the port is merely open. A device without modem lines
-    // refuses both, which is fine here.
-    EscapeCommFunction(h, CLRRTS);
-    EscapeCommFunction(h, CLRDTR);
+    // And once more explicitly, whatever the driver made of the settings. A device without modem
+    // lines refuses both, which is fine here.
+    EscapeCommFunction(h, rtsAtOpen() ? SETRTS : CLRRTS);
+    EscapeCommFunction(h, dtrAtOpen() ? SETDTR : CLRDTR);
 
     {
         const std::lock_guard lock(m_handleMutex);

@@ -43,9 +43,20 @@ public:
     using QObject::QObject;
     ~SerialPort() override = default;
 
-    // Opens the device with the line settings above. RTS is low afterwards, so opening the port
-    // never keys a transmitter. On failure `error` holds the system's reason.
+    // Opens the device with the line settings above, its two output lines set at once to the
+    // levels of setLinesAtOpen: by default RTS low (opening never keys a transmitter) and DTR
+    // high (the classic port control raised it, and some programming cables draw their power
+    // from it). On failure `error` holds the system's reason.
     virtual bool open(const QString& device, QString* error) = 0;
+
+    // The levels the output lines take when the port opens: push-to-talk on a line sets that
+    // line's idle level here, so that the transmitter is not keyed for an instant at the open.
+    void setLinesAtOpen(bool rts, bool dtr) {
+        m_rtsAtOpen = rts;
+        m_dtrAtOpen = dtr;
+    }
+    bool rtsAtOpen() const { return m_rtsAtOpen; }
+    bool dtrAtOpen() const { return m_dtrAtOpen; }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // The device the port was last opened on.
@@ -82,6 +93,10 @@ signals:
     void received();
     // A line error or a failure of the device, with its communication-event code.
     void lineError(int code);
+
+private:
+    bool m_rtsAtOpen = false;
+    bool m_dtrAtOpen = true;
 };
 
 }  // namespace calvento

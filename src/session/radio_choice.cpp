@@ -78,4 +78,26 @@ bool PttSharesProgrammingPort(const RadioInterface& choice, bool pttHasOwnPort,
     return !pttHasOwnPort || pttDevice == programmingDevice;
 }
 
+bool UnkeyTransmitter(const RadioInterface& choice, SerialPort& port, QString* state,
+                      QString* error) {
+    std::unique_ptr<PushToTalk> ptt = MakePushToTalk(choice, port, error);
+    if (!ptt || !ptt->setKeyed(false, error)) return false;
+    bool keyed = false;
+    QString why;
+    if (!ptt->readBack(&keyed, &why)) {
+        *state = QStringLiteral("set, not read back: ") + why;
+        return true;
+    }
+    if (keyed) {
+        *error = QStringLiteral("it still reads as keyed");
+        return false;
+    }
+    *state = choice.usesSerialLine()
+                 ? QStringLiteral("%1 is %2")
+                       .arg(ModemLineName(choice.line()),
+                            choice.inverted() ? QStringLiteral("high") : QStringLiteral("low"))
+                 : QStringLiteral("the rig reports no transmission");
+    return true;
+}
+
 }  // namespace calvento

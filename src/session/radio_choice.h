@@ -57,6 +57,13 @@ bool HamlibAvailable();
 std::unique_ptr<PushToTalk> MakePushToTalk(const RadioInterface& choice, SerialPort& port,
                                            QString* error);
 
+// Puts the transmitter of `choice` in its unkeyed state: the line of `port` (which the caller
+// opened) to its idle level, or the rig told to stop transmitting. For a transmitter left keyed
+// by a program that was killed. `state` says what was read back ("RTS is low", "the rig reports
+// no transmission", or that the device cannot tell); false with the reason when it failed.
+bool UnkeyTransmitter(const RadioInterface& choice, SerialPort& port, QString* state,
+                      QString* error);
+
 // Whether push-to-talk and programming would use one serial port, so that only one of them may
 // be on: always when push-to-talk has no port of its own; else when both name the same port
 // number or device, or a Hamlib rig sits on the programming device. `pttDevice` and

@@ -48,12 +48,18 @@ public:
 // (RTS low, DTR high), except that a DTR method leaves RTS low and keys nothing else.
 class SerialLinePushToTalk final : public PushToTalk {
 public:
+    // The port opens with the keying line already at its idle level (SerialPort::setLinesAtOpen);
+    // the other line keeps its default.
     SerialLinePushToTalk(SerialPort& port, ModemLine line = ModemLine::Rts, bool inverted = false)
-        : m_port(port), m_line(line), m_inverted(inverted) {}
+        : m_port(port) {
+        setLine(line, inverted);
+    }
 
     void setLine(ModemLine line, bool inverted) {
         m_line = line;
         m_inverted = inverted;
+        m_port.setLinesAtOpen(line == ModemLine::Rts ? inverted : false,
+                              line == ModemLine::Dtr ? inverted : true);
     }
     ModemLine line() const { return m_line; }
     bool inverted() const { return m_inverted; }

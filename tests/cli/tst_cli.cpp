@@ -18,6 +18,7 @@
 #include "config/config_file.h"
 #include "config/decoder_config.h"
 #include "fakes.h"
+#include "rigctld_process.h"
 #include "test_share.h"
 #include "tone/player.h"
 
@@ -178,6 +179,15 @@ private slots:
         QTest::newRow("port that is not there")
             << QStringList{"read", "--port", "/dev/no-such-tty"} << 1
             << "Not able to open /dev/no-such-tty: No such file or directory";
+        QTest::newRow("ptt: only off")
+            << QStringList{"ptt", "on", "--port", "1"} << 2 << "ptt takes off --port PORT";
+        QTest::newRow("ptt off: a port or a rig")
+            << QStringList{"ptt", "off"} << 2 << "ptt takes off --port PORT";
+        QTest::newRow("ptt off: a pseudo-terminal has no RTS")
+            << QStringList{"ptt", "off", "--port", "/dev/ptmx"} << 1
+            << "The transmitter on /dev/ptmx may still be keyed";
+        QTest::newRow("ports takes nothing")
+            << QStringList{"ports", "x"} << 2 << "ports takes nothing";
     }
     void refusalsAndMistakes() {
         QFETCH(QStringList, args);
@@ -615,6 +625,36 @@ private slots:
             QVERIFY(!sent.contains(write));
             QVERIFY(sim.image() == before);
         }
+    }
+
+    // The serial ports as listed: a header, then one port a line with its six fields.
+    void portsAreListed() {
+        const Run r = cli({"ports"});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(!lines.isEmpty());
+        QCOMPARE(lines[0],
+                 QStringLiteral("port\tby-id\tdescription\tmanufacturer\tserial\tvid:pid"));
+        for (const QString& line : lines) QCOMPARE(line.count('\t'), 5);
+    }
+
+    // A rig left transmitting by a program that was killed: `ptt off --rig` ends it, and rigctl
+    // reads the rig back as not transmitting.
+    void pttOffReleasesARig() {
+        test::Rigctld rig;
+        QVERIFY(rig.start());
+        QCOMPARE(QProcess::execute("rigctl", {"-m", "2", "-r", rig.address, "T", "1"}), 0);
+        QCOMPARE(rig.state(), QStringLiteral("1"));
+        const Run r = cli({"ptt", "off", "--rig", "2", "--rig-port", rig.address});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(QString::fromUtf8(r.out),
+                 QStringLiteral("Push-to-talk is off on %1: the rig reports no transmission.\n")
+                     .arg(rig.address));
+        QCOMPARE(rig.state(), QStringLiteral("0"));
+        rig.freeze(true);  // a rig that no longer answers is no "off"
+        const Run frozen = cli({"ptt", "off", "--rig", "2", "--rig-port", rig.address});
+        QCOMPARE(frozen.status, 1);
+        QVERIFY2(frozen.err.contains("may still be keyed"), qPrintable(frozen.err));
     }
 
     // An independent decoder must hear exactly the keys of a long random sequence.

@@ -175,8 +175,8 @@ public:
         }
         m_device = dev;
         m_open = true;
-        rts = false;
-        dtr = true;
+        rts = rtsAtOpen();
+        dtr = dtrAtOpen();
         if (journal) *journal << "open " + dev;
         return true;
     }

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "fakes.h"
 #include "python_csv.h"
 #include "session/radio_choice.h"
 #include "session/send_job.h"
@@ -87,6 +88,45 @@ private slots:
 
     // The log reads back as written, by this program and by an independent CSV reader (Python's
     // csv module): commas, quotes, line breaks and non-ASCII text in the fields included.
+    // For each way of keying on a serial line, the port opens with that line already at its
+    // idle level and DTR otherwise high (cables that draw power from it); `ptt off` puts a keyed
+    // line back to idle and says so.
+    void linesAtOpenAndPttOff_data() {
+        QTest::addColumn<int>("method");
+        QTest::addColumn<bool>("rts");
+        QTest::addColumn<bool>("dtr");
+        QTest::addColumn<QString>("state");
+        using Ptt = RadioInterface::Ptt;
+        QTest::newRow("RTS") << int(Ptt::Rts) << false << true << "RTS is low";
+        QTest::newRow("RTS inverted") << int(Ptt::RtsInverted) << true << true << "RTS is high";
+        QTest::newRow("DTR") << int(Ptt::Dtr) << false << false << "DTR is low";
+        QTest::newRow("DTR inverted") << int(Ptt::DtrInverted) << false << true << "DTR is high";
+    }
+    void linesAtOpenAndPttOff() {
+        QFETCH(int, method);
+        QFETCH(bool, rts);
+        QFETCH(bool, dtr);
+        QFETCH(QString, state);
+        RadioInterface choice;
+        choice.ptt = static_cast<RadioInterface::Ptt>(method);
+        test::FakeSerialPort port;
+        SerialLinePushToTalk ptt(port, choice.line(), choice.inverted());
+        QString why;
+        QVERIFY(port.open("adapter", &why));
+        QCOMPARE(port.rts.load(), rts);
+        QCOMPARE(port.dtr.load(), dtr);
+        QVERIFY(ptt.setKeyed(true, &why));  // left keyed by a program that was killed
+        QString said;
+        QVERIFY2(UnkeyTransmitter(choice, port, &said, &why), qPrintable(why));
+        QCOMPARE(said, state);
+        QCOMPARE(port.rts.load(), rts);
+        QCOMPARE(port.dtr.load(), dtr);
+        // A device without modem lines: the failure is told, not "off".
+        port.rtsWorks = false;
+        QVERIFY(!UnkeyTransmitter(choice, port, &said, &why));
+        QVERIFY(!why.isEmpty());
+    }
+
     void theSendLogReadsBackAsWritten() {
         QTemporaryDir dir;
         const SendLog log(dir.filePath("logs/sends.csv"));
