@@ -30,6 +30,7 @@
 #include "platform/process_setup.h"
 #include "platform/termination_signals.h"
 #include "remote/replace_calculator.h"
+#include "session/doctor.h"
 #include "session/program_job.h"
 #include "session/radio_choice.h"
 #include "session/read_job.h"
@@ -65,6 +66,7 @@ const char kUsage[] =
     "       calvento-cli send --site NAME --command N|NAME [--no-log]\n"
     "       calvento-cli synth --site NAME --command N|NAME (--raw FILE | --wav FILE)\n"
     "       calvento-cli ports\n"
+    "       calvento-cli doctor\n"
     "       calvento-cli ptt off --port PORT [--ptt-line rts|dtr] [--ptt-invert]\n"
     "H       calvento-cli ptt off --rig MODEL --rig-port PORT [--ptt-type rig|dtr|rts|cm108]\n"
     "       calvento-cli --help | --version\n";
@@ -125,6 +127,8 @@ const char kHelp[] =
     "  ports    List the serial ports with what identifies each adapter, a header first, then\n"
     "           one port a line, tab-separated: port, by-id link, description, manufacturer,\n"
     "           serial number, USB vendor:product.\n"
+    "  doctor   Check what keeps the program from its ports, sound and files: each check\n"
+    "           OK, or FAIL with what is wrong and the command that fixes it (status 1).\n"
     "  ptt off  Put push-to-talk in its unkeyed state and end: the line of --port (RTS unless\n"
     "           --ptt-line dtr; --ptt-invert for a line that keys when low)\n"
     "H          or the rig of --rig (Hamlib model) on --rig-port\n"
@@ -943,6 +947,15 @@ int listPorts(const QStringList& argv) {
     return 0;
 }
 
+// The set-up doctor's report; status 1 when a check failed.
+int doctor(const QStringList& argv) {
+    if (!argv.isEmpty()) throw UsageError{"doctor takes nothing"};
+    const std::vector<DoctorCheck> checks = RunDoctor(ThisSystem());
+    out(DoctorReport(checks));
+    return std::all_of(checks.begin(), checks.end(), [](const DoctorCheck& c) { return c.ok; }) ? 0
+                                                                                                : 1;
+}
+
 // Unkeys a transmitter left keyed: the line of a port to its idle level, or the rig told to stop.
 int pttCommand(const QStringList& argv) {
     const QString usage = QStringLiteral(
@@ -1086,6 +1099,7 @@ int runCommand(int argc, char* argv[]) {
         if (command == QLatin1String("log")) return printLog(args);
         if (command == QLatin1String("sites")) return listSites(args);
         if (command == QLatin1String("ports")) return listPorts(args);
+        if (command == QLatin1String("doctor")) return doctor(args);
         if (command == QLatin1String("ptt")) return pttCommand(args);
         throw UsageError{"unknown command " + command};
     } catch (const UsageError& e) {

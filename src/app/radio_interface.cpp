@@ -3,9 +3,14 @@
 
 #include "ui_radio_interface.h"
 
+#include <QFile>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
 
+#include "link/port_names.h"
 #include "platform/clock.h"
+#include "platform/program_folder.h"
 #include "tone/audio_output.h"
 
 namespace calvento {
@@ -15,7 +20,7 @@ RadioInterfaceDialog::~RadioInterfaceDialog() = default;
 RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOutput& audio,
                                            SerialPort& port, Clock& clock,
                                            std::function<bool(QString*)> openTestPort,
-                                           QWidget* parent)
+                                           QWidget* parent, int pttNumber)
     : QDialog(parent),
       m_form(std::make_unique<Ui::RadioInterface>()),
       ui(*m_form),
@@ -23,7 +28,8 @@ RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOu
       m_port(port),
       m_clock(clock),
       m_openTestPort(std::move(openTestPort)),
-      m_initial(choice) {
+      m_initial(choice),
+      m_pttNumber(pttNumber) {
     ui.setupUi(this);
     setObjectName(QStringLiteral("RadioInterface"));
 
@@ -52,6 +58,17 @@ RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOu
 
     connect(ui.cmbPtt, &QComboBox::currentIndexChanged, this, [this] { showMethodFields(); });
     connect(ui.cmdTest, &QPushButton::clicked, this, [this] { cmdTest_Click(); });
+    connect(ui.cmdCheck, &QPushButton::clicked, this, [this] {
+        if (checkSetUp) checkSetUp();
+    });
+
+    // The port list follows adapters plugged in and out while the dialog is open.
+    refreshPorts();
+    auto* poll = new QTimer(this);
+    poll->setObjectName(QStringLiteral("tmrPorts"));
+    poll->setInterval(1000);
+    connect(poll, &QTimer::timeout, this, &RadioInterfaceDialog::refreshPorts);
+    poll->start();
     connect(ui.buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui.buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -79,6 +96,48 @@ RadioInterface RadioInterfaceDialog::choice() const {
     r.rigPort = ui.txtRigPort->text().trimmed();
     r.pttType = QString::fromLatin1(kHamlibPttTypes[std::max(0, ui.cmbPttType->currentIndex())]);
     return r;
+}
+
+// The first entry keeps what the PTT Comm number names now (with the adapter it expects when
+// that is not plugged in); then each adapter by its name and description.
+void RadioInterfaceDialog::refreshPorts() {
+    std::vector<SerialPortInfo> ports = PresentPorts();
+    if (ports == m_ports && ui.cmbPttPort->count() > 0) return;
+    const QString chosen = ui.cmbPttPort->currentData().toString();
+    m_ports = std::move(ports);
+    const QSignalBlocker quiet(ui.cmbPttPort);
+    ui.cmbPttPort->clear();
+    const int n = m_pttNumber;
+    QString now = IsPortNumber(n)
+                      ? QStringLiteral("COM%1 as it is: %2").arg(n).arg(DeviceForPortNumber(n))
+                      : InvalidPortNumberText();
+    QFile conf(ProgramFile(QStringLiteral("ports.conf")));
+    const PortIdentity expected = RememberedAdapter(
+        n, conf.open(QIODevice::ReadOnly) ? QString::fromUtf8(conf.readAll()) : QString());
+    if (expected != PortIdentity{} && !FindAdapter(expected, m_ports))
+        now = QStringLiteral("COM%1: %2 - not plugged in")
+                  .arg(n)
+                  .arg(QString::fromStdString(AdapterText(expected)));
+    ui.cmbPttPort->addItem(now, QString());
+    for (const SerialPortInfo& p : m_ports) {
+        const QString name = QString::fromStdString(p.name);
+        QString text = name;
+        if (!p.description.empty() && p.description.find(p.name) == std::string::npos)
+            text += QStringLiteral(" - ") + QString::fromStdString(p.description);
+        else if (!p.description.empty())
+            text = QString::fromStdString(p.description);
+        if (!p.serialNumber.empty())
+            text += QStringLiteral(" (%1)").arg(QString::fromStdString(p.serialNumber));
+        ui.cmbPttPort->addItem(text, name);
+    }
+    ui.cmbPttPort->setCurrentIndex(std::max(0, ui.cmbPttPort->findData(chosen)));
+}
+
+std::optional<SerialPortInfo> RadioInterfaceDialog::chosenPort() const {
+    const QString name = ui.cmbPttPort->currentData().toString();
+    for (const SerialPortInfo& p : m_ports)
+        if (!name.isEmpty() && QString::fromStdString(p.name) == name) return p;
+    return std::nullopt;
 }
 
 QString RadioInterfaceDialog::cmdTest_Click() {

@@ -2,13 +2,20 @@
 // device the tones play on and the way push-to-talk keys the transmitter. A device that has gone
 // is replaced by the system's default, and the send status says so. The dialog's "Test" button
 // keys the chosen method for one second and says whether it worked, reading the line back where
-// the method can, so that a radio can be set up without a sequence.
+// the method can, so that a radio can be set up without a sequence. "PTT port" lists the serial
+// adapters by name (refreshed every second while the dialog is open, so that one plugged in or
+// out shows at once); the one chosen is remembered for the PTT Comm number by what it is
+// (link/port_names.h). "Check set-up" runs the set-up doctor (session/doctor.h).
 #pragma once
 
 #include <QDialog>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
+
+#include "link/port_identity.h"
 
 #include "session/radio_choice.h"
 
@@ -27,9 +34,10 @@ class RadioInterfaceDialog : public QDialog {
 public:
     // `openTestPort` opens the PTT port for a test of a serial-line method and answers false
     // with the reason when it cannot; the dialog closes it again afterwards.
+    // `pttNumber` is the PTT Comm number whose adapter the port list chooses.
     RadioInterfaceDialog(const RadioInterface& choice, AudioOutput& audio, SerialPort& port,
                          Clock& clock, std::function<bool(QString*)> openTestPort,
-                         QWidget* parent = nullptr);
+                         QWidget* parent = nullptr, int pttNumber = 1);
     ~RadioInterfaceDialog() override;
 
     // What the dialog's fields say now.
@@ -37,6 +45,16 @@ public:
 
     // Keys the chosen method for one second and shows whether it worked; the text shown.
     QString cmdTest_Click();
+
+    // The adapter chosen in the port list (none: the number keeps what it names), and the list
+    // it was chosen from.
+    std::optional<SerialPortInfo> chosenPort() const;
+    const std::vector<SerialPortInfo>& listedPorts() const { return m_ports; }
+    // Reads the list of ports again and shows it, the choice kept.
+    void refreshPorts();
+
+    // Runs when "Check set-up" is pressed (the window shows the doctor's report).
+    std::function<void()> checkSetUp;
 
 private:
     void showMethodFields();
@@ -49,6 +67,8 @@ private:
     Clock& m_clock;
     std::function<bool(QString*)> m_openTestPort;
     RadioInterface m_initial;
+    int m_pttNumber;
+    std::vector<SerialPortInfo> m_ports;
 };
 
 }  // namespace calvento

@@ -13,6 +13,7 @@
 #include "platform/serial_port.h"
 #include "platform/user_interface.h"
 #include "session/app_settings.h"
+#include "session/doctor.h"
 #include "tone/audio_output.h"
 #include "tone/player.h"
 #include "ui_frm_tone.h"
@@ -221,11 +222,26 @@ void RadioPorts::cmdRadio_Click() {
         *why = device.isEmpty() ? InvalidPortNumberText() : device + QStringLiteral(": ") + reason;
         return false;
     };
-    auto* dialog = new RadioInterfaceDialog(m_radio, m_player.audio(), m_pttPort, m_clock,
-                                            openTestPort, &m_window);
+    auto* dialog =
+        new RadioInterfaceDialog(m_radio, m_player.audio(), m_pttPort, m_clock, openTestPort,
+                                 &m_window, LeadingPortNumber(ui.txtPttCom->text()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this,
-            [this, dialog] { applyRadioInterface(dialog->choice(), true); });
+    dialog->checkSetUp = [this] {
+        m_ui.messageBox(DoctorReport(RunDoctor(ThisSystem())), QStringLiteral("Check set-up"),
+                        MessageIcon::Information);
+    };
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        // An adapter chosen from the list: the PTT Comm number stands for it from now on.
+        const int number = LeadingPortNumber(ui.txtPttCom->text());
+        if (const std::optional<SerialPortInfo> port = dialog->chosenPort();
+            port && IsPortNumber(number)) {
+            QString why;
+            if (!RememberPort(number, *port, dialog->listedPorts(), &why))
+                m_ui.messageBox(QStringLiteral("The port could not be remembered:\r\n") + why,
+                                kWarning, MessageIcon::Exclamation);
+        }
+        applyRadioInterface(dialog->choice(), true);
+    });
     m_dialog = dialog;
     dialog->open();
 }

@@ -78,6 +78,10 @@ QString DeviceForPortNumber(int number) {
     return DeviceForPortNumber(number, readPortsConf());
 }
 
+std::vector<SerialPortInfo> PresentPorts() {
+    return portLister()();
+}
+
 void SetPortLister(std::function<std::vector<SerialPortInfo>()> lister) {
     portLister() = lister ? std::move(lister) : SystemSerialPorts;
 }

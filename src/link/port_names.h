@@ -48,7 +48,9 @@ bool RememberPort(int number, const SerialPortInfo& chosen,
 // The adapter remembered for port `number` in `portsConf`, with nothing set when there is none.
 PortIdentity RememberedAdapter(int number, const QString& portsConf);
 
-// Where the list of present ports comes from (the system's, unless a test says otherwise).
+// The serial ports present now, and where that list comes from (the system's, unless a test
+// says otherwise).
+std::vector<SerialPortInfo> PresentPorts();
 void SetPortLister(std::function<std::vector<SerialPortInfo>()> lister);
 
 // The whole number at the start of a field's text, 0 when there is none ("03" gives 3,

@@ -58,6 +58,14 @@ bool HamlibAvailable() {
 #endif
 }
 
+QString HamlibVersion() {
+#ifdef CALVENTO_HAVE_HAMLIB
+    return HamlibLibraryVersion();
+#else
+    return QString();
+#endif
+}
+
 std::unique_ptr<PushToTalk> MakePushToTalk(const RadioInterface& choice, SerialPort& port,
                                            QString* error) {
     if (choice.usesSerialLine())

@@ -49,8 +49,9 @@ RadioInterface::Ptt PttMethodOf(const QString& name);
 RadioInterface LoadRadioInterface(const QString& optionsFile);
 void SaveRadioInterface(const QString& optionsFile, const RadioInterface& choice);
 
-// Whether this build can key through Hamlib.
+// Whether this build can key through Hamlib, and its version ("4.5.5"; empty without it).
 bool HamlibAvailable();
+QString HamlibVersion();
 
 // A push-to-talk method for the choice: a line of `port` (which the caller opens), or a Hamlib
 // rig, opened here; null with the reason when it cannot be set up.

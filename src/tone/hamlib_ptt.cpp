@@ -50,6 +50,11 @@ HamlibPushToTalk::~HamlibPushToTalk() {
     close();
 }
 
+QString HamlibLibraryVersion() {
+    // "Hamlib 4.5.5 Sun ..." : the number after the name.
+    return QString::fromLatin1(hamlib_version).section(QLatin1Char(' '), 1, 1);
+}
+
 bool HamlibPushToTalk::open(int model, const QString& port, const QString& pttType,
                             QString* error) {
     close();

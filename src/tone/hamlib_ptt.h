@@ -44,4 +44,7 @@ private:
     QString m_pttType;
 };
 
+// The version of the Hamlib library the program runs with ("4.5.5").
+QString HamlibLibraryVersion();
+
 }  // namespace calvento

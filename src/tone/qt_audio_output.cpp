@@ -271,6 +271,10 @@ int QtAudioOutput::onFeeder(Step step) {
     return result;
 }
 
+int SystemAudioInputCount() {
+    return static_cast<int>(QMediaDevices::audioInputs().size());
+}
+
 int QtAudioOutput::outputDeviceCount() {
     return static_cast<int>(QMediaDevices::audioOutputs().size());
 }

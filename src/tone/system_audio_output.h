@@ -17,6 +17,9 @@ using SystemAudioOutput = WinmmAudioOutput;
 using SystemAudioOutput = QtAudioOutput;
 #endif
 
+// How many sound input devices the system offers (the receiver's audio comes in on one).
+int SystemAudioInputCount();
+
 // Ends a process that has used the backend: flushes the standard streams and ends with `code`.
 // Called at the very end of main, once everything of ours has been destroyed. On Linux it skips
 // the static teardown of Qt Multimedia, which can crash after all the work is done (see

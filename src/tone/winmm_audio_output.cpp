@@ -82,6 +82,10 @@ WinmmAudioOutput::~WinmmAudioOutput() {
     close();
 }
 
+int SystemAudioInputCount() {
+    return static_cast<int>(waveInGetNumDevs());
+}
+
 int WinmmAudioOutput::outputDeviceCount() {
     return static_cast<int>(waveOutGetNumDevs());
 }

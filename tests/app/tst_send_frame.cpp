@@ -16,15 +16,21 @@
 #include <QTimer>
 
 #include "app/radio_interface.h"
+#include "link/port_names.h"
 #include "link/system_serial_port.h"
-#include "session/send_log.h"
 #include "rigctld_process.h"
+#include "session/send_log.h"
 #include "window_rig.h"
 
 using namespace calvento;
 using namespace calvento::test;
 
 namespace {
+
+SerialPortInfo renamed(SerialPortInfo p, const char* name) {
+    p.name = name;
+    return p;
+}
 
 QLineEdit* field(FrmTone& w, const QString& name) {
     return w.findChild<QLineEdit*>(name);
@@ -524,6 +530,54 @@ private slots:
         // Remembered for the next start, beside the classic settings file.
         QCOMPARE(LoadRadioInterface(r.dir.filePath("Calvento31-options.ini")).ptt,
                  RadioInterface::Ptt(method));
+    }
+
+    // The dialog lists the serial adapters by name and refreshes the list within two seconds of
+    // one being plugged in; the adapter chosen becomes what PTT Comm stands for, found again
+    // under another name, and one that is missing is named. "Check set-up" shows the doctor.
+    void portsAreChosenByName() {
+        SerialPortInfo ch340;
+        ch340.name = "/dev/ttyUSB3";
+        ch340.vendorId = 0x1a86;
+        ch340.productId = 0x7523;
+        ch340.description = "USB Serial";
+        std::vector<SerialPortInfo> present;
+        SetPortLister([&present] { return present; });
+        SendRig r;
+        qunsetenv("CALVENTO_COM2");  // the number as ports.conf makes it, not as a test forces it
+        FrmTone& w = r.w();
+        controls(w).txtPttCom->setText("2");
+        QMetaObject::invokeMethod(controls(w).cmdRadio, "click");
+        RadioInterfaceDialog* d = w.radioInterfaceDialog();
+        QVERIFY(d);
+        auto* list = d->findChild<QComboBox*>("cmbPttPort");
+        QCOMPARE(list->count(), 1);  // PTT Comm 2 as it is
+        present = {ch340};           // plugged in while the dialog is open
+        QTRY_COMPARE_WITH_TIMEOUT(list->count(), 2, 2000);
+        QCOMPARE(list->itemText(1), QStringLiteral("/dev/ttyUSB3 - USB Serial"));
+        list->setCurrentIndex(1);
+        d->findChild<QPushButton*>("cmdCheck")->click();
+        QVERIFY(!r.ui.messages.empty());
+        QCOMPARE(r.ui.messages.back().title, QStringLiteral("Check set-up"));
+        QVERIFY(r.ui.messages.back().text.contains("Program folder"));
+        d->accept();
+
+        present = {renamed(ch340, "/dev/ttyUSB0")};
+        r.journal.clear();
+        controls(w).chkPtt->setChecked(true);
+        QCOMPARE(r.journal.value(0), QStringLiteral("open /dev/ttyUSB0"));
+        controls(w).chkPtt->setChecked(false);
+
+        present = {};
+        r.ui.messages.clear();
+        controls(w).chkPtt->setChecked(true);
+        QVERIFY(!controls(w).chkPtt->isChecked());
+        QCOMPARE(r.ui.messages.size(), size_t(1));
+        QVERIFY2(r.ui.messages[0].text.contains("the adapter USB Serial (1a86:7523, last seen as "
+                                                "/dev/ttyUSB3) that COM2 stands for is not "
+                                                "plugged in"),
+                 qPrintable(r.ui.messages[0].text));
+        SetPortLister(nullptr);
     }
 
     // The dialog lists the devices by their descriptions and remembers the choice by its id; a

@@ -638,6 +638,22 @@ private slots:
         for (const QString& line : lines) QCOMPARE(line.count('\t'), 5);
     }
 
+    // The doctor on this machine: every check a line, OK or FAIL with its fix, and the status
+    // says whether all passed.
+    void theDoctorReports() {
+        const Run r = cli({"doctor"});
+        const QStringList lines = QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(lines.size() >= 7);
+        bool failed = false;
+        for (const QString& line : lines) {
+            QVERIFY2(QRegularExpression("^(OK    |FAIL  |      fix: )\\S").match(line).hasMatch(),
+                     qPrintable(line));
+            failed = failed || line.startsWith("FAIL");
+        }
+        QCOMPARE(r.status, failed ? 1 : 0);
+        QVERIFY(r.out.contains("Program folder"));
+    }
+
     // A rig left transmitting by a program that was killed: `ptt off --rig` ends it, and rigctl
     // reads the rig back as not transmitting.
     void pttOffReleasesARig() {

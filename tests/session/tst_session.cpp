@@ -9,12 +9,62 @@
 
 #include "fakes.h"
 #include "python_csv.h"
+#include "session/doctor.h"
 #include "session/radio_choice.h"
 #include "session/send_job.h"
 #include "session/send_log.h"
 #include "session/sites.h"
 
 using namespace calvento;
+
+namespace {
+
+// A folder standing in for the system: dev/, etc/group, udev rules folders, sys/. Device nodes
+// are plain files; their group is the test's own, named in the fake group file as the row wants.
+struct FakeSystem {
+    QTemporaryDir dir;
+    SystemView view;
+    FakeSystem() {
+        view.devDir = dir.filePath("dev");
+        view.groupFile = dir.filePath("etc/group");
+        view.sysDir = dir.filePath("sys");
+        view.udevRuleDirs = {dir.filePath("etc/udev/rules.d"), dir.filePath("lib/udev/rules.d")};
+        view.userName = QStringLiteral("alice");
+        view.sessionGroups = {QStringLiteral("alice")};
+        view.soundOutputs = 2;
+        view.soundInputs = 1;
+        view.programFolder = dir.path();
+        for (const char* d : {"dev", "etc/udev/rules.d", "lib/udev/rules.d", "sys"})
+            QDir().mkpath(dir.filePath(d));
+        write("etc/group", "root:x:0:\n");
+    }
+    void write(const QString& path, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(dir.filePath(path)).path());
+        QFile f(dir.filePath(path));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    // A device node of group `group` (listing `members`) with the permissions of a udev rule.
+    void node(const QString& name, const QString& group, const QString& members,
+              QFileDevice::Permissions mode) {
+        write("dev/" + name, "");
+        QFile::setPermissions(dir.filePath("dev/" + name), mode);
+        const uint gid = QFileInfo(dir.filePath("dev/" + name)).groupId();
+        write("etc/group",
+              QStringLiteral("%1:x:%2:%3\n").arg(group).arg(gid).arg(members).toUtf8());
+    }
+    DoctorCheck check(const QString& name) const {
+        for (const DoctorCheck& c : RunDoctor(view))
+            if (c.name == name) return c;
+        return {QStringLiteral("no check ") + name, false, {}, {}};
+    }
+};
+
+constexpr QFileDevice::Permissions kGroupRw = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ReadGroup | QFileDevice::WriteGroup;
+constexpr QFileDevice::Permissions kRootOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+}  // namespace
 
 class TstSession : public QObject {
     Q_OBJECT
@@ -125,6 +175,144 @@ private slots:
         port.rtsWorks = false;
         QVERIFY(!UnkeyTransmitter(choice, port, &said, &why));
         QVERIFY(!why.isEmpty());
+    }
+
+    // Every check of the doctor against a fake system, passing and failing: OK, or FAIL with
+    // the command that mends it.
+    void theDoctorsChecks_data() {
+        QTest::addColumn<int>("setUp");
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("serial: not in the nodes' group")
+            << 1 << "Serial ports" << false << "sudo usermod -aG dialout alice";
+        QTest::newRow("serial: the group is read from the nodes (uucp)")
+            << 2 << "Serial ports" << false << "sudo usermod -aG uucp alice";
+        QTest::newRow("serial: added, but this login began before")
+            << 3 << "Serial ports" << false << "log out and in again";
+        QTest::newRow("serial: in the group") << 4 << "Serial ports" << true << "you may use it";
+        QTest::newRow("serial: no devices") << 0 << "Serial ports" << true << "no serial devices";
+        QTest::newRow("brltty claims CH340 adapters")
+            << 5 << "Braille display service" << false << "sudo apt remove brltty";
+        QTest::newRow("brltty by PRODUCT (FTDI)")
+            << 6 << "Braille display service" << false << "vendor 0403";
+        QTest::newRow("brltty rules for braille displays only")
+            << 7 << "Braille display service" << true << "no braille service";
+        QTest::newRow("ModemManager running")
+            << 8 << "ModemManager" << false << "sudo systemctl disable --now ModemManager.service";
+        QTest::newRow("ModemManager not running") << 0 << "ModemManager" << true << "not running";
+        QTest::newRow("CM108 without a udev rule")
+            << 9 << "CM108/CM119 push-to-talk" << false << "60-calvento-cm108.rules";
+        QTest::newRow("CM108 in plugdev, user not")
+            << 10 << "CM108/CM119 push-to-talk" << false << "sudo usermod -aG plugdev alice";
+        QTest::newRow("CM108 usable")
+            << 11 << "CM108/CM119 push-to-talk" << true << "you may use it";
+        QTest::newRow("another HID device is no CM108")
+            << 12 << "CM108/CM119 push-to-talk" << true << "no C-Media interface";
+        QTest::newRow("no sound server") << 13 << "Sound" << false << "pipewire-pulse";
+        QTest::newRow("no sound input") << 14 << "Sound" << false << "receiver's audio";
+        QTest::newRow("sound") << 0 << "Sound" << true << "2 output and 1 input devices";
+        QTest::newRow("Hamlib") << 15 << "Hamlib" << true << "version 4.5.5";
+        QTest::newRow("no Hamlib") << 0 << "Hamlib" << true << "not in this build";
+        QTest::newRow("program folder cannot be written")
+            << 16 << "Program folder" << false << "CALVENTO_HOME";
+        QTest::newRow("program folder") << 0 << "Program folder" << true << "can be written";
+        QTest::newRow("Windows: a port held by another program")
+            << 17 << "Serial ports free" << false << "COM5 is held by another program";
+        QTest::newRow("Windows: ports free")
+            << 18 << "Serial ports free" << true << "COM5 may be opened";
+        QTest::newRow("Windows: Prolific Code 10")
+            << 19 << "Prolific adapters" << false << "Code 10";
+        QTest::newRow("Windows: Prolific working")
+            << 18 << "Prolific adapters" << true << "none refused";
+    }
+    void theDoctorsChecks() {
+        QFETCH(int, setUp);
+        QFETCH(QString, check);
+        QFETCH(bool, ok);
+        QFETCH(QString, says);
+        FakeSystem f;
+        SerialPortInfo prolific;
+        prolific.name = "COM5";
+        prolific.vendorId = 0x067b;
+        prolific.productId = 0x2303;
+        prolific.description = "Prolific USB-to-Serial Comm Port (COM5)";
+        switch (setUp) {
+            case 1:
+                f.node("ttyUSB0", "dialout", "bob", kGroupRw);
+                break;
+            case 2:
+                f.node("ttyUSB0", "uucp", "", kGroupRw);
+                break;
+            case 3:
+                f.node("ttyACM0", "dialout", "bob,alice", kGroupRw);
+                break;
+            case 4:
+                f.node("ttyUSB0", "dialout", "alice", kGroupRw);
+                f.view.sessionGroups << "dialout";
+                break;
+            case 5:
+                f.write("lib/udev/rules.d/85-brltty.rules",
+                        "ACTION==\"add\", SUBSYSTEMS==\"usb\", ATTRS{idVendor}==\"1a86\", "
+                        "ATTRS{idProduct}==\"7523\", RUN+=\"brltty\"\n");
+                break;
+            case 6:
+                f.write("etc/udev/rules.d/90-brltty-device.rules",
+                        "ENV{PRODUCT}==\"403/6001/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"fs\"\n");
+                break;
+            case 7:
+                f.write("lib/udev/rules.d/85-brltty.rules",
+                        "ENV{PRODUCT}==\"1c71/c005/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"bm\"\n");
+                break;
+            case 8:
+                f.view.runningServices = {"systemd", "ModemManager", "bash"};
+                break;
+            case 9:
+            case 10:
+            case 11:
+            case 12:
+                f.write("sys/class/hidraw/hidraw0/device/uevent",
+                        setUp == 12 ? "HID_ID=0003:0000046D:0000C52B\n"
+                                    : "DRIVER=hid-generic\nHID_ID=0003:00000D8C:0000013C\n");
+                if (setUp == 9 || setUp == 12) f.node("hidraw0", "root", "", kRootOnly);
+                if (setUp == 10) f.node("hidraw0", "plugdev", "", kGroupRw);
+                if (setUp == 11) {
+                    f.node("hidraw0", "plugdev", "alice", kGroupRw);
+                    f.view.sessionGroups << "plugdev";
+                }
+                break;
+            case 13:
+                f.view.soundOutputs = -1;
+                break;
+            case 14:
+                f.view.soundInputs = 0;
+                break;
+            case 15:
+                f.view.hamlibVersion = "4.5.5";
+                break;
+            case 16:
+                f.view.programFolder = f.dir.filePath("no/such/folder");
+                break;
+            case 17:
+            case 18:
+            case 19:
+                f.view.windows = true;
+                f.view.ports = {prolific};
+                if (setUp == 19) f.view.ports[0].problemCode = 10;
+                f.view.portFree = [setUp](const QString&, QString* why) {
+                    *why = "Access is denied.";
+                    return setUp != 17;
+                };
+                break;
+            default:
+                break;
+        }
+        const DoctorCheck c = f.check(check);
+        const QString report = DoctorReport({c});
+        QVERIFY2(c.ok == ok, qPrintable(report));
+        QVERIFY2(report.contains(says), qPrintable(report));
+        QCOMPARE(c.fix.isEmpty(), ok);
+        QVERIFY(report.startsWith(ok ? "OK    " + check : "FAIL  " + check));
     }
 
     void theSendLogReadsBackAsWritten() {
