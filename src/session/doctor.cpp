@@ -291,6 +291,7 @@ std::vector<DoctorCheck> RunDoctor(const SystemView& s) {
     return checks;
 }
 
+#ifndef _WIN32
 namespace {
 
 // A program's first line of output, empty when it cannot run.
@@ -304,6 +305,7 @@ QString firstLine(const QString& program, const QStringList& args) {
 }
 
 }  // namespace
+#endif
 
 SystemView ThisSystem() {
     SystemView s;

@@ -231,6 +231,10 @@ private slots:
         QFETCH(QString, check);
         QFETCH(bool, ok);
         QFETCH(QString, says);
+#ifdef Q_OS_WIN
+        // The nodes' group permissions that these rows turn on do not exist on Windows.
+        if (QList<int>{1, 2, 3, 9, 10}.contains(setUp)) QSKIP("Unix permissions");
+#endif
         FakeSystem f;
         SerialPortInfo prolific;
         prolific.name = "COM5";
