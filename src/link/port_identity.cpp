@@ -2,6 +2,7 @@
 #include "link/port_identity.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <sstream>
 
@@ -137,6 +138,31 @@ std::string AdapterText(const PortIdentity& id) {
     if (!id.name.empty() && id.name != text)
         details += (details.empty() ? "" : ", ") + std::string("last seen as ") + id.name;
     return details.empty() ? text : text + " (" + details + ")";
+}
+
+void ParseInstanceId(const std::string& id, SerialPortInfo* port) {
+    std::string upper = id;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    auto hex = [&upper](const char* key) {
+        const size_t at = upper.find(key);
+        if (at == std::string::npos || at + 8 > upper.size()) return -1;
+        unsigned value = 0;
+        return std::sscanf(upper.c_str() + at + 4, "%4x", &value) == 1 ? static_cast<int>(value)
+                                                                       : -1;
+    };
+    port->vendorId = hex("VID_");
+    port->productId = hex("PID_");
+    // The parts between the backslashes: bus, hardware, instance.
+    std::vector<std::string> parts;
+    std::istringstream in(id);
+    for (std::string part; std::getline(in, part, '\\');) parts.push_back(part);
+    if (parts.size() != 3) return;
+    if (upper.rfind("USB\\", 0) == 0 && parts[2].find('&') == std::string::npos)
+        port->serialNumber = parts[2];
+    const size_t plus = parts[1].find('+', parts[1].find('+') + 1);
+    if (parts[1].find('+') != std::string::npos && plus != std::string::npos)
+        port->serialNumber = parts[1].substr(plus + 1);
 }
 
 std::string PortListText(const std::vector<SerialPortInfo>& ports) {

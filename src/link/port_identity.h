@@ -60,6 +60,12 @@ PortIdentity IdentityFromText(const std::string& text);
 // The adapter as a user recognises it: "FT232R USB UART (0403:6001, serial A9XYZ)".
 std::string AdapterText(const PortIdentity& identity);
 
+// Windows: the vendor, the product and the serial number in a device's instance id
+// ("USB\VID_0403&PID_6001\A9XYZ", "FTDIBUS\VID_0403+PID_6001+A9XYZA\0000"); an id that Windows
+// made up for an adapter without a serial number ("USB\VID_1A86&PID_7523\5&2A3B4C&0&2") gives
+// none.
+void ParseInstanceId(const std::string& id, SerialPortInfo* port);
+
 // The list as `calvento-cli ports` prints it: a header, then one port a line, tab-separated
 // (name, by-id link, description, manufacturer, serial number, vendor:product).
 std::string PortListText(const std::vector<SerialPortInfo>& ports);

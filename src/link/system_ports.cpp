@@ -35,25 +35,6 @@ std::string deviceProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property
     return utf8(buffer);
 }
 
-// "USB\VID_0403&PID_6001\A9XYZ" or "FTDIBUS\VID_0403+PID_6001+A9XYZA\0000": the vendor, the
-// product, and the serial number that an adapter with one puts in its instance id.
-void parseInstanceId(const std::string& id, SerialPortInfo* port) {
-    const QString text = QString::fromStdString(id).toUpper();
-    const qsizetype vid = text.indexOf(QStringLiteral("VID_"));
-    const qsizetype pid = text.indexOf(QStringLiteral("PID_"));
-    bool ok = false;
-    if (vid >= 0) port->vendorId = text.mid(vid + 4, 4).toInt(&ok, 16);
-    if (!ok) port->vendorId = -1;
-    if (pid >= 0) port->productId = text.mid(pid + 4, 4).toInt(&ok, 16);
-    if (!ok) port->productId = -1;
-    const QStringList parts = QString::fromStdString(id).split(QLatin1Char('\\'));
-    if (parts.size() == 3 && parts[0].compare(QStringLiteral("USB"), Qt::CaseInsensitive) == 0 &&
-        !parts[2].contains(QLatin1Char('&')))
-        port->serialNumber = parts[2].toStdString();  // generated ids hold '&'
-    if (parts.size() == 3 && parts[1].count(QLatin1Char('+')) >= 2)
-        port->serialNumber = parts[1].section(QLatin1Char('+'), 2).toStdString();
-}
-
 }  // namespace
 
 std::vector<SerialPortInfo> SystemSerialPorts() {
@@ -82,7 +63,7 @@ std::vector<SerialPortInfo> SystemSerialPorts() {
         port.manufacturer = deviceProperty(set, &device, SPDRP_MFG);
         wchar_t instance[512] = {};
         if (SetupDiGetDeviceInstanceIdW(set, &device, instance, 511, nullptr))
-            parseInstanceId(utf8(instance), &port);
+            ParseInstanceId(utf8(instance), &port);
         port.location = deviceProperty(set, &device, SPDRP_LOCATION_INFORMATION);
         ULONG status = 0, problem = 0;
         if (CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) == CR_SUCCESS &&

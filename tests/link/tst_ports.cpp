@@ -131,6 +131,34 @@ private slots:
         qunsetenv("CALVENTO_HOME");
     }
 
+    // Windows' instance ids: vendor, product, and the serial number where the adapter has one.
+    void windowsInstanceIds_data() {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("vidpid");
+        QTest::addColumn<QString>("serial");
+        QTest::newRow("USB with a serial number") << R"(USB\VID_0403&PID_6001\A9XYZ)"
+                                                  << "0403:6001"
+                                                  << "A9XYZ";
+        QTest::newRow("FTDI's own bus") << R"(FTDIBUS\VID_0403+PID_6001+A9XYZA\0000)"
+                                        << "0403:6001"
+                                        << "A9XYZA";
+        QTest::newRow("made up by Windows: none") << R"(USB\VID_1A86&PID_7523\5&2A3B4C&0&2)"
+                                                  << "1a86:7523"
+                                                  << "";
+        QTest::newRow("a built-in port") << R"(ACPI\PNP0501\1)"
+                                         << ""
+                                         << "";
+    }
+    void windowsInstanceIds() {
+        QFETCH(QString, id);
+        QFETCH(QString, vidpid);
+        QFETCH(QString, serial);
+        SerialPortInfo p;
+        ParseInstanceId(id.toStdString(), &p);
+        QCOMPARE(QString::fromStdString(VendorProduct(p.vendorId, p.productId)), vidpid);
+        QCOMPARE(QString::fromStdString(p.serialNumber), serial);
+    }
+
     // What `calvento-cli ports` prints: a header, one port a line, six tab-separated fields, no
     // tab or line end inside a field.
     void theListAsPrinted() {
