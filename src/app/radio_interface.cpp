@@ -20,7 +20,7 @@ RadioInterfaceDialog::~RadioInterfaceDialog() = default;
 RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOutput& audio,
                                            SerialPort& port, Clock& clock,
                                            std::function<bool(QString*)> openTestPort,
-                                           QWidget* parent, int pttNumber)
+                                           QWidget* parent, int pttNumber, int programmingNumber)
     : QDialog(parent),
       m_form(std::make_unique<Ui::RadioInterface>()),
       ui(*m_form),
@@ -29,7 +29,8 @@ RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOu
       m_clock(clock),
       m_openTestPort(std::move(openTestPort)),
       m_initial(choice),
-      m_pttNumber(pttNumber) {
+      m_pttNumber(pttNumber),
+      m_programmingNumber(programmingNumber) {
     ui.setupUi(this);
     setObjectName(QStringLiteral("RadioInterface"));
 
@@ -98,16 +99,20 @@ RadioInterface RadioInterfaceDialog::choice() const {
     return r;
 }
 
-// The first entry keeps what the PTT Comm number names now (with the adapter it expects when
-// that is not plugged in); then each adapter by its name and description.
 void RadioInterfaceDialog::refreshPorts() {
     std::vector<SerialPortInfo> ports = PresentPorts();
     if (ports == m_ports && ui.cmbPttPort->count() > 0) return;
-    const QString chosen = ui.cmbPttPort->currentData().toString();
     m_ports = std::move(ports);
-    const QSignalBlocker quiet(ui.cmbPttPort);
-    ui.cmbPttPort->clear();
-    const int n = m_pttNumber;
+    fillPortList(ui.cmbPttPort, m_pttNumber);
+    fillPortList(ui.cmbPrgPort, m_programmingNumber);
+}
+
+// The first entry keeps what the number names now (with the adapter it expects when that is
+// not plugged in); then each adapter by its name and description. The choice stays.
+void RadioInterfaceDialog::fillPortList(QComboBox* list, int n) {
+    const QString chosen = list->currentData().toString();
+    const QSignalBlocker quiet(list);
+    list->clear();
     QString now = IsPortNumber(n)
                       ? QStringLiteral("COM%1 as it is: %2").arg(n).arg(DeviceForPortNumber(n))
                       : InvalidPortNumberText();
@@ -118,7 +123,7 @@ void RadioInterfaceDialog::refreshPorts() {
         now = QStringLiteral("COM%1: %2 - not plugged in")
                   .arg(n)
                   .arg(QString::fromStdString(AdapterText(expected)));
-    ui.cmbPttPort->addItem(now, QString());
+    list->addItem(now, QString());
     for (const SerialPortInfo& p : m_ports) {
         const QString name = QString::fromStdString(p.name);
         QString text = name;
@@ -128,13 +133,13 @@ void RadioInterfaceDialog::refreshPorts() {
             text = QString::fromStdString(p.description);
         if (!p.serialNumber.empty())
             text += QStringLiteral(" (%1)").arg(QString::fromStdString(p.serialNumber));
-        ui.cmbPttPort->addItem(text, name);
+        list->addItem(text, name);
     }
-    ui.cmbPttPort->setCurrentIndex(std::max(0, ui.cmbPttPort->findData(chosen)));
+    list->setCurrentIndex(std::max(0, list->findData(chosen)));
 }
 
-std::optional<SerialPortInfo> RadioInterfaceDialog::chosenPort() const {
-    const QString name = ui.cmbPttPort->currentData().toString();
+std::optional<SerialPortInfo> RadioInterfaceDialog::chosenPort(bool forPtt) const {
+    const QString name = (forPtt ? ui.cmbPttPort : ui.cmbPrgPort)->currentData().toString();
     for (const SerialPortInfo& p : m_ports)
         if (!name.isEmpty() && QString::fromStdString(p.name) == name) return p;
     return std::nullopt;

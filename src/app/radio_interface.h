@@ -23,6 +23,8 @@ namespace Ui {
 class RadioInterface;
 }
 
+class QComboBox;
+
 namespace calvento {
 
 class AudioOutput;
@@ -34,10 +36,11 @@ class RadioInterfaceDialog : public QDialog {
 public:
     // `openTestPort` opens the PTT port for a test of a serial-line method and answers false
     // with the reason when it cannot; the dialog closes it again afterwards.
-    // `pttNumber` is the PTT Comm number whose adapter the port list chooses.
+    // `pttNumber` and `programmingNumber` are the port numbers whose adapters the two port
+    // lists choose.
     RadioInterfaceDialog(const RadioInterface& choice, AudioOutput& audio, SerialPort& port,
                          Clock& clock, std::function<bool(QString*)> openTestPort,
-                         QWidget* parent = nullptr, int pttNumber = 1);
+                         QWidget* parent = nullptr, int pttNumber = 1, int programmingNumber = 1);
     ~RadioInterfaceDialog() override;
 
     // What the dialog's fields say now.
@@ -46,9 +49,9 @@ public:
     // Keys the chosen method for one second and shows whether it worked; the text shown.
     QString cmdTest_Click();
 
-    // The adapter chosen in the port list (none: the number keeps what it names), and the list
-    // it was chosen from.
-    std::optional<SerialPortInfo> chosenPort() const;
+    // The adapter chosen in the PTT or the programming port list (none: the number keeps what
+    // it names), and the list they were chosen from.
+    std::optional<SerialPortInfo> chosenPort(bool forPtt = true) const;
     const std::vector<SerialPortInfo>& listedPorts() const { return m_ports; }
     // Reads the list of ports again and shows it, the choice kept.
     void refreshPorts();
@@ -58,6 +61,7 @@ public:
 
 private:
     void showMethodFields();
+    void fillPortList(QComboBox* list, int number);
 
     std::unique_ptr<Ui::RadioInterface> m_form;
     Ui::RadioInterface& ui;
@@ -68,6 +72,7 @@ private:
     std::function<bool(QString*)> m_openTestPort;
     RadioInterface m_initial;
     int m_pttNumber;
+    int m_programmingNumber;
     std::vector<SerialPortInfo> m_ports;
 };
 

@@ -231,12 +231,13 @@ void RadioPorts::cmdRadio_Click() {
                         MessageIcon::Information);
     };
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        // An adapter chosen from the list: the PTT Comm number stands for it from now on.
-        const int number = LeadingPortNumber(ui.txtPttCom->text());
-        if (const std::optional<SerialPortInfo> port = dialog->chosenPort();
-            port && IsPortNumber(number)) {
+        // An adapter chosen from a list: its port number stands for it from now on.
+        for (const bool ptt : {true, false}) {
+            const int number = LeadingPortNumber((ptt ? ui.txtPttCom : ui.txtPrgComm)->text());
+            const std::optional<SerialPortInfo> port = dialog->chosenPort(ptt);
             QString why;
-            if (!RememberPort(number, *port, dialog->listedPorts(), &why))
+            if (port && IsPortNumber(number) &&
+                !RememberPort(number, *port, dialog->listedPorts(), &why))
                 m_ui.messageBox(QStringLiteral("The port could not be remembered:\r\n") + why,
                                 kWarning, MessageIcon::Exclamation);
         }

@@ -556,11 +556,29 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(list->count(), 2, 2000);
         QCOMPARE(list->itemText(1), QStringLiteral("/dev/ttyUSB3 - USB Serial"));
         list->setCurrentIndex(1);
+        // The programming port from the same list, another adapter: Prg Comm 1 stands for it.
+        SerialPortInfo ftdi = ch340;
+        ftdi.name = "/dev/ttyUSB4";
+        ftdi.vendorId = 0x0403;
+        ftdi.productId = 0x6001;
+        ftdi.serialNumber = "A9XYZ";
+        present = {ch340, ftdi};
+        QTRY_COMPARE_WITH_TIMEOUT(list->count(), 3, 2000);
+        auto* programming = d->findChild<QComboBox*>("cmbPrgPort");
+        programming->setCurrentIndex(programming->findData("/dev/ttyUSB4"));
+        QCOMPARE(list->currentIndex(), 1);  // the refresh kept the choice
         d->findChild<QPushButton*>("cmdCheck")->click();
         QVERIFY(!r.ui.messages.empty());
         QCOMPARE(r.ui.messages.back().title, QStringLiteral("Check set-up"));
         QVERIFY(r.ui.messages.back().text.contains("Program folder"));
         d->accept();
+
+        qunsetenv("CALVENTO_COM1");
+        present = {renamed(ftdi, "/dev/ttyUSB7")};
+        r.journal.clear();
+        controls(w).chkPrg->setChecked(true);
+        QCOMPARE(r.journal.value(0), QStringLiteral("open /dev/ttyUSB7"));
+        controls(w).chkPrg->setChecked(false);
 
         present = {renamed(ch340, "/dev/ttyUSB0")};
         r.journal.clear();
