@@ -12,6 +12,7 @@
 #include <QSaveFile>
 #include <QStringList>
 #include <QTemporaryFile>
+#include <QtEndian>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -37,6 +38,7 @@
 #include "session/send_job.h"
 #include "session/send_log.h"
 #include "session/sites.h"
+#include "tone/dtmf_decoder.h"
 #include "tone/keyed_send.h"
 #include "tone/player.h"
 #include "tone/system_audio_output.h"
@@ -65,6 +67,7 @@ const char kUsage[] =
     "       calvento-cli sites\n"
     "       calvento-cli send --site NAME --command N|NAME [--no-log]\n"
     "       calvento-cli synth --site NAME --command N|NAME (--raw FILE | --wav FILE)\n"
+    "       calvento-cli decode [--rate HZ] FILE\n"
     "       calvento-cli ports\n"
     "       calvento-cli doctor\n"
     "       calvento-cli ptt off --port PORT [--ptt-line rts|dtr] [--ptt-invert]\n"
@@ -124,6 +127,9 @@ const char kHelp[] =
     "           (FIELD: OLD -> NEW). Exit status 0 when equal, 1 when they differ, 2 when a\n"
     "           file cannot be read.\n"
     "             calvento-cli diff backups/board-20261210-093000.prg board.prg\n"
+    "  decode   Print the DTMF keys heard in a recording, one a line: the time in seconds, a\n"
+    "           tab, dtmf, a tab, the key. FILE is a 16-bit PCM WAV file, or headerless 16-bit\n"
+    "           little-endian mono samples at --rate HZ (8000 unless told), - for standard input.\n"
     "  ports    List the serial ports with what identifies each adapter, a header first, then\n"
     "           one port a line, tab-separated: port, by-id link, description, manufacturer,\n"
     "           serial number, USB vendor:product.\n"
@@ -937,6 +943,65 @@ int programBoard(const QStringList& argv) {
     return s.traceStatus(r.written() ? 0 : 1);
 }
 
+// ---- decode
+// ---------------------------------------------------------------------------------------
+
+// The samples of a WAV file (16-bit PCM; of several channels the first) or of headerless 16-bit
+// little-endian mono samples at `rawRate`, and their rate.
+std::vector<int16_t> soundSamples(const QByteArray& bytes, int rawRate, int* rate) {
+    auto u16 = [&bytes](qsizetype at) {
+        return qFromLittleEndian<quint16>(bytes.constData() + at);
+    };
+    auto u32 = [&bytes](qsizetype at) {
+        return qFromLittleEndian<quint32>(bytes.constData() + at);
+    };
+    qsizetype data = 0, length = bytes.size();
+    int channels = 1;
+    *rate = rawRate;
+    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WAVE") {
+        data = -1;
+        for (qsizetype at = 12; at + 8 <= bytes.size();) {
+            const QByteArray id = bytes.mid(at, 4);
+            const qsizetype size = u32(at + 4);
+            if (id == "fmt " && size >= 16 && at + 24 <= bytes.size()) {
+                if (u16(at + 8) != 1 || u16(at + 22) != 16)
+                    throw Failure{QStringLiteral("Only 16-bit PCM WAV files can be decoded.")};
+                channels = std::max(1, int(u16(at + 10)));
+                *rate = int(u32(at + 12));
+            } else if (id == "data") {
+                data = at + 8;
+                length = std::min(size, bytes.size() - data);
+                break;
+            }
+            at += 8 + size + (size & 1);
+        }
+        if (data < 0) throw Failure{QStringLiteral("The WAV file has no data.")};
+    }
+    if (*rate < 8000 || *rate > 48000)
+        throw Failure{
+            QStringLiteral("A sample rate of %1 Hz cannot be decoded (8000 to 48000).").arg(*rate)};
+    std::vector<int16_t> samples;
+    samples.reserve(static_cast<size_t>(length / 2 / channels));
+    for (qsizetype at = data; at + 2 * channels <= data + length; at += 2 * channels)
+        samples.push_back(static_cast<int16_t>(u16(at)));
+    return samples;
+}
+
+// The DTMF keys heard in a recording, one a line: the time in seconds, a tab, "dtmf", a tab,
+// the key.
+int decode(const QStringList& argv) {
+    const Args a = Args::parse(argv, {"--rate"}, {"--dtmf"});
+    if (a.positional.size() != 1) throw UsageError{"decode takes [--rate HZ] FILE"};
+    int rate = 0;
+    const std::vector<int16_t> samples =
+        soundSamples(readFile(a.positional[0], 1024LL * 1024 * 1024),
+                     a.options.contains("--rate") ? a.options["--rate"].toInt() : 8000, &rate);
+    for (const DecodedItem& item : DecodeDtmf(samples, rate))
+        out(QString::number(item.seconds, 'f', 3) + QStringLiteral("\tdtmf\t") +
+            QString::fromStdString(item.text) + '\n');
+    return 0;
+}
+
 // ---- ports and push-to-talk
 // ---------------------------------------------------------------------------------------
 
@@ -1099,6 +1164,7 @@ int runCommand(int argc, char* argv[]) {
         if (command == QLatin1String("log")) return printLog(args);
         if (command == QLatin1String("sites")) return listSites(args);
         if (command == QLatin1String("ports")) return listPorts(args);
+        if (command == QLatin1String("decode")) return decode(args);
         if (command == QLatin1String("doctor")) return doctor(args);
         if (command == QLatin1String("ptt")) return pttCommand(args);
         throw UsageError{"unknown command " + command};

@@ -8,10 +8,11 @@ CALVENTO_PACKAGES=(
     fonts-liberation fonts-liberation2
 )
 # What the tests use besides: a DTMF decoder, a sound server, X without a screen, the fuzzers,
-# and an independent CSV reader (Python's) for the send log.
+# an independent CSV reader (Python's) for the send log, and the independent signals of the
+# receive side: speech that must not pass for keys, Morse made by other programs.
 CALVENTO_TEST_PACKAGES=(
     multimon-ng pulseaudio pulseaudio-utils sox socat xvfb xauth xdotool libhamlib-utils
-    clang libclang-rt-dev python3
+    clang libclang-rt-dev python3 espeak-ng ebook2cw
 )
 
 # The Windows build and its tests under Wine, where a Qt built for Windows is at hand

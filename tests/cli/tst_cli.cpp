@@ -627,6 +627,27 @@ private slots:
         }
     }
 
+    // What synth writes, decode hears: every key with its time, from a WAV file and from raw
+    // samples on standard input.
+    void decodeHearsWhatSynthWrote() {
+        QTemporaryDir dir;
+        const QString wav = dir.filePath("k.wav");
+        QCOMPARE(
+            cli({"synth", "--digit", "40", "--gap", "40", "--wav", wav, "0123456789*#ABCD"}).status,
+            0);
+        const Run r = cli({"decode", wav});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = QString::fromUtf8(r.out).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 16);
+        // Key 1 begins 80 ms in; its time is that of the first frame that heard it.
+        QCOMPARE(lines[1].section('\t', 1), QStringLiteral("dtmf\t1"));
+        QVERIFY2(std::abs(lines[1].section('\t', 0, 0).toDouble() - 0.080) <= 0.010,
+                 qPrintable(lines[1]));
+        const Run raw = cli({"decode", "-"}, cli({"synth", "--raw", "-", "159D"}).out);
+        QCOMPARE(QString::fromUtf8(raw.out).count("\tdtmf\t"), 4);
+        QCOMPARE(cli({"decode", "--rate", "96000", "-"}, QByteArray(100, 0)).status, 1);
+    }
+
     // The serial ports as listed: a header, then one port a line with its six fields.
     void portsAreListed() {
         const Run r = cli({"ports"});
