@@ -40,6 +40,7 @@
 #include "session/sites.h"
 #include "tone/dtmf_decoder.h"
 #include "tone/keyed_send.h"
+#include "tone/morse_decoder.h"
 #include "tone/player.h"
 #include "tone/system_audio_output.h"
 #include "tone/tone_synthesis.h"
@@ -67,7 +68,7 @@ const char kUsage[] =
     "       calvento-cli sites\n"
     "       calvento-cli send --site NAME --command N|NAME [--no-log]\n"
     "       calvento-cli synth --site NAME --command N|NAME (--raw FILE | --wav FILE)\n"
-    "       calvento-cli decode [--rate HZ] FILE\n"
+    "       calvento-cli decode [--rate HZ] [--dtmf] [--cw] FILE\n"
     "       calvento-cli ports\n"
     "       calvento-cli doctor\n"
     "       calvento-cli ptt off --port PORT [--ptt-line rts|dtr] [--ptt-invert]\n"
@@ -127,9 +128,10 @@ const char kHelp[] =
     "           (FIELD: OLD -> NEW). Exit status 0 when equal, 1 when they differ, 2 when a\n"
     "           file cannot be read.\n"
     "             calvento-cli diff backups/board-20261210-093000.prg board.prg\n"
-    "  decode   Print the DTMF keys heard in a recording, one a line: the time in seconds, a\n"
-    "           tab, dtmf, a tab, the key. FILE is a 16-bit PCM WAV file, or headerless 16-bit\n"
-    "           little-endian mono samples at --rate HZ (8000 unless told), - for standard input.\n"
+    "  decode   Print the DTMF keys and Morse words heard in a recording, one a line: the time\n"
+    "           in seconds, a tab, dtmf or cw, a tab, the text (--dtmf or --cw: that kind only).\n"
+    "           FILE is a 16-bit PCM WAV file, or headerless 16-bit little-endian mono samples\n"
+    "           at --rate HZ (8000 unless told), - for standard input.\n"
     "  ports    List the serial ports with what identifies each adapter, a header first, then\n"
     "           one port a line, tab-separated: port, by-id link, description, manufacturer,\n"
     "           serial number, USB vendor:product.\n"
@@ -987,17 +989,28 @@ std::vector<int16_t> soundSamples(const QByteArray& bytes, int rawRate, int* rat
     return samples;
 }
 
-// The DTMF keys heard in a recording, one a line: the time in seconds, a tab, "dtmf", a tab,
-// the key.
+// What a recording holds, one item a line: the time in seconds, a tab, "dtmf" or "cw", a tab,
+// the key or the Morse word. Both kinds unless --dtmf or --cw says one.
 int decode(const QStringList& argv) {
-    const Args a = Args::parse(argv, {"--rate"}, {"--dtmf"});
-    if (a.positional.size() != 1) throw UsageError{"decode takes [--rate HZ] FILE"};
+    const Args a = Args::parse(argv, {"--rate"}, {"--dtmf", "--cw"});
+    if (a.positional.size() != 1) throw UsageError{"decode takes [--rate HZ] [--dtmf] [--cw] FILE"};
+    const bool both = a.flags.contains("--dtmf") == a.flags.contains("--cw");
     int rate = 0;
     const std::vector<int16_t> samples =
         soundSamples(readFile(a.positional[0], 1024LL * 1024 * 1024),
                      a.options.contains("--rate") ? a.options["--rate"].toInt() : 8000, &rate);
-    for (const DecodedItem& item : DecodeDtmf(samples, rate))
-        out(QString::number(item.seconds, 'f', 3) + QStringLiteral("\tdtmf\t") +
+    std::vector<DecodedItem> items;
+    if (both || a.flags.contains("--dtmf")) items = DecodeDtmf(samples, rate);
+    if (both || a.flags.contains("--cw"))
+        for (const DecodedItem& word : MorseWords(DecodeMorse(samples, rate).characters))
+            items.push_back(word);
+    std::stable_sort(items.begin(), items.end(), [](const DecodedItem& x, const DecodedItem& y) {
+        return x.seconds < y.seconds;
+    });
+    for (const DecodedItem& item : items)
+        out(QString::number(item.seconds, 'f', 3) +
+            (item.kind == DecodedItem::Kind::Dtmf ? QStringLiteral("\tdtmf\t")
+                                                  : QStringLiteral("\tcw\t")) +
             QString::fromStdString(item.text) + '\n');
     return 0;
 }

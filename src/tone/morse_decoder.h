@@ -1,0 +1,35 @@
+// The Morse decoder: the board's CW reply (and any Morse on the channel) as text.
+//
+// Pure (no Qt): samples in, characters with their times out, at any sample rate from 8 to
+// 48 kHz. A recording is decoded in four steps:
+//  1. the pitch: the strongest steady tone between 300 and 2000 Hz, found by itself;
+//  2. the envelope: the tone's magnitude every 2 ms, measured in a window that suits the speed
+//     (short for 150 WPM, long, and so narrow in frequency, for 14 WPM);
+//  3. keying: an adaptive threshold between the noise floor and the tone's level, with
+//     hysteresis, and marks and gaps shorter than a third of a dot smoothed away;
+//  4. timing: the dot length from the marks (the short and the long ones fall in two groups three
+//     to one apart), followed from one transmission to the next (a pause of two seconds or a
+//     speed that changes), then dots and dashes, character and word gaps, and the characters:
+//     letters, digits, the usual punctuation, and prosigns as <AR>, <SK>, <KN>, <BT>.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "tone/dtmf_decoder.h"
+
+namespace calvento {
+
+struct MorseResult {
+    std::vector<DecodedItem> characters;  // one a character; a word gap is an item " "
+    double pitchHz = 0;                   // 0 when no tone was found
+    double wpm = 0;                       // the speed of the last transmission
+};
+
+MorseResult DecodeMorse(std::span<const int16_t> samples, int sampleRate);
+
+// The characters as words: consecutive characters joined, each word with the time of its first.
+std::vector<DecodedItem> MorseWords(const std::vector<DecodedItem>& characters);
+
+}  // namespace calvento

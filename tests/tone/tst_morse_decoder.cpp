@@ -1,0 +1,110 @@
+// The Morse decoder against Morse that another program made (ebook2cw): every speed from 14 to
+// 150 WPM, pitches across the band, any sample rate, punctuation, a second transmission at
+// another speed, and a tone in white noise.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <random>
+
+#include "tone/morse_decoder.h"
+
+using namespace calvento;
+
+namespace {
+
+// `text` keyed by ebook2cw at `wpm` and `pitch`, as 16-bit samples at `rate`.
+std::vector<int16_t> morse(const QString& text, int wpm, int pitch, int rate = 8000) {
+    QTemporaryDir dir;
+    QProcess cw;
+    cw.setWorkingDirectory(dir.path());
+    cw.start("ebook2cw", {"-O", "-w", QString::number(wpm), "-f", QString::number(pitch), "-s",
+                          "8000", "-o", "m"});
+    cw.write(text.toLatin1() + "\n");
+    cw.closeWriteChannel();
+    cw.waitForFinished(30000);
+    const QString raw = dir.filePath("m.raw");
+    QProcess::execute("sox", {dir.filePath("m0000.ogg"), "-t", "raw", "-r", QString::number(rate),
+                              "-e", "signed", "-b", "16", "-c", "1", raw});
+    QFile f(raw);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray b = f.readAll();
+    return {reinterpret_cast<const int16_t*>(b.constData()),
+            reinterpret_cast<const int16_t*>(b.constData()) + b.size() / 2};
+}
+
+QString text(const MorseResult& r) {
+    QString out;
+    for (const DecodedItem& c : r.characters) out += QString::fromStdString(c.text);
+    return out;
+}
+
+}  // namespace
+
+class TstMorseDecoder : public QObject {
+    Q_OBJECT
+private slots:
+    void speedsAndPitches_data() {
+        QTest::addColumn<int>("wpm");
+        QTest::addColumn<int>("pitch");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("14 WPM") << 14 << 700 << 8000;
+        QTest::newRow("40 WPM") << 40 << 700 << 8000;
+        QTest::newRow("80 WPM") << 80 << 700 << 8000;
+        QTest::newRow("150 WPM") << 150 << 700 << 8000;
+        QTest::newRow("low pitch") << 25 << 450 << 8000;
+        QTest::newRow("high pitch") << 25 << 1800 << 8000;
+        QTest::newRow("48 kHz") << 30 << 700 << 48000;
+    }
+    void speedsAndPitches() {
+        QFETCH(int, wpm);
+        QFETCH(int, pitch);
+        QFETCH(int, rate);
+        const std::vector<int16_t> s = morse("CQ DE K1ABC 599 AB/C? 5=6", wpm, pitch, rate);
+        QVERIFY(!s.empty());
+        const MorseResult r = DecodeMorse(s, rate);
+        QCOMPARE(text(r), QStringLiteral("CQ DE K1ABC 599 AB/C? 5=6"));
+        QVERIFY2(std::abs(r.pitchHz - pitch) <= 20, qPrintable(QString::number(r.pitchHz)));
+        QVERIFY2(std::abs(r.wpm - wpm) <= wpm * 0.25, qPrintable(QString::number(r.wpm)));
+        // Words with the time of their first character, in order.
+        const std::vector<DecodedItem> words = MorseWords(r.characters);
+        QCOMPARE(words.size(), size_t(6));
+        QCOMPARE(words[2].text, std::string("K1ABC"));
+        QVERIFY(words[0].seconds < words[1].seconds && words[1].seconds < words[2].seconds);
+    }
+
+    // A board answering twice: slowly, then after a pause much faster; both are read, each at
+    // its own speed.
+    void aSecondTransmissionAtAnotherSpeed() {
+        std::vector<int16_t> s = morse("QRL", 18, 700);
+        s.insert(s.end(), 8000 * 3, 0);
+        const std::vector<int16_t> fast = morse("TEST", 90, 700);
+        s.insert(s.end(), fast.begin(), fast.end());
+        const MorseResult r = DecodeMorse(s, 8000);
+        QCOMPARE(text(r), QStringLiteral("QRL TEST"));
+        QVERIFY2(r.wpm > 60, qPrintable(QString::number(r.wpm)));
+    }
+
+    // The tone with as much white noise over the whole band as it has power itself.
+    void aToneInNoise() {
+        std::vector<int16_t> s = morse("CQ DE K1ABC", 20, 700);
+        QVERIFY(!s.empty());
+        double power = 0;
+        for (int16_t x : s) power += double(x) * x;
+        power /= double(s.size());
+        std::mt19937 rng(11);
+        std::normal_distribution<double> noise(0, std::sqrt(power));
+        for (int16_t& x : s)
+            x = static_cast<int16_t>(std::clamp(x + noise(rng), -32768.0, 32767.0));
+        QCOMPARE(text(DecodeMorse(s, 8000)), QStringLiteral("CQ DE K1ABC"));
+    }
+
+    // Silence and noise alone are no Morse.
+    void nothingIsNoMorse() {
+        QCOMPARE(text(DecodeMorse(std::vector<int16_t>(8000 * 3, 0), 8000)), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstMorseDecoder)
+#include "tst_morse_decoder.moc"
