@@ -999,14 +999,12 @@ int decode(const QStringList& argv) {
     const std::vector<int16_t> samples =
         soundSamples(readFile(a.positional[0], 1024LL * 1024 * 1024),
                      a.options.contains("--rate") ? a.options["--rate"].toInt() : 8000, &rate);
-    std::vector<DecodedItem> items;
-    if (both || a.flags.contains("--dtmf")) items = DecodeDtmf(samples, rate);
-    if (both || a.flags.contains("--cw"))
-        for (const DecodedItem& word : MorseWords(DecodeMorse(samples, rate).characters))
-            items.push_back(word);
-    std::stable_sort(items.begin(), items.end(), [](const DecodedItem& x, const DecodedItem& y) {
-        return x.seconds < y.seconds;
-    });
+    const std::vector<DecodedItem> keys =
+        both || a.flags.contains("--dtmf") ? DecodeDtmf(samples, rate) : std::vector<DecodedItem>{};
+    const std::vector<DecodedItem> words = both || a.flags.contains("--cw")
+                                               ? MorseWords(DecodeMorse(samples, rate).characters)
+                                               : std::vector<DecodedItem>{};
+    const std::vector<DecodedItem> items = MergeDecoded(keys, words);
     for (const DecodedItem& item : items)
         out(QString::number(item.seconds, 'f', 3) +
             (item.kind == DecodedItem::Kind::Dtmf ? QStringLiteral("\tdtmf\t")

@@ -253,4 +253,22 @@ std::vector<DecodedItem> MorseWords(const std::vector<DecodedItem>& characters) 
     return words;
 }
 
+std::vector<DecodedItem> MergeDecoded(const std::vector<DecodedItem>& dtmf,
+                                      const std::vector<DecodedItem>& morseWords) {
+    std::vector<DecodedItem> all = dtmf;
+    for (const DecodedItem& word : morseWords) {
+        // A key's tone lasts from its time for at least 40 ms, a sequence's keys follow each
+        // other within a second.
+        const bool duringKeys =
+            std::any_of(dtmf.begin(), dtmf.end(), [&word](const DecodedItem& k) {
+                return word.seconds > k.seconds - 0.2 && word.seconds < k.seconds + 1.0;
+            });
+        if (!duringKeys) all.push_back(word);
+    }
+    std::stable_sort(all.begin(), all.end(), [](const DecodedItem& a, const DecodedItem& b) {
+        return a.seconds < b.seconds;
+    });
+    return all;
+}
+
 }  // namespace calvento

@@ -32,4 +32,9 @@ MorseResult DecodeMorse(std::span<const int16_t> samples, int sampleRate);
 // The characters as words: consecutive characters joined, each word with the time of its first.
 std::vector<DecodedItem> MorseWords(const std::vector<DecodedItem>& characters);
 
+// DTMF keys and Morse words of one recording in time order, the Morse words that began while
+// keys sounded left out: a keyed tone pair also looks like Morse to the Morse decoder.
+std::vector<DecodedItem> MergeDecoded(const std::vector<DecodedItem>& dtmf,
+                                      const std::vector<DecodedItem>& morseWords);
+
 }  // namespace calvento

@@ -646,6 +646,26 @@ private slots:
         const Run raw = cli({"decode", "-"}, cli({"synth", "--raw", "-", "159D"}).out);
         QCOMPARE(QString::fromUtf8(raw.out).count("\tdtmf\t"), 4);
         QCOMPARE(cli({"decode", "--rate", "96000", "-"}, QByteArray(100, 0)).status, 1);
+
+        // A command and the board's Morse reply after it (made by ebook2cw): the keys, then the
+        // call; the tones of the keys are not taken for Morse.
+        QProcess cw;
+        cw.setWorkingDirectory(dir.path());
+        cw.start("ebook2cw", {"-O", "-w", "25", "-f", "800", "-s", "8000", "-o", "reply"});
+        cw.write("K1ABC\n");
+        cw.closeWriteChannel();
+        QVERIFY(cw.waitForFinished(30000));
+        const QString reply = dir.filePath("reply.raw");
+        QCOMPARE(QProcess::execute("sox", {dir.filePath("reply0000.ogg"), "-t", "raw", "-r", "8000",
+                                           "-e", "signed", "-b", "16", "-c", "1", reply}),
+                 0);
+        const QByteArray both = cli({"synth", "--raw", "-", "208#"}).out +
+                                QByteArray(8000 * 2 * 2, 0) + fileBytes(reply);
+        const QStringList items =
+            QString::fromUtf8(cli({"decode", "-"}, both).out).split('\n', Qt::SkipEmptyParts);
+        QStringList kinds;
+        for (const QString& item : items) kinds << item.section('\t', 1);
+        QCOMPARE(kinds, QStringList({"dtmf\t2", "dtmf\t0", "dtmf\t8", "dtmf\t#", "cw\tK1ABC"}));
     }
 
     // The serial ports as listed: a header, then one port a line with its six fields.
