@@ -118,6 +118,9 @@ private slots:
     // A minute of speech in a woman's voice, whose sparse harmonics can sit on two keypad
     // frequencies at once: no key.
     void speechIsNoKey() {
+#ifdef Q_OS_WIN
+        QSKIP("espeak-ng and sox are Linux programs: the Linux build runs this");
+#endif
         QTemporaryDir dir;
         const QString wav = dir.filePath("s.wav"), raw = dir.filePath("s.raw");
         QString text;
