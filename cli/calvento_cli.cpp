@@ -265,7 +265,14 @@ QByteArray readFile(const QString& path, qint64 maxBytes) {
         throw Failure{title + (f.exists() || path == QLatin1String("-")
                                    ? f.errorString()
                                    : QStringLiteral("File not found"))};
-    const QByteArray bytes = f.read(maxBytes + 1);
+    // Read to the end in pieces: a pipe hands over what its writer has written so far, and a
+    // single read could stop there (a slow writer, a large recording).
+    QByteArray bytes;
+    while (bytes.size() <= maxBytes) {
+        const QByteArray piece = f.read(std::min<qint64>(maxBytes + 1 - bytes.size(), 1 << 20));
+        if (piece.isEmpty()) break;
+        bytes += piece;
+    }
     if (f.error() != QFileDevice::NoError) throw Failure{title + f.errorString()};
     if (bytes.size() > maxBytes)
         throw Failure{

@@ -660,7 +660,7 @@ private slots:
                                            "-e", "signed", "-b", "16", "-c", "1", reply}),
                  0);
         const QByteArray both = cli({"synth", "--raw", "-", "208#"}).out +
-                                QByteArray(8000 * 2 * 2, 0) + fileBytes(reply);
+                                QByteArray(8000 * 2 * 3, 0) + fileBytes(reply);
         const QStringList items =
             QString::fromUtf8(cli({"decode", "-"}, both).out).split('\n', Qt::SkipEmptyParts);
         QStringList kinds;
