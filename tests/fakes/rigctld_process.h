@@ -14,16 +14,27 @@ struct Rigctld {
 
     int port = 40000 + static_cast<int>(QCoreApplication::applicationPid() % 20000);
 
-    // Starts it, or starts it again on the same port after it was killed.
+    // Starts it, or starts it again on the same port after it was killed. A port that the
+    // daemon of the test before still holds for a moment (the system lets go of it a little
+    // after the process ended) is waited for, then the next port is tried.
     bool start() {
+        for (int attempt = 0; attempt < 6; ++attempt) {
+            if (attempt == 3) ++port;
+            if (startOnce()) return true;
+            QTest::qWait(300);
+        }
+        return false;
+    }
+    bool startOnce() {
         process.kill();
         process.waitForFinished(3000);
         address = QStringLiteral("127.0.0.1:%1").arg(port);
         process.start("rigctld",
                       {"-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", QString::number(port)});
         if (!process.waitForStarted(5000)) return false;
-        for (int i = 0; i < 50; ++i) {  // until it answers
+        for (int i = 0; i < 30; ++i) {  // until it answers
             if (state() != QLatin1String("?")) return true;
+            if (process.state() == QProcess::NotRunning) return false;  // the port was taken
             QTest::qWait(100);
         }
         return false;
