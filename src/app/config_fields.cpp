@@ -144,38 +144,57 @@ void ConfigFields::cmdLoad_Click() {
     LoadConfigFile(QDir::toNativeSeparators(path));
 }
 
-bool ConfigFields::LoadConfigFile(const QString& path) {
-    const QString title = QStringLiteral("Unable to load data file ") + path;
+// Reads a configuration file whole and checks it: at most kMaxConfigFileBytes, readable, in the
+// file format; false with what the user is told.
+bool ConfigFields::readFile(const QString& path, std::vector<std::string>* values,
+                            QString* error) const {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_ui.messageBox(file.exists() ? file.errorString() : QStringLiteral("File not found"),
-                        title, MessageIcon::None);
+        *error = file.exists() ? file.errorString() : QStringLiteral("File not found");
         return false;
     }
+    const QByteArray bytes = file.read(kMaxConfigFileBytes + 1);
+    const bool readFailed = file.error() != QFileDevice::NoError;
+    if (readFailed || bytes.size() > kMaxConfigFileBytes) {
+        *error = readFailed ? file.errorString()
+                            : QStringLiteral(
+                                  "The file is larger than any configuration file "
+                                  "(over %1 bytes).")
+                                  .arg(kMaxConfigFileBytes);
+        return false;
+    }
+    ConfigFileRead read =
+        ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (!read.error.empty()) {
+        *error = fromLatin1(read.error);
+        return false;
+    }
+    *values = std::move(read.values);
+    return true;
+}
+
+bool ConfigFields::heldByItsFile() const {
+    if (m_filePath.isEmpty()) return config() == DecoderConfig{};
+    std::vector<std::string> values;
+    QString error;
+    return readFile(m_filePath, &values, &error) && ConfigFromFileValues(values) == config();
+}
+
+bool ConfigFields::LoadConfigFile(const QString& path) {
     // Read whole and checked before anything changes: a file that fails part-way (cut off, too
     // large, unreadable) leaves every field, the caption and the port as they were, so that
     // PROGRAM can never write a mix of two files.
-    const QByteArray bytes = file.read(kMaxConfigFileBytes + 1);
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    file.close();
-    if (readFailed || bytes.size() > kMaxConfigFileBytes) {
-        m_ui.messageBox(readFailed ? file.errorString()
-                                   : QStringLiteral("The file is larger than any configuration "
-                                                    "file (over %1 bytes).")
-                                         .arg(kMaxConfigFileBytes),
-                        title, MessageIcon::None);
-        return false;
-    }
-    const ConfigFileRead read =
-        ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    if (!read.error.empty()) {
-        m_ui.messageBox(fromLatin1(read.error), title, MessageIcon::None);
+    std::vector<std::string> values;
+    QString error;
+    if (!readFile(path, &values, &error)) {
+        m_ui.messageBox(error, QStringLiteral("Unable to load data file ") + path,
+                        MessageIcon::None);
         return false;
     }
 
-    for (size_t i = 0; i < read.values.size(); ++i) {
+    for (size_t i = 0; i < values.size(); ++i) {
         const ConfigField field = kConfigFileOrder[i];
-        const QString value = fromLatin1(read.values[i]);
+        const QString value = fromLatin1(values[i]);
         if (field == ConfigField::PrgPort && ui.chkPrg->isChecked() &&
             value != ui.txtPrgComm->text()) {
             // Never leave the link open on a port other than the one shown.

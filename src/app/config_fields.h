@@ -12,6 +12,8 @@
 
 #include <QObject>
 #include <QString>
+#include <string>
+#include <vector>
 
 #include "config/decoder_config.h"
 
@@ -45,6 +47,9 @@ public:
     QString filePath() const { return m_filePath; }
     // Forgets the file without touching the fields (a site without one).
     void clearFilePath();
+    // Whether leaving the fields loses nothing: they hold what their file holds (the
+    // programming port aside), or, without a file, nothing at all.
+    bool heldByItsFile() const;
 
 signals:
     // The fields now stand for this file (loaded or saved); empty for none.
@@ -55,6 +60,7 @@ private:
     QString fieldText(ConfigField field) const;
     void setFieldText(ConfigField field, const QString& value);
     void showFile(const QString& path);
+    bool readFile(const QString& path, std::vector<std::string>* values, QString* error) const;
 
     // --- "Configuration" frame -------------------------------------------------------------
     void cmdSave_Click();

@@ -3,14 +3,12 @@
 
 #include "ui_radio_interface.h"
 
-#include <QFile>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimer>
 
 #include "link/port_names.h"
 #include "platform/clock.h"
-#include "platform/program_folder.h"
 #include "tone/audio_output.h"
 
 namespace calvento {
@@ -116,9 +114,7 @@ void RadioInterfaceDialog::fillPortList(QComboBox* list, int n) {
     QString now = IsPortNumber(n)
                       ? QStringLiteral("COM%1 as it is: %2").arg(n).arg(DeviceForPortNumber(n))
                       : InvalidPortNumberText();
-    QFile conf(ProgramFile(QStringLiteral("ports.conf")));
-    const PortIdentity expected = RememberedAdapter(
-        n, conf.open(QIODevice::ReadOnly) ? QString::fromUtf8(conf.readAll()) : QString());
+    const PortIdentity expected = RememberedAdapter(n);
     if (expected != PortIdentity{} && !FindAdapter(expected, m_ports))
         now = QStringLiteral("COM%1: %2 - not plugged in")
                   .arg(n)

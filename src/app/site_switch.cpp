@@ -1,14 +1,12 @@
 // The sites as the window works them. See site_switch.h.
 #include "app/site_switch.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
 #include "app/config_fields.h"
 #include "app/console_tab.h"
 #include "app/radio_ports.h"
-#include "config/config_file.h"
 #include "config/field_text.h"
 #include "platform/program_folder.h"
 #include "platform/user_interface.h"
@@ -88,7 +86,7 @@ void SiteSwitch::setUserSequences(const std::array<UserSequence, Site::kUserSequ
 void SiteSwitch::switchTo(int index, bool askFirst) {
     if (index == m_site || index < 0 || index >= static_cast<int>(m_sites.size())) return;
     if ((busy && busy()) ||
-        (askFirst && !fieldsMatchTheirFile() &&
+        (askFirst && !m_fields.heldByItsFile() &&
          !m_ui.question(QStringLiteral("The configuration on the Direct Programming tab is not "
                                        "saved in a file. Switch to site %1 and leave it?")
                             .arg(m_sites[static_cast<size_t>(index)].name),
@@ -191,19 +189,6 @@ AppSettings SiteSwitch::classicFromFields() const {
     s.prgComm = ui.txtPrgComm->text();
     s.txDelayMs = ui.txtTxd->text();
     return s;
-}
-
-// Whether leaving the configuration fields loses nothing: they hold what their file holds (the
-// programming port aside), or, without a file, nothing at all.
-bool SiteSwitch::fieldsMatchTheirFile() const {
-    const QString path = m_fields.filePath();
-    if (path.isEmpty()) return m_fields.config() == DecoderConfig{};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = file.read(kMaxConfigFileBytes + 1);
-    const ConfigFileRead read =
-        ReadConfigFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    return read.error.empty() && ConfigFromFileValues(read.values) == m_fields.config();
 }
 
 // sites.json is written whole; one that could not be read at the start is never replaced, and a

@@ -66,7 +66,6 @@ private:
     Site siteFromFields() const;
     void applySite(const Site& site);
     AppSettings classicFromFields() const;
-    bool fieldsMatchTheirFile() const;
     void leaveCurrent();
     void save();
 

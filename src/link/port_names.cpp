@@ -97,6 +97,10 @@ PortIdentity RememberedAdapter(int number, const QString& portsConf) {
     return {};
 }
 
+PortIdentity RememberedAdapter(int number) {
+    return RememberedAdapter(number, readPortsConf());
+}
+
 bool OpenNumberedPort(SerialPort& port, int number, QString* device, QString* reason) {
     if (!IsPortNumber(number)) return false;
     const QString conf = readPortsConf();

@@ -47,6 +47,8 @@ bool RememberPort(int number, const SerialPortInfo& chosen,
 
 // The adapter remembered for port `number` in `portsConf`, with nothing set when there is none.
 PortIdentity RememberedAdapter(int number, const QString& portsConf);
+// The same with ports.conf read from the program folder.
+PortIdentity RememberedAdapter(int number);
 
 // The serial ports present now, and where that list comes from (the system's, unless a test
 // says otherwise).

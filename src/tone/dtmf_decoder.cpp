@@ -50,7 +50,9 @@ double wrap(double phase) {
 }  // namespace
 
 DtmfDecoder::DtmfDecoder(int sampleRate)
-    : m_rate(sampleRate), m_frame(sampleRate / 50), m_hop(sampleRate / 200) {
+    : m_rate(sampleRate),
+      m_frame(std::max(2, sampleRate / 50)),
+      m_hop(std::max(1, sampleRate / 200)) {
     m_window.resize(static_cast<size_t>(m_frame));
     for (int n = 0; n < m_frame; ++n) {
         const double w = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * n / (m_frame - 1));

@@ -7,10 +7,11 @@
 //     (short for 150 WPM, long, and so narrow in frequency, for 14 WPM);
 //  3. keying: an adaptive threshold between the noise floor and the tone's level, with
 //     hysteresis, and marks and gaps shorter than a third of a dot smoothed away;
-//  4. timing: the dot length from the marks (the short and the long ones fall in two groups three
-//     to one apart), followed from one transmission to the next (a pause of two seconds or a
-//     speed that changes), then dots and dashes, character and word gaps, and the characters:
-//     letters, digits, the usual punctuation, and prosigns as <AR>, <SK>, <KN>, <BT>.
+//  4. timing: each transmission (two seconds of quiet apart) at its own speed: the dot from the
+//     runs of one dot (dots, gaps inside characters) and of three (dashes, gaps between
+//     characters), then dots and dashes, character and word gaps, and the characters: letters,
+//     digits, the usual punctuation, and prosigns; those that share a sign with punctuation as
+//     that sign (AR +, BT =, KN (), the others as <SK>, <KA>, <SN>, <HH>.
 #pragma once
 
 #include <cstdint>
