@@ -3,7 +3,8 @@
 // user at the window.
 //
 // Exit status: 0 success; 1 refused input or a failed exchange (the reason on standard error,
-// in the window's words); 2 wrong usage (with a usage line); 128 + N stopped by signal N. Every
+// in the window's words); 2 wrong usage (with a usage line); 3 a send whose expected reply was
+// not heard; 128 + N stopped by signal N. Every
 // write to standard output is checked: output that did not all go out fails the command.
 #include <QCoreApplication>
 #include <QDateTime>
@@ -32,6 +33,7 @@
 #include "platform/termination_signals.h"
 #include "remote/replace_calculator.h"
 #include "session/doctor.h"
+#include "session/listen_job.h"
 #include "session/program_job.h"
 #include "session/radio_choice.h"
 #include "session/read_job.h"
@@ -56,7 +58,7 @@ const char kUsage[] =
     "                           [--no-log] [--ptt PORT [--ptt-line rts|dtr] [--ptt-invert]\n"
     "H                            | --rig MODEL --rig-port PORT [--ptt-type rig|dtr|rts|cm108]]\n"
     "                           SEQUENCE\n"
-    "       calvento-cli devices\n"
+    "       calvento-cli devices [--input]\n"
     "       calvento-cli replace --modifier SEQ --checksum KEY ORIGINAL NEW\n"
     "       calvento-cli image encode CONFIG.prg [-o IMAGE.bin]\n"
     "       calvento-cli image decode IMAGE.bin [-o CONFIG.prg]\n"
@@ -67,6 +69,9 @@ const char kUsage[] =
     "       calvento-cli log [--site NAME] [--since YYYY-MM-DD]\n"
     "       calvento-cli sites\n"
     "       calvento-cli send --site NAME --command N|NAME [--no-log]\n"
+    "       calvento-cli send ... --expect CALL [--input-device ID] [--listen SECONDS] "
+    "[--retries N]\n"
+    "       calvento-cli listen [--device ID] [--seconds N] [--cw] [--dtmf]\n"
     "       calvento-cli synth --site NAME --command N|NAME (--raw FILE | --wav FILE)\n"
     "       calvento-cli decode [--rate HZ] [--dtmf] [--cw] FILE\n"
     "       calvento-cli ports\n"
@@ -105,7 +110,18 @@ const char kHelp[] =
     "           configuration (its number 0-17 or its name, \"Send Status\") with the site's\n"
     "           durations, push-to-talk and sound device.\n"
     "             calvento-cli send --site Repeater --command \"Send Status\"\n"
-    "  devices  List the sound output devices: id, a tab, description; the default first.\n"
+    "           --expect CALL listens for the board's reply once push-to-talk is down: for\n"
+    "           --listen seconds (the site's setting, else 8) on --input-device (an id from\n"
+    "           calvento-cli devices --input; the site's, else the default), and prints\n"
+    "           \"Heard CALL after 1.8 s\" (status 0) or \"No reply heard\" (status 3). With\n"
+    "           --retries N (0-3) a command that got no reply is sent again, up to N more\n"
+    "           times, each send in the log with what was heard. An input device that\n"
+    "           cannot be opened stops the send before anything goes out (status 1).\n"
+    "             calvento-cli send --site Repeater --command 8 --expect IK2ABC --retries 1\n"
+    "  devices  List the sound output devices (--input: the input devices): id, a tab,\n"
+    "           description; the default first.\n"
+    "  listen   Print the DTMF keys and Morse words an input device hears, one a line as\n"
+    "           they are decoded, as decode prints them; for --seconds N, or until Ctrl+C.\n"
     "  sites    List the sites (Default from the window's settings, the others from\n"
     "           sites.json in the program folder): name, configuration, programming port,\n"
     "           push-to-talk, sound device.\n"
@@ -158,10 +174,11 @@ const char kHelp[] =
     "LThe program folder is ~/.config/calvento for an installed Calvento (CALVENTO_HOME\n"
     "Lelsewhere); a line COM1=/dev/ttyUSB0 in its ports.conf gives number 1 to that adapter.\n"
     "Exit status:\n"
-    "  0    success\n"
+    "  0    success (send --expect: the call was heard)\n"
     "  1    refused input, a failed exchange or send, a file or standard output that could not\n"
     "       be written, or a transmitter that may still be keyed (the reason on standard error)\n"
     "  2    wrong usage (diff: a file that cannot be read)\n"
+    "  3    send --expect: the sequence went out whole but no reply was heard\n"
     "  128+N  stopped by signal N: 130 Ctrl+C, 143 SIGTERM, 129 a closed terminal. A program\n"
     "       run stopped before its write wrote nothing; one stopped after its write began\n"
     "       finished the write and the read-back first and says what the board holds.\n"
@@ -568,6 +585,10 @@ struct SendOrder {
     QString deviceId;                     // empty: the system's default
     QString site = DefaultSiteName();
     QString commandName;  // empty for a typed sequence
+    // Listening for the reply: the input device and the site's listen settings.
+    QString inputDeviceId;
+    int listenSeconds = 8;
+    int retries = 0;
 };
 
 // Stored command `command` of site `siteName`, with the site's durations and radio.
@@ -591,6 +612,9 @@ SendOrder siteCommandOrder(const QString& siteName, const QString& command) {
     if (site->pttOn) order.radio = site->radio;
     order.pttPort = site->pttPort;
     order.deviceId = site->radio.deviceId;
+    order.inputDeviceId = site->radio.inputDeviceId;
+    if (site->radio.listenSeconds > 0) order.listenSeconds = site->radio.listenSeconds;
+    order.retries = site->radio.replyRetries;
     order.site = site->name;
     return order;
 }
@@ -633,16 +657,53 @@ SendOrder optionsOrder(const Args& a) {
     return order;
 }
 
+// A whole number option within limits, or `fallback` when it is not given.
+int wholeNumber(const Args& a, const char* name, int fallback, int lowest, int highest) {
+    if (!a.options.contains(name)) return fallback;
+    bool ok = false;
+    const int v = a.options.value(name).toInt(&ok);
+    if (!ok || v < lowest || v > highest)
+        throw UsageError{QStringLiteral("%1 takes a whole number from %2 to %3")
+                             .arg(QLatin1String(name))
+                             .arg(lowest)
+                             .arg(highest)};
+    return v;
+}
+
+// One decoded item as the tool prints it: the time, a tab, dtmf or cw, a tab, the text.
+QString itemLine(const DecodedItem& item) {
+    return QString::number(item.seconds, 'f', 3) +
+           (item.kind == DecodedItem::Kind::Dtmf ? QStringLiteral("\tdtmf\t")
+                                                 : QStringLiteral("\tcw\t")) +
+           QString::fromStdString(item.text) + '\n';
+}
+
 int send(const QStringList& argv) {
     const Args a =
         Args::parse(argv,
                     {"--digit", "--gap", "--pause", "--ptt", "--txdelay", "--device", "--ptt-line",
-                     "--rig", "--rig-port", "--ptt-type", "--site", "--command"},
+                     "--rig", "--rig-port", "--ptt-type", "--site", "--command", "--expect",
+                     "--input-device", "--listen", "--retries"},
                     {"--ptt-invert", "--no-log"});
     // The same limits as the window's send (corrected in the send job).
-    const SendOrder order = a.options.contains("--site") ? siteOrder(a) : optionsOrder(a);
+    SendOrder order = a.options.contains("--site") ? siteOrder(a) : optionsOrder(a);
     const std::string& sequence = order.keys;
     const SendSettings& settings = order.settings;
+
+    // Listening for the reply, when a call is expected: the input is opened before anything is
+    // sent, so that a receiver that cannot be heard stops the send rather than its check.
+    const bool expect = a.options.contains("--expect");
+    for (const char* option : {"--input-device", "--listen", "--retries"})
+        if (a.options.contains(option) && !expect)
+            throw UsageError{QStringLiteral("%1 goes with --expect CALL").arg(QLatin1String(option))};
+    ReplyCheck check;
+    if (expect) {
+        check.request.expectCall = a.options["--expect"].trimmed().toUpper().toStdString();
+        if (check.request.expectCall.empty()) throw UsageError{"--expect takes the board's CW call"};
+        check.request.seconds = wholeNumber(a, "--listen", order.listenSeconds, 1, 600);
+        check.retries = wholeNumber(a, "--retries", order.retries, 0, ReplyCheck::kMostRetries);
+        order.inputDeviceId = a.options.value("--input-device", order.inputDeviceId);
+    }
 
     SystemAudioOutput audio;
     Player player(audio, SystemClock());
@@ -650,8 +711,17 @@ int send(const QStringList& argv) {
     chooseDevice(audio, order.deviceId);
     FillToneTable(player.toneTable());
 
-    // Ctrl+C or a termination signal stops the sequence and releases push-to-talk before the
-    // tool ends, with the shell's status for that signal (130, 143).
+    SystemAudioInput input;
+    Listener listener(input, SystemClock());
+    if (expect) {
+        std::string why;
+        if (!listener.open(order.inputDeviceId.toStdString(), &why))
+            throw Failure{"Nothing was sent: the reply cannot be listened for: " +
+                          QString::fromStdString(why) + '.'};
+    }
+
+    // Ctrl+C or a termination signal stops the sequence (or the listening) and releases
+    // push-to-talk before the tool ends, with the shell's status for that signal (130, 143).
     int caught = 0;
     HandleTerminationSignals([&](int signal) {
         if (!caught) caught = signal;
@@ -660,40 +730,59 @@ int send(const QStringList& argv) {
 
     SystemSerialPort port;
     std::unique_ptr<PushToTalk> ptt = openPushToTalk(order.radio, order.pttPort, port);
+    const QString pttName = ptt ? ptt->name() : QString();
     KeyedSendOptions options;
     options.playWhenNotKeyed = false;
-    const SendReport report =
-        RunSendJob(player, SystemClock(), ptt.get(), sequence, settings, options);
-    const KeyedSendResult& sent = report.sent;
-    const QString pttName = ptt ? ptt->name() : QString();
-    ptt.reset();
-    port.close();
-
-    // The send's line in the log, written before anything is printed: a log that cannot be
+    int attempt = 0;
+    SendReport report;
+    auto sendOnce = [&] {
+        if (attempt++ > 0) out(QStringLiteral("Sending again (%1 of %2).\n").arg(attempt - 1).arg(check.retries));
+        report = RunSendJob(player, SystemClock(), ptt.get(), sequence, settings, options);
+        if (report.outcome == SendOutcome::Completed && !caught)
+            out("Sequence completed.\nEffective time = " +
+                EffectiveTimeText(report.sent.play.effectiveTimeMs) + '\n');
+        return report;
+    };
+    // Each send's line in the log, written before its outcome is printed: a log that cannot be
     // written is told, and the send's own status stands.
-    if (!a.flags.contains("--no-log")) {
-        SendLogEntry entry = SendLogEntryOf(report, caught);
+    auto attemptEnded = [&](const SendReport& sent, const ListenResult* reply) {
+        if (reply) out(ListenOutcomeText(*reply) + '\n');
+        if (a.flags.contains("--no-log")) return;
+        SendLogEntry entry = SendLogEntryOf(sent, caught);
         entry.site = order.site;
         entry.source = QStringLiteral("tool");
         entry.commandName = order.commandName;
         entry.sequence = QString::fromStdString(sequence);
         entry.pttMethod = pttName;
         entry.soundDevice = order.deviceId;
+        if (reply) entry.reply = ReplyText(*reply);
         QString why;
         if (!SendLog(SendLog::DefaultPath()).append(entry, &why))
             err("The send log could not be written: " + why);
-    }
+    };
+    ListenHooks hooks;
+    hooks.stopRequested = [&caught] { return caught != 0; };
+    const std::optional<ListenResult> reply =
+        RunConfirmedSend(expect ? &listener : nullptr, check, sendOnce, attemptEnded, hooks);
+    listener.close();
+    ptt.reset();
+    port.close();
+
+    const KeyedSendResult& sent = report.sent;
     const QString inDoubt = "The transmitter may still be keyed: " + sent.releaseError;
     if (caught) {
-        err(QStringLiteral("Sequence not completed: stopped by signal %1.").arg(caught));
+        err(QStringLiteral("%1: stopped by signal %2.")
+                .arg(report.outcome == SendOutcome::Completed ? QStringLiteral("Listening")
+                                                              : QStringLiteral("Sequence not completed"))
+                .arg(caught));
         if (report.outcome == SendOutcome::NotReleased) err(inDoubt);
         return 128 + caught;
     }
     switch (report.outcome) {
         case SendOutcome::Completed:
-            out("Sequence completed.\nEffective time = " +
-                EffectiveTimeText(sent.play.effectiveTimeMs) + '\n');
-            return 0;
+            if (!reply) return 0;
+            if (reply->outcome == ListenOutcome::Failed) throw Failure{ListenOutcomeText(*reply)};
+            return reply->outcome == ListenOutcome::Heard ? 0 : 3;
         case SendOutcome::KeyingFailed:
             throw Failure{"The transmitter was not keyed, nothing was sent: " + sent.keyingError};
         case SendOutcome::NotReleased:
@@ -705,14 +794,54 @@ int send(const QStringList& argv) {
     }
 }
 
-// The system's output devices, one a line: the id that --device takes, a tab, the description.
+// The system's output devices (--input: input devices), one a line: the id that --device (or
+// --input-device) takes, a tab, the description.
 int devices(const QStringList& argv) {
-    if (!argv.isEmpty()) throw UsageError{"devices takes nothing"};
-    SystemAudioOutput audio;
-    const std::vector<AudioDeviceInfo> all = audio.outputDevices();
-    if (all.empty()) throw Failure{QStringLiteral("This machine has no sound output device.")};
+    const Args a = Args::parse(argv, {}, {"--input"});
+    if (!a.positional.isEmpty()) throw UsageError{"devices takes nothing but --input"};
+    std::vector<AudioDeviceInfo> all;
+    if (a.flags.contains("--input")) {
+        all = SystemAudioInput().inputDevices();
+        if (all.empty()) throw Failure{QStringLiteral("This machine has no sound input device.")};
+    } else {
+        all = SystemAudioOutput().outputDevices();
+        if (all.empty()) throw Failure{QStringLiteral("This machine has no sound output device.")};
+    }
     for (const AudioDeviceInfo& d : all)
         out(QString::fromStdString(d.id) + '\t' + QString::fromStdString(d.description) + '\n');
+    return 0;
+}
+
+// What an input device hears, one item a line as it is decoded, for --seconds or until a signal.
+int listen(const QStringList& argv) {
+    const Args a = Args::parse(argv, {"--device", "--seconds"}, {"--dtmf", "--cw"});
+    if (!a.positional.isEmpty())
+        throw UsageError{"listen takes [--device ID] [--seconds N] [--cw] [--dtmf]"};
+    const bool both = a.flags.contains("--dtmf") == a.flags.contains("--cw");
+    ListenRequest request;
+    request.dtmf = both || a.flags.contains("--dtmf");
+    request.cw = both || a.flags.contains("--cw");
+    request.seconds = wholeNumber(a, "--seconds", -1, 1, 24 * 3600);
+    request.stopWhenHeard = false;
+    SystemAudioInput input;
+    Listener listener(input, SystemClock());
+    std::string why;
+    if (!listener.open(a.options.value("--device").toStdString(), &why))
+        throw Failure{"Nothing can be heard: " + QString::fromStdString(why) + '.'};
+    int caught = 0;
+    HandleTerminationSignals([&caught](int signal) {
+        if (!caught) caught = signal;
+    });
+    ListenHooks hooks;
+    hooks.heard = [](const DecodedItem& item) {
+        out(itemLine(item));
+        std::fflush(stdout);
+    };
+    hooks.stopRequested = [&caught] { return caught != 0; };
+    const ListenResult result = listener.listen(request, hooks);
+    listener.close();
+    if (caught) return 128 + caught;
+    if (result.outcome == ListenOutcome::Failed) throw Failure{ListenOutcomeText(result)};
     return 0;
 }
 
@@ -1012,11 +1141,7 @@ int decode(const QStringList& argv) {
                                                ? MorseWords(DecodeMorse(samples, rate).characters)
                                                : std::vector<DecodedItem>{};
     const std::vector<DecodedItem> items = MergeDecoded(keys, words);
-    for (const DecodedItem& item : items)
-        out(QString::number(item.seconds, 'f', 3) +
-            (item.kind == DecodedItem::Kind::Dtmf ? QStringLiteral("\tdtmf\t")
-                                                  : QStringLiteral("\tcw\t")) +
-            QString::fromStdString(item.text) + '\n');
+    for (const DecodedItem& item : items) out(itemLine(item));
     return 0;
 }
 
@@ -1183,6 +1308,7 @@ int runCommand(int argc, char* argv[]) {
         if (command == QLatin1String("sites")) return listSites(args);
         if (command == QLatin1String("ports")) return listPorts(args);
         if (command == QLatin1String("decode")) return decode(args);
+        if (command == QLatin1String("listen")) return listen(args);
         if (command == QLatin1String("doctor")) return doctor(args);
         if (command == QLatin1String("ptt")) return pttCommand(args);
         throw UsageError{"unknown command " + command};

@@ -15,9 +15,10 @@ declare -A allowed=(
     [session]="session tone link config remote platform"
     [app]="app session tone link config remote rtf platform"
 )
-# The tools beside the window program: the command-line tool and the board simulator.
+# The tools beside the window program: the command-line tool and the board simulator (which
+# hears and answers on the air with the tone layer).
 allowed_cli="session tone link config remote platform"
-allowed_tools="link config"
+allowed_tools="link tone config platform"
 
 bad=0
 check() {  # check FILE ALLOWED...

@@ -15,7 +15,7 @@
 // Usage: calvento-board-sim [--link PATH] [--image FILE] [--save FILE] [--log FILE]
 //          [--instant] [--id TEXT] [--silent] [--no-data] [--bad-id-sum] [--bad-data-sum]
 //          [--late MS] [--bad-byte OFFSET] [--noise N] [--partial N] [--store-differs]
-//          [--hang-up-after-packets N]
+//          [--hang-up-after-packets N] [--air-input ID --air-output ID]
 // It runs until it is sent SIGTERM or SIGINT, or until --hang-up-after-packets closes it.
 #include <fcntl.h>
 #include <poll.h>
@@ -32,8 +32,14 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+#include <memory>
+
 #include "config/decoder_config.h"
 #include "link/reply_receiver.h"
+#include "tone/morse_code.h"
+#include "tone/receive_decoder.h"
+#include "tone/system_audio_output.h"
 
 using namespace calvento;
 
@@ -50,6 +56,8 @@ struct Options {
     bool silent = false, noData = false, instant = false, badIdSum = false, badDataSum = false,
          storeDiffers = false;
     int lateMs = 0, badByteOffset = -1, noise = 0, partial = -1, hangUpAfterPackets = -1;
+    std::string airInput, airOutput;  // sound device ids; "default" for the system's own
+    bool air = false;
 };
 
 const char kUsage[] =
@@ -57,7 +65,7 @@ const char kUsage[] =
     "[--instant]\n"
     "         [--id TEXT] [--silent] [--no-data] [--bad-id-sum] [--bad-data-sum] [--late MS]\n"
     "         [--bad-byte OFFSET] [--noise N] [--partial N] [--store-differs]\n"
-    "         [--hang-up-after-packets N]\n";
+    "         [--hang-up-after-packets N] [--air-input ID --air-output ID]\n";
 
 const char kHelp[] =
     "calvento-board-sim: a DTMF decoder board on a pseudo-terminal, for trying Calvento\n"
@@ -69,6 +77,9 @@ const char kHelp[] =
     "  --save FILE      write the image the board holds to FILE at start and after a write\n"
     "  --log FILE       append every byte received to FILE\n"
     "  --instant        answer at once instead of at 4800 baud\n"
+    "  --air-input ID   listen for commands on this sound input device (default: the\n"
+    "                   system's own; calvento-cli devices --input lists them)\n"
+    "  --air-output ID  answer a stored command with the CW call on this output device\n"
     "\n"
     "Misbehaviours, for trying the program's failure paths:\n"
     "  --id TEXT        identify as TEXT (another version of the board)\n"
@@ -108,6 +119,10 @@ Options parse(int argc, char** argv) {
         };
         if (a == "--link")
             o.link = value();
+        else if (a == "--air-input")
+            o.airInput = value(), o.air = true;
+        else if (a == "--air-output")
+            o.airOutput = value(), o.air = true;
         else if (a == "--image")
             o.imageFile = value();
         else if (a == "--save")
@@ -187,6 +202,8 @@ void saveImage(const std::string& path, const DecoderImage& image) {
 
 class Board {
 public:
+    const DecoderImage& image() const { return m_image; }
+
     Board(const Options& o, int fd) : m_o(o), m_fd(fd) {
         m_image = defaultImage();
         if (!o.imageFile.empty() && !loadImage(o.imageFile, m_image))
@@ -317,10 +334,96 @@ private:
     std::FILE* m_log = nullptr;
 };
 
+// The board on the air: the DTMF it hears, and its CW call in reply to a stored command.
+class Air {
+public:
+    static constexpr int kRate = 8000;
+
+    Air(const Options& o, const Board& board) : m_board(board), m_decoder(kRate, true, false) {
+        m_input.chooseDevice(o.airInput == "default" ? std::string() : o.airInput);
+        m_output.chooseDevice(o.airOutput == "default" ? std::string() : o.airOutput);
+        PcmFormat format;
+        int code = m_input.open(format);
+        if (code == AudioResult::Ok) code = m_input.start();
+        if (code != AudioResult::Ok) {
+            std::fprintf(stderr, "calvento-board-sim: the input device cannot be opened (error %d)\n",
+                         code);
+            std::exit(1);
+        }
+    }
+    ~Air() {
+        m_input.stop();
+        m_input.close();
+    }
+
+    // Takes what the input has heard; answers when the keys end in a stored command.
+    void step() {
+        std::vector<int16_t> samples;
+        std::string reason;
+        if (const int code = m_input.take(samples, &reason)) {
+            std::fprintf(stderr, "calvento-board-sim: listening failed: %s (error %d)\n",
+                         reason.c_str(), code);
+            g_stop = 1;
+            return;
+        }
+        std::vector<DecodedItem> keys;
+        m_decoder.feed(samples, keys);
+        for (const DecodedItem& k : keys) {
+            if (k.seconds - m_lastKey > 3) m_heard.clear();
+            m_lastKey = k.seconds;
+            m_heard += k.text;
+            const DecoderConfig config = DecodeConfig(m_board.image());
+            for (const std::string& command : config.commands) {
+                if (command.empty() || m_heard.size() < command.size() ||
+                    m_heard.compare(m_heard.size() - command.size(), command.size(), command) != 0)
+                    continue;
+                std::fprintf(stderr, "calvento-board-sim: heard command %s\n", command.c_str());
+                m_heard.clear();
+                if (config.cwEnabled) answer(config);
+                break;
+            }
+        }
+    }
+
+private:
+    // The call in Morse once the sender has unkeyed, as the board answers: after the last key's
+    // tone and the sender's tail, and a moment of the board's own.
+    void answer(const DecoderConfig& config) {
+        usleep(800 * 1000);
+        const double wpm = std::atof(config.morseSpeed.c_str());
+        const std::vector<int16_t> tone =
+            MorseTone(config.cwCall, wpm > 0 ? wpm : 20, 800, kRate, 0.5);
+        std::fprintf(stderr, "calvento-board-sim: answering %s at %g WPM\n", config.cwCall.c_str(),
+                     wpm);
+        PcmFormat format;
+        if (m_output.open(format) != AudioResult::Ok) return;
+        if (m_output.prepare(tone.data(), tone.size()) == AudioResult::Ok &&
+            m_output.write() == AudioResult::Ok) {
+            const auto seconds = static_cast<double>(tone.size()) / kRate + 5;
+            for (int i = 0; i < seconds * 100 && !m_output.done() && !g_stop; ++i) usleep(10000);
+        }
+        m_output.reset();
+        m_output.unprepare();
+        m_output.close();
+        // What it heard while it answered is its own business, not a command.
+        std::vector<int16_t> dropped;
+        m_input.take(dropped, nullptr);
+    }
+
+    const Board& m_board;
+    SystemAudioInput m_input;
+    SystemAudioOutput m_output;
+    ReceiveDecoder m_decoder;
+    std::string m_heard;
+    double m_lastKey = -100;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
+    // The sound devices are Qt Multimedia's, which wants an application object.
+    QCoreApplication app(argc, argv);
     int master = -1, slave = -1;
     char name[256] = {};
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
@@ -349,11 +452,14 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     Board board(o, master);
+    std::unique_ptr<Air> air;
+    if (o.air) air = std::make_unique<Air>(o, board);
     // The slave end stays open here too, so that the line survives the program closing and
     // reopening its port.
     while (!g_stop) {
         pollfd p{master, POLLIN, 0};
-        const int ready = poll(&p, 1, 200);
+        const int ready = poll(&p, 1, air ? 20 : 200);
+        if (air) air->step();
         if (ready <= 0 || !(p.revents & POLLIN)) continue;
         char buf[512];
         const ssize_t n = read(master, buf, sizeof buf);
@@ -363,5 +469,6 @@ int main(int argc, char** argv) {
     if (!o.link.empty()) unlink(o.link.c_str());
     close(master);
     close(slave);
-    return 0;
+    air.reset();
+    ExitAfterAudio(0);
 }

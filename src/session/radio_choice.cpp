@@ -2,6 +2,7 @@
 #include "session/radio_choice.h"
 
 #include <QSettings>
+#include <algorithm>
 #include <iterator>
 
 #ifdef CALVENTO_HAVE_HAMLIB
@@ -37,6 +38,10 @@ RadioInterface LoadRadioInterface(const QString& optionsFile) {
     r.rigModel = s.value(QStringLiteral("ptt/rigModel"), r.rigModel).toInt();
     r.rigPort = s.value(QStringLiteral("ptt/rigPort"), r.rigPort).toString();
     r.pttType = s.value(QStringLiteral("ptt/keyedBy"), r.pttType).toString();
+    r.inputDeviceId = s.value(QStringLiteral("receive/deviceId")).toString();
+    r.inputDeviceDescription = s.value(QStringLiteral("receive/deviceDescription")).toString();
+    r.listenSeconds = std::clamp(s.value(QStringLiteral("receive/listenSeconds"), 8).toInt(), 0, 60);
+    r.replyRetries = std::clamp(s.value(QStringLiteral("receive/retries"), 0).toInt(), 0, 3);
     return r;
 }
 
@@ -48,6 +53,10 @@ void SaveRadioInterface(const QString& optionsFile, const RadioInterface& r) {
     s.setValue(QStringLiteral("ptt/rigModel"), r.rigModel);
     s.setValue(QStringLiteral("ptt/rigPort"), r.rigPort);
     s.setValue(QStringLiteral("ptt/keyedBy"), r.pttType);
+    s.setValue(QStringLiteral("receive/deviceId"), r.inputDeviceId);
+    s.setValue(QStringLiteral("receive/deviceDescription"), r.inputDeviceDescription);
+    s.setValue(QStringLiteral("receive/listenSeconds"), r.listenSeconds);
+    s.setValue(QStringLiteral("receive/retries"), r.replyRetries);
 }
 
 bool HamlibAvailable() {

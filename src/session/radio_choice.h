@@ -1,5 +1,5 @@
-// The radio choice: which sound device the tones play on and how push-to-talk keys the
-// transmitter, what both front ends make of it, and when push-to-talk and programming must share
+// The radio choice: which sound device the tones play on, how push-to-talk keys the
+// transmitter, where the receiver's audio comes in, what both front ends make of it, and when push-to-talk and programming must share
 // one serial port.
 //
 // The choice lives in the options file beside Calvento31.ini (that file keeps its eleven classic
@@ -26,6 +26,13 @@ struct RadioInterface {
     int rigModel = 2;                                    // Hamlib's rigctld client
     QString rigPort = QStringLiteral("127.0.0.1:4532");  // rigctld's own default
     QString pttType = QStringLiteral("rig");             // rig, dtr, rts, cm108
+    // Where the receiver's audio comes in, and how the board's reply is listened for after a
+    // command from the console or the tool: for up to listenSeconds (0: not at all), sent again
+    // up to replyRetries times (0 to 3) while nothing was heard.
+    QString inputDeviceId;  // empty: the system's default
+    QString inputDeviceDescription;
+    int listenSeconds = 8;
+    int replyRetries = 0;
 
     bool usesSerialLine() const { return ptt != Ptt::Hamlib; }
     ModemLine line() const {

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 #include "config/decoder_config.h"
 #include "config/field_text.h"
@@ -34,6 +35,10 @@ QJsonObject toJson(const Site& s, bool extrasOnly) {
     o[QStringLiteral("keyedBy")] = s.radio.pttType;
     o[QStringLiteral("soundDeviceId")] = s.radio.deviceId;
     o[QStringLiteral("soundDevice")] = s.radio.deviceDescription;
+    o[QStringLiteral("inputDeviceId")] = s.radio.inputDeviceId;
+    o[QStringLiteral("inputDevice")] = s.radio.inputDeviceDescription;
+    o[QStringLiteral("listenSeconds")] = s.radio.listenSeconds;
+    o[QStringLiteral("replyRetries")] = s.radio.replyRetries;
     o[QStringLiteral("digitMs")] = s.settings.digitMs;
     o[QStringLiteral("gapMs")] = s.settings.gapMs;
     o[QStringLiteral("pauseMs")] = s.settings.pauseMs;
@@ -67,6 +72,12 @@ void fromJson(const QJsonObject& o, Site& s, bool extrasOnly) {
     s.radio.pttType = text("keyedBy", s.radio.pttType);
     s.radio.deviceId = text("soundDeviceId", s.radio.deviceId);
     s.radio.deviceDescription = text("soundDevice", s.radio.deviceDescription);
+    s.radio.inputDeviceId = text("inputDeviceId", s.radio.inputDeviceId);
+    s.radio.inputDeviceDescription = text("inputDevice", s.radio.inputDeviceDescription);
+    s.radio.listenSeconds =
+        std::clamp(o.value(QStringLiteral("listenSeconds")).toInt(s.radio.listenSeconds), 0, 60);
+    s.radio.replyRetries = std::clamp(
+        o.value(QStringLiteral("replyRetries")).toInt(s.radio.replyRetries), 0, 3);
     s.settings.digitMs = ms("digitMs", s.settings.digitMs);
     s.settings.gapMs = ms("gapMs", s.settings.gapMs);
     s.settings.pauseMs = ms("pauseMs", s.settings.pauseMs);

@@ -3,6 +3,7 @@
 //
 // A site has a name, the board's configuration file, the programming port, the push-to-talk
 // method with its port, line, polarity or rig (and whether it is on), the sound device, the
+// receiver's input device and how the board's reply is listened for, the
 // durations and the transmitter delay, whether a command asks for confirmation before it is
 // sent, and eleven named user sequences (F2 to F12). The classic settings are the first site,
 // "Default": its values come from Calvento31.ini (which keeps its eleven values) and the options

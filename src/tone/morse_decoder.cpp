@@ -1,9 +1,9 @@
 // The Morse decoder. See morse_decoder.h.
 #include "tone/morse_decoder.h"
+#include "tone/morse_code.h"
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <numbers>
 #include <string>
 
@@ -14,27 +14,6 @@ namespace {
 constexpr double kStepSeconds = 0.002;  // the envelope's resolution
 constexpr double kLowestPitch = 300, kHighestPitch = 2000;
 constexpr double kWindowPerDot = 0.7;  // the longest window, in dots
-
-const std::map<std::string, std::string>& codes() {
-    static const std::map<std::string, std::string> table = {
-        {".-", "A"},       {"-...", "B"},        {"-.-.", "C"},      {"-..", "D"},
-        {".", "E"},        {"..-.", "F"},        {"--.", "G"},       {"....", "H"},
-        {"..", "I"},       {".---", "J"},        {"-.-", "K"},       {".-..", "L"},
-        {"--", "M"},       {"-.", "N"},          {"---", "O"},       {".--.", "P"},
-        {"--.-", "Q"},     {".-.", "R"},         {"...", "S"},       {"-", "T"},
-        {"..-", "U"},      {"...-", "V"},        {".--", "W"},       {"-..-", "X"},
-        {"-.--", "Y"},     {"--..", "Z"},        {"-----", "0"},     {".----", "1"},
-        {"..---", "2"},    {"...--", "3"},       {"....-", "4"},     {".....", "5"},
-        {"-....", "6"},    {"--...", "7"},       {"---..", "8"},     {"----.", "9"},
-        {".-.-.-", "."},   {"--..--", ","},      {"..--..", "?"},    {"-..-.", "/"},
-        {"-...-", "="},    {".-.-.", "+"},       {"-....-", "-"},    {"-.--.", "("},
-        {"-.--.-", ")"},   {".----.", "'"},      {".-..-.", "\""},   {"---...", ":"},
-        {"-.-.-.", ";"},   {".--.-.", "@"},      {"-.-.--", "!"},    {"..--.-", "_"},
-        {"...-..-", "$"},  {".-...", "&"},       {"...-.-", "<SK>"}, {"-.-.-", "<KA>"},
-        {"...-.", "<SN>"}, {"........", "<HH>"},
-    };
-    return table;
-}
 
 // The magnitude of the tone at `f` in windows of `window` samples, every `step` samples.
 std::vector<float> envelope(std::span<const int16_t> x, int rate, double f, int window, int step) {
@@ -190,14 +169,14 @@ void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch
             continue;
         }
         if (symbol.empty() || r.length < 2 * d) continue;
-        const auto it = codes().find(symbol);
-        emit(charStart, it == codes().end() ? std::string("*") : it->second);
+        const auto it = MorseCodes().find(symbol);
+        emit(charStart, it == MorseCodes().end() ? std::string("*") : it->second);
         symbol.clear();
         if (r.length >= 5 * d) emit(r.start, " ");
     }
     if (!symbol.empty()) {
-        const auto it = codes().find(symbol);
-        emit(charStart, it == codes().end() ? std::string("*") : it->second);
+        const auto it = MorseCodes().find(symbol);
+        emit(charStart, it == MorseCodes().end() ? std::string("*") : it->second);
     }
     if (!result.characters.empty() && result.characters.back().text != " ")
         result.characters.push_back(

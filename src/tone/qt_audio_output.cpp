@@ -271,10 +271,6 @@ int QtAudioOutput::onFeeder(Step step) {
     return result;
 }
 
-int SystemAudioInputCount() {
-    return static_cast<int>(QMediaDevices::audioInputs().size());
-}
-
 int QtAudioOutput::outputDeviceCount() {
     return static_cast<int>(QMediaDevices::audioOutputs().size());
 }

@@ -1,10 +1,7 @@
 // The waveform-audio backend of the audio output seam. See winmm_audio_output.h.
 #include "tone/winmm_audio_output.h"
 
-// clang-format off
-#include <windows.h>
-#include <mmsystem.h>
-// clang-format on
+#include "tone/winmm_devices.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,43 +15,21 @@ namespace calvento {
 
 namespace {
 
-// Asks the wave mapper which device it plays on (the user's default); not every system answers.
-#ifndef DRVM_MAPPER_PREFERRED_GET
-constexpr UINT DRVM_MAPPER_PREFERRED_GET = 0x2000 + 21;
-#endif
-
 // A done flag that the position does not follow to the end within this time is taken at its
 // word: some drivers stop their position a little short of the last sample.
 constexpr auto kDoneWithoutPosition = std::chrono::milliseconds(250);
 
-std::string utf8(const wchar_t* text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string s(static_cast<size_t>(n - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, s.data(), n, nullptr, nullptr);
-    return s;
-}
-
 // The output devices in the system's numbering, each with its id (its name, made unique).
 std::vector<AudioDeviceInfo> devicesInSystemOrder() {
-    std::vector<AudioDeviceInfo> devices;
-    const UINT count = waveOutGetNumDevs();
-    for (UINT i = 0; i < count; ++i) {
-        WAVEOUTCAPSW caps{};
-        std::string name;
-        if (waveOutGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR)
-            name = utf8(caps.szPname);
-        if (name.empty()) name = "Output device " + std::to_string(i + 1);
-        std::string id = name;
-        for (int n = 2;; ++n) {
-            bool taken = false;
-            for (const AudioDeviceInfo& d : devices) taken = taken || d.id == id;
-            if (!taken) break;
-            id = name + " #" + std::to_string(n);
-        }
-        devices.push_back({id, name});
-    }
-    return devices;
+    return WinmmDevicesInSystemOrder(
+        waveOutGetNumDevs(),
+        [](UINT i) {
+            WAVEOUTCAPSW caps{};
+            return waveOutGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR
+                       ? Utf8OfWide(caps.szPname)
+                       : std::string();
+        },
+        "Output device ");
 }
 
 }  // namespace
@@ -82,25 +57,16 @@ WinmmAudioOutput::~WinmmAudioOutput() {
     close();
 }
 
-int SystemAudioInputCount() {
-    return static_cast<int>(waveInGetNumDevs());
-}
-
 int WinmmAudioOutput::outputDeviceCount() {
     return static_cast<int>(waveOutGetNumDevs());
 }
 
 std::vector<AudioDeviceInfo> WinmmAudioOutput::outputDevices() {
     std::vector<AudioDeviceInfo> devices = devicesInSystemOrder();
-    DWORD preferred = 0, flags = 0;
-    if (waveOutMessage(reinterpret_cast<HWAVEOUT>(static_cast<UINT_PTR>(WAVE_MAPPER)),
-                       DRVM_MAPPER_PREFERRED_GET, reinterpret_cast<DWORD_PTR>(&preferred),
-                       reinterpret_cast<DWORD_PTR>(&flags)) == MMSYSERR_NOERROR &&
-        preferred > 0 && preferred < devices.size()) {
-        const AudioDeviceInfo first = devices[preferred];
-        devices.erase(devices.begin() + preferred);
-        devices.insert(devices.begin(), first);
-    }
+    WinmmDefaultFirst(devices, [](UINT message, DWORD_PTR a, DWORD_PTR b) {
+        return waveOutMessage(reinterpret_cast<HWAVEOUT>(static_cast<UINT_PTR>(WAVE_MAPPER)),
+                              message, a, b);
+    });
     return devices;
 }
 
