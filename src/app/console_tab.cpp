@@ -16,7 +16,9 @@ namespace calvento {
 namespace {
 
 // The log's columns the table shows, by their place in the file.
-constexpr int kLocalTime = 1, kCommand = 4, kSequence = 5, kOutcome = 12;
+constexpr int kLocalTime = 1, kCommand = 4, kSequence = 5, kOutcome = 12, kReply = 14;
+// The monitor keeps this many lines, the oldest dropped.
+constexpr int kHeardLines = 500;
 // The lines of the log the table keeps: a long log is read to its end, but the table shows
 // the most recent sends.
 constexpr int kShownLogLines = 200;
@@ -49,14 +51,18 @@ ConsoleTab::ConsoleTab(QWidget* parent)
     connectUserSequences();
 
     // --- the log -------------------------------------------------------------------------------
-    ui.tblLog->setColumnCount(4);
+    ui.tblLog->setColumnCount(5);
     ui.tblLog->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("Command"),
-                                          QStringLiteral("Sequence"), QStringLiteral("Outcome")});
+                                          QStringLiteral("Sequence"), QStringLiteral("Outcome"),
+                                          QStringLiteral("Reply")});
     ui.tblLog->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(ui.tblLog, &QTableWidget::itemSelectionChanged, this,
             [this] { ui.cmdSendAgain->setEnabled(!m_sending && ui.tblLog->currentRow() >= 0); });
     connect(ui.tblLog, &QTableWidget::cellDoubleClicked, this, &ConsoleTab::cmdSendAgain_Click);
     connect(ui.cmdSendAgain, &QPushButton::clicked, this, &ConsoleTab::cmdSendAgain_Click);
+
+    // --- the receiver --------------------------------------------------------------------------
+    connect(ui.chkMonitor, &QCheckBox::toggled, this, &ConsoleTab::monitorToggled);
 }
 
 ConsoleTab::~ConsoleTab() = default;
@@ -201,17 +207,34 @@ void ConsoleTab::showLog(const std::vector<QStringList>& records) {
         int column = 0;
         // The local time without its year and with a space: "12-11 14:28:25".
         const QString when = r.value(kLocalTime).mid(5).replace(QLatin1Char('T'), QLatin1Char(' '));
-        const QString details =
-            QStringLiteral("%1  %2  %3  %4")
-                .arg(r.value(kLocalTime), r.value(kCommand), r.value(kSequence), r.value(kOutcome));
-        for (const QString& text :
-             {when, r.value(kCommand), r.value(kSequence), r.value(kOutcome)}) {
+        const QString details = QStringLiteral("%1  %2  %3  %4  %5")
+                                    .arg(r.value(kLocalTime), r.value(kCommand),
+                                         r.value(kSequence), r.value(kOutcome), r.value(kReply));
+        for (const QString& text : {when, r.value(kCommand), r.value(kSequence),
+                                    r.value(kOutcome), r.value(kReply)}) {
             auto* item = new QTableWidgetItem(text);
             item->setToolTip(details);
             ui.tblLog->setItem(row, column++, item);
         }
     }
     ui.cmdSendAgain->setEnabled(false);
+}
+
+// --- the receiver ------------------------------------------------------------------------------
+
+void ConsoleTab::showHeard(const QString& when, const DecodedItem& item) {
+    ui.lstHeard->addItem(QStringLiteral("%1  %2  %3")
+                             .arg(when,
+                                  item.kind == DecodedItem::Kind::Dtmf ? QStringLiteral("DTMF ")
+                                                                       : QStringLiteral("Morse"),
+                                  QString::fromStdString(item.text)));
+    while (ui.lstHeard->count() > kHeardLines) delete ui.lstHeard->takeItem(0);
+    ui.lstHeard->scrollToBottom();
+}
+
+void ConsoleTab::showMonitor(bool on) {
+    const QSignalBlocker quiet(ui.chkMonitor);
+    ui.chkMonitor->setChecked(on);
 }
 
 void ConsoleTab::cmdSendAgain_Click() {

@@ -4,7 +4,9 @@
 // it is ready to key; push-to-talk on or off, whether a send asks first, and Stop; then three
 // pages: one button per non-empty stored command of the site's configuration, labelled as the
 // Programming tab labels it; the eleven named user sequences of F2 to F12, edited in place; the
-// site's send log, newest first, with "Send again". The last line tells how the last send ended.
+// site's send log, newest first, with what was heard back and "Send again"; what the receiver
+// heard (DTMF keys and Morse words, with their time), while listening after a command or all the
+// time when "Monitor the receiver" is ticked. The last line tells how the last send ended.
 //
 // The tab is a view: it says what the user asked for through its signals, and the main window
 // (frm_tone.h) runs the send job, switches sites and tells it what to show. The F-keys act only
@@ -20,6 +22,7 @@
 
 #include "config/decoder_config.h"
 #include "session/sites.h"
+#include "tone/dtmf_decoder.h"
 
 namespace Ui {
 class ConsoleTab;
@@ -51,6 +54,9 @@ public:
     // The site's sends as the log keeps them (its columns), oldest first.
     void showLog(const std::vector<QStringList>& records);
     void showStatus(const QString& text);
+    // One item the receiver heard, at local time `when`.
+    void showHeard(const QString& when, const DecodedItem& item);
+    void showMonitor(bool on);
     // A send of the console is under way: Stop and Escape act, nothing else sends.
     void setSending(bool sending);
     // A board run holds the port: the site may not change.
@@ -65,6 +71,7 @@ signals:
     void pttToggled(bool on);
     void confirmToggled(bool on);
     void userSequencesEdited();
+    void monitorToggled(bool on);
 
 private:
     // --- the site row ------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QTime>
 #include <QTimer>
 
 #include "app/board_runs.h"
@@ -32,6 +33,7 @@
 #include "platform/program_folder.h"
 #include "platform/serial_port.h"
 #include "platform/user_interface.h"
+#include "session/receiver_monitor.h"
 #include "session/send_log.h"
 #include "tone/audio_output.h"
 #include "tone/player.h"
@@ -135,6 +137,31 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     m_sites->busy = [this] { return m_sending || m_player.isPlaying() || m_runs->underWay(); };
     connect(m_radio, &RadioPorts::radioRemembered, m_sites, &SiteSwitch::rememberRadio);
     connectConsole();
+
+    // The receiver: the console's monitor, and the Radio dialog's meter, which borrows the input
+    // while it is open.
+    m_monitor = new ReceiverMonitor(this);
+    connect(m_monitor, &ReceiverMonitor::heard, this, [this](const DecodedItem& item) {
+        m_console->showHeard(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), item);
+    });
+    connect(m_monitor, &ReceiverMonitor::failed, this, [this](const QString& why) {
+        m_console->showStatus(QStringLiteral("The monitor stopped: ") + why);
+    });
+    connect(m_console, &ConsoleTab::monitorToggled, this, [this](bool on) {
+        m_monitorWanted = on;
+        if (on)
+            startMonitor();
+        else
+            m_monitor->stop();
+    });
+    connect(m_radio, &RadioPorts::readinessChanged, this, [this] {
+        if (m_monitor->isRunning()) startMonitor();  // the device of the site or choice now
+    });
+    m_radio->borrowInput = [this] {
+        m_monitor->stop();
+        return m_input;
+    };
+    m_radio->returnInput = [this] { startMonitor(); };
 
     // F1 works wherever the focus is and whatever the shift state.
     for (const Qt::KeyboardModifiers mods :
@@ -403,7 +430,7 @@ void FrmTone::cmdTone_Click() {
 }
 
 SendReport FrmTone::sendSequence(const QString& keys, const QString& commandName,
-                                 const QString& source) {
+                                 const QString& source, bool listen) {
     // Values outside the send's limits are corrected in the fields, visibly, before the send
     // uses them; an emptied field reads as 0 and is corrected the same way.
     auto number = [](const QLineEdit* field) {
@@ -430,18 +457,62 @@ SendReport FrmTone::sendSequence(const QString& keys, const QString& commandName
     ui.cmdTone->setEnabled(false);
     m_clock.processEvents();
 
+    // A console send listens for the board's reply once push-to-talk is down: the input is
+    // opened first (the monitor lets go of it meanwhile), so no time is lost after the release.
+    const RadioInterface& radio = m_radio->radio();
+    const bool monitoring = m_monitor->isRunning();
+    m_monitor->stop();
+    std::optional<Listener> listener;
+    m_lastReply.reset();
+    m_replyProblem.clear();
+    if (listen && m_input && radio.listenSeconds > 0) {
+        std::string why;
+        listener.emplace(*m_input, m_clock);
+        if (!listener->open(radio.inputDeviceId.toStdString(), &why)) {
+            m_replyProblem = QString::fromStdString(why);
+            listener.reset();
+        }
+    }
+    ReplyCheck check;
+    check.request.seconds = radio.listenSeconds;
+    check.retries = radio.replyRetries;
+    const DecoderConfig board = m_fields->config();
+    if (board.cwEnabled) check.request.expectCall = board.cwCall;
+
     // Push-to-talk comes down 40 ms after the last sample, also while a box of another handler
     // holds the window, and before any failure is told; a guard drops it when the sound system
     // stalls.
     KeyedSendOptions options;
     options.stillKeying = [this] { return ui.chkPtt->isChecked(); };
     options.tailAfterStop = [this] { return m_stopByUser; };
-    ui.cmdRadio->setEnabled(false);
     PushToTalk* const ptt = m_radio->pushToTalk();
-    const SendReport report =
-        RunSendJob(m_player, m_clock, ptt, keys.toLatin1().toStdString(), settings, options);
-    ui.cmdRadio->setEnabled(true);
-    logSend(report, keys, commandName, source);
+    SendReport report;
+    int attempt = 0;
+    auto sendOnce = [&] {
+        if (attempt++ > 0)
+            m_console->showStatus(QStringLiteral("No reply heard: sending again (%1 of %2)...")
+                                      .arg(attempt - 1)
+                                      .arg(check.retries));
+        ui.cmdRadio->setEnabled(false);
+        report = RunSendJob(m_player, m_clock, ptt, keys.toLatin1().toStdString(), settings,
+                            options);
+        ui.cmdRadio->setEnabled(true);
+        if (report.outcome == SendOutcome::Completed && listener)
+            m_console->showStatus(QStringLiteral("Listening for the reply..."));
+        return report;
+    };
+    auto attemptEnded = [&](const SendReport& sent, const ListenResult* reply) {
+        logSend(sent, keys, commandName, source, reply);
+    };
+    ListenHooks hooks;
+    hooks.heard = [this](const DecodedItem& item) {
+        m_console->showHeard(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), item);
+    };
+    hooks.stopRequested = [this] { return m_stopByUser || m_endingFromOutside; };
+    m_lastReply = RunConfirmedSend(listener ? &*listener : nullptr, check, sendOnce, attemptEnded,
+                                   hooks);
+    listener.reset();
+    if (monitoring) startMonitor();
     if (!report.sent.play.failure.isEmpty())
         m_ui.messageBox(report.sent.play.failure, QStringLiteral(" SuonaSequenza"),
                         MessageIcon::Critical);
@@ -496,7 +567,7 @@ void FrmTone::tellSendOutcome(const SendReport& report) {
 // Every send goes into the send log when it has ended; a log that cannot be written is told
 // without holding the window, and the send's own status stands.
 void FrmTone::logSend(const SendReport& report, const QString& keys, const QString& commandName,
-                      const QString& source) {
+                      const QString& source, const ListenResult* reply) {
     SendLogEntry entry = SendLogEntryOf(report, 0, m_stopByUser);
     entry.site = m_sites->current().name;
     entry.source = source;
@@ -504,6 +575,7 @@ void FrmTone::logSend(const SendReport& report, const QString& keys, const QStri
     entry.sequence = keys;
     if (PushToTalk* ptt = m_radio->pushToTalk()) entry.pttMethod = ptt->name();
     entry.soundDevice = m_radio->radio().deviceDescription;
+    if (reply) entry.reply = ReplyText(*reply);
     QString why;
     if (!SendLog(SendLog::DefaultPath()).append(entry, &why)) {
         m_console->showStatus(QStringLiteral("The send log could not be written."));
@@ -565,15 +637,40 @@ void FrmTone::console_Send(const QString& commandName, const QString& sequence) 
     }
     m_console->setSending(true);
     m_console->showStatus(QStringLiteral("Sending %1...").arg(what));
-    const SendReport r = sendSequence(sequence, commandName, QStringLiteral("console"));
+    const SendReport r = sendSequence(sequence, commandName, QStringLiteral("console"), true);
     m_console->setSending(false);
     const QString outcome = SendOutcomeText(r, 0, m_stopByUser);
-    m_console->showStatus(r.outcome == SendOutcome::Completed
-                              ? QStringLiteral("%1: completed in %2")
-                                    .arg(what, EffectiveTimeText(r.sent.play.effectiveTimeMs))
-                              : QStringLiteral("%1: %2").arg(what, outcome));
+    QString status = r.outcome == SendOutcome::Completed
+                         ? QStringLiteral("%1: completed in %2")
+                               .arg(what, EffectiveTimeText(r.sent.play.effectiveTimeMs))
+                         : QStringLiteral("%1: %2").arg(what, outcome);
+    // What the board answered (or why it could not be heard).
+    if (m_lastReply)
+        status += QStringLiteral(". ") + ListenOutcomeText(*m_lastReply);
+    else if (!m_replyProblem.isEmpty())
+        status += QStringLiteral(". Not listening for the reply: ") + m_replyProblem;
+    m_console->showStatus(status);
     showSiteLog();
     closeIfPending();
+}
+
+void FrmTone::setAudioInput(AudioInput* input) {
+    m_input = input;
+}
+
+void FrmTone::startMonitor() {
+    m_monitor->stop();
+    if (!m_monitorWanted || m_sending) return;
+    QString why;
+    if (!m_input)
+        why = QStringLiteral("this program has no sound input");
+    else if (!m_monitor->start(*m_input, m_radio->radio().inputDeviceId, true, &why))
+        why = QStringLiteral("the monitor cannot start: ") + why;
+    if (!why.isEmpty()) {
+        m_console->showStatus(QStringLiteral("Not monitoring: ") + why);
+        m_console->showMonitor(false);
+        m_monitorWanted = false;
+    }
 }
 
 // Stop (and Escape) end a console send at once: the sound stops and push-to-talk drops after the

@@ -33,9 +33,11 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "config/decoder_config.h"
+#include "session/listen_job.h"
 #include "session/send_job.h"
 #include "session/sites.h"
 
@@ -52,7 +54,9 @@ class Clock;
 class ConfigFields;
 class ConsoleTab;
 class Dialog;
+class AudioInput;
 class EntryFields;
+class ReceiverMonitor;
 class FrmIstruzioni;
 class Player;
 class RadioInterfaceDialog;
@@ -110,6 +114,10 @@ public:
     const std::vector<Site>& sites() const;
     int currentSite() const;
 
+    // The sound input the receiver's audio comes in on (null: none; the console then does not
+    // listen for replies). Set once, before the window is used.
+    void setAudioInput(AudioInput* input);
+
     // The program is asked to end from outside (a termination signal): the window closes as if
     // the user had closed it, once a board exchange or a sequence under way is over.
     void closeFromOutside();
@@ -142,10 +150,13 @@ private:
     void cmdTone_Click();
     // One send of `keys` with the durations of the fields, keyed when PTT is ticked, logged
     // with where it came from; the classic texts and boxes tell its outcome.
-    SendReport sendSequence(const QString& keys, const QString& commandName, const QString& source);
+    // A console send (`listen`) then listens for the board's reply as the radio choice says,
+    // and sends again while none was heard and retries are left.
+    SendReport sendSequence(const QString& keys, const QString& commandName, const QString& source,
+                            bool listen = false);
     void tellSendOutcome(const SendReport& report);
     void logSend(const SendReport& report, const QString& keys, const QString& commandName,
-                 const QString& source);
+                 const QString& source, const ListenResult* reply = nullptr);
     void setSendStatus(const QString& text);  // lblInfoSend, read out by screen readers too
     void Timer1_Timer();
 
@@ -156,6 +167,8 @@ private:
     void refreshConsole();
     void showReadiness();
     void showSiteLog();
+    // The console's monitor of the receiver, when it is wanted and the input is free.
+    void startMonitor();
 
     Player& m_player;
     SerialPort& MSComm1;
@@ -172,6 +185,11 @@ private:
     DecoderImage m_transmitImage{};
     bool m_sending = false;  // from a send's start to its end, the transmitter delay included
     bool m_stopByUser = false;
+    AudioInput* m_input = nullptr;
+    ReceiverMonitor* m_monitor = nullptr;
+    bool m_monitorWanted = false;
+    std::optional<ListenResult> m_lastReply;  // what the last console send heard back
+    QString m_replyProblem;                   // why it could not listen
     bool m_closePending = false;
     bool m_endingFromOutside = false;  // a signal or the session's end: no box may wait
     QPointer<FrmIstruzioni> m_instructions;

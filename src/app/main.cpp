@@ -26,9 +26,11 @@ int runProgram(int argc, char* argv[]) {
 
     calvento::SystemAudioOutput audio;
     calvento::Player player(audio, calvento::SystemClock());
+    calvento::SystemAudioInput input;
     calvento::SystemSerialPort port, pttPort;
     calvento::FrmTone window(player, port, calvento::QtUiServices(), calvento::SystemClock(),
                              &pttPort);
+    window.setAudioInput(&input);
     QObject::connect(&window, &calvento::FrmTone::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     // A shutdown or a closed terminal ends the program as the close box does: a board exchange

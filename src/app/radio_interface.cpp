@@ -9,6 +9,8 @@
 
 #include "link/port_names.h"
 #include "platform/clock.h"
+#include "session/receiver_monitor.h"
+#include "tone/audio_input.h"
 #include "tone/audio_output.h"
 
 namespace calvento {
@@ -54,6 +56,9 @@ RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOu
     ui.txtRigPort->setText(choice.rigPort);
     ui.cmbPttType->setCurrentIndex(std::max(0, ui.cmbPttType->findText(choice.pttType)));
     showMethodFields();
+    ui.spnListen->setValue(choice.listenSeconds);
+    ui.spnRetries->setValue(choice.replyRetries);
+    setInput(nullptr);
 
     connect(ui.cmbPtt, &QComboBox::currentIndexChanged, this, [this] { showMethodFields(); });
     connect(ui.cmdTest, &QPushButton::clicked, this, [this] { cmdTest_Click(); });
@@ -94,7 +99,65 @@ RadioInterface RadioInterfaceDialog::choice() const {
     if (ok) r.rigModel = model;
     r.rigPort = ui.txtRigPort->text().trimmed();
     r.pttType = QString::fromLatin1(kHamlibPttTypes[std::max(0, ui.cmbPttType->currentIndex())]);
+    r.inputDeviceId = ui.cmbInput->currentData().toString();
+    r.inputDeviceDescription = m_initial.inputDeviceDescription;
+    if (r.inputDeviceId.isEmpty()) r.inputDeviceDescription.clear();
+    for (const AudioDeviceInfo& d : m_inputs)
+        if (QString::fromStdString(d.id) == r.inputDeviceId)
+            r.inputDeviceDescription = QString::fromStdString(d.description);
+    r.listenSeconds = ui.spnListen->value();
+    r.replyRetries = ui.spnRetries->value();
     return r;
+}
+
+// --- the receiver rows -------------------------------------------------------------------------
+
+void RadioInterfaceDialog::setInput(AudioInput* input) {
+    m_input = input;
+    m_inputs = input ? input->inputDevices() : std::vector<AudioDeviceInfo>{};
+    const QSignalBlocker quiet(ui.cmbInput);
+    ui.cmbInput->clear();
+    ui.cmbInput->addItem(QStringLiteral("System default"), QString());
+    bool found = m_initial.inputDeviceId.isEmpty();
+    for (const AudioDeviceInfo& d : m_inputs) {
+        const QString id = QString::fromStdString(d.id);
+        ui.cmbInput->addItem(QString::fromStdString(d.description), id);
+        found = found || id == m_initial.inputDeviceId;
+    }
+    if (!found)
+        ui.cmbInput->addItem(m_initial.inputDeviceDescription + QStringLiteral(" (not connected)"),
+                             m_initial.inputDeviceId);
+    ui.cmbInput->setCurrentIndex(std::max(0, ui.cmbInput->findData(m_initial.inputDeviceId)));
+    if (!m_meter) {
+        m_meter = new ReceiverMonitor(this);
+        connect(m_meter, &ReceiverMonitor::level, this, [this](double db) {
+            ui.prgLevel->setValue(static_cast<int>(std::max(-60.0, db)));
+        });
+        connect(m_meter, &ReceiverMonitor::failed, this, [this](const QString& reason) {
+            ui.prgLevel->setValue(ui.prgLevel->minimum());
+            ui.prgLevel->setToolTip(QStringLiteral("No level: ") + reason);
+        });
+        connect(ui.cmbInput, &QComboBox::currentIndexChanged, this, [this] { watchInput(); });
+    }
+    watchInput();
+}
+
+// The input is the program's one: the meter lets go of it as the dialog closes.
+void RadioInterfaceDialog::done(int result) {
+    if (m_meter) m_meter->stop();
+    QDialog::done(result);
+}
+
+// The meter follows the device chosen in the list.
+void RadioInterfaceDialog::watchInput() {
+    m_meter->stop();
+    ui.prgLevel->setValue(ui.prgLevel->minimum());
+    const bool usable = m_input && !m_inputs.empty();
+    ui.prgLevel->setEnabled(usable);
+    if (!usable) return;
+    QString why;
+    if (!m_meter->start(*m_input, ui.cmbInput->currentData().toString(), false, &why))
+        ui.prgLevel->setToolTip(QStringLiteral("No level: ") + why);
 }
 
 void RadioInterfaceDialog::refreshPorts() {

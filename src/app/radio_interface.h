@@ -5,7 +5,9 @@
 // the method can, so that a radio can be set up without a sequence. "PTT port" lists the serial
 // adapters by name (refreshed every second while the dialog is open, so that one plugged in or
 // out shows at once); the one chosen is remembered for the PTT Comm number by what it is
-// (link/port_names.h). "Check set-up" runs the set-up doctor (session/doctor.h).
+// (link/port_names.h). "Check set-up" runs the set-up doctor (session/doctor.h). "Receiver
+// input" chooses where the receiver's audio comes in, with a live level meter so that the
+// receiver's volume can be set, and how long the board's reply is listened for.
 #pragma once
 
 #include <QDialog>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "link/port_identity.h"
+#include "tone/audio_output.h"
 
 #include "session/radio_choice.h"
 
@@ -27,8 +30,10 @@ class QComboBox;
 
 namespace calvento {
 
+class AudioInput;
 class AudioOutput;
 class Clock;
+class ReceiverMonitor;
 
 class RadioInterfaceDialog : public QDialog {
     Q_OBJECT
@@ -56,12 +61,18 @@ public:
     // Reads the list of ports again and shows it, the choice kept.
     void refreshPorts();
 
+    // Lists the input devices of `input` and shows the chosen one's level while the dialog is
+    // open (null: no input, the receiver rows stay empty).
+    void setInput(AudioInput* input);
+    void done(int result) override;
+
     // Runs when "Check set-up" is pressed (the window shows the doctor's report).
     std::function<void()> checkSetUp;
 
 private:
     void showMethodFields();
     void fillPortList(QComboBox* list, int number);
+    void watchInput();
 
     std::unique_ptr<Ui::RadioInterface> m_form;
     Ui::RadioInterface& ui;
@@ -74,6 +85,9 @@ private:
     int m_pttNumber;
     int m_programmingNumber;
     std::vector<SerialPortInfo> m_ports;
+    AudioInput* m_input = nullptr;
+    std::vector<AudioDeviceInfo> m_inputs;
+    ReceiverMonitor* m_meter = nullptr;
 };
 
 }  // namespace calvento

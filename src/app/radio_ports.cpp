@@ -226,6 +226,10 @@ void RadioPorts::cmdRadio_Click() {
         new RadioInterfaceDialog(m_radio, m_player.audio(), m_pttPort, m_clock, openTestPort,
                                  &m_window, LeadingPortNumber(ui.txtPttCom->text()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setInput(borrowInput ? borrowInput() : nullptr);
+    connect(dialog, &QDialog::finished, this, [this] {
+        if (returnInput) returnInput();
+    });
     dialog->checkSetUp = [this] {
         m_ui.messageBox(DoctorReport(RunDoctor(ThisSystem())), QStringLiteral("Check set-up"),
                         MessageIcon::Information);
@@ -273,10 +277,17 @@ QString RadioPorts::description() const {
     }
     const QString sound = m_radio.deviceDescription.isEmpty() ? QStringLiteral("default device")
                                                               : m_radio.deviceDescription;
-    return QStringLiteral("PTT: %1, %2\nSound: %3")
+    const QString receiver =
+        m_radio.listenSeconds <= 0
+            ? QStringLiteral("not listened for")
+            : QStringLiteral("%1 s on %2")
+                  .arg(m_radio.listenSeconds)
+                  .arg(m_radio.inputDeviceDescription.isEmpty() ? QStringLiteral("default input")
+                                                                : m_radio.inputDeviceDescription);
+    return QStringLiteral("PTT: %1, %2\nSound: %3 / Reply: %4")
         .arg(ptt,
              ui.chkPtt->isChecked() ? QStringLiteral("on") : QStringLiteral("off (sends unkeyed)"),
-             sound);
+             sound, receiver);
 }
 
 }  // namespace calvento

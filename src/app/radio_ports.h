@@ -34,6 +34,7 @@ class BoardRuns;
 class Clock;
 class Player;
 class UiServices;
+class AudioInput;
 
 class RadioPorts : public QObject {
     Q_OBJECT
@@ -62,6 +63,10 @@ public:
 
     // Whether the dialog may open now (no send, no run).
     std::function<bool()> mayOpenDialog;
+    // The sound input for the dialog's receiver rows while it is open (null: none), and its
+    // return when the dialog closes.
+    std::function<AudioInput*()> borrowInput;
+    std::function<void()> returnInput;
 
 signals:
     // The user chose a radio interface in the dialog: keep it.
