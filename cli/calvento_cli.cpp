@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -589,6 +590,7 @@ struct SendOrder {
     QString inputDeviceId;
     int listenSeconds = 8;
     int retries = 0;
+    double boardWpm = 0;  // the board's Morse speed, when its configuration is known
 };
 
 // Stored command `command` of site `siteName`, with the site's durations and radio.
@@ -615,6 +617,7 @@ SendOrder siteCommandOrder(const QString& siteName, const QString& command) {
     order.inputDeviceId = site->radio.inputDeviceId;
     if (site->radio.listenSeconds > 0) order.listenSeconds = site->radio.listenSeconds;
     order.retries = site->radio.replyRetries;
+    order.boardWpm = std::atof(config.morseSpeed.c_str());
     order.site = site->name;
     return order;
 }
@@ -701,6 +704,7 @@ int send(const QStringList& argv) {
         check.request.expectCall = a.options["--expect"].trimmed().toUpper().toStdString();
         if (check.request.expectCall.empty()) throw UsageError{"--expect takes the board's CW call"};
         check.request.seconds = wholeNumber(a, "--listen", order.listenSeconds, 1, 600);
+        check.request.wpm = order.boardWpm;
         check.retries = wholeNumber(a, "--retries", order.retries, 0, ReplyCheck::kMostRetries);
         order.inputDeviceId = a.options.value("--input-device", order.inputDeviceId);
     }

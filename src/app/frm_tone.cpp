@@ -14,6 +14,7 @@
 #include <QShortcut>
 #include <QTime>
 #include <QTimer>
+#include <cstdlib>
 
 #include "app/board_runs.h"
 #include "app/classic_layout.h"
@@ -478,6 +479,7 @@ SendReport FrmTone::sendSequence(const QString& keys, const QString& commandName
     check.retries = radio.replyRetries;
     const DecoderConfig board = m_fields->config();
     if (board.cwEnabled) check.request.expectCall = board.cwCall;
+    check.request.wpm = std::atof(board.morseSpeed.c_str());
 
     // Push-to-talk comes down 40 ms after the last sample, also while a box of another handler
     // holds the window, and before any failure is told; a guard drops it when the sound system

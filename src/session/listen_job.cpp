@@ -82,7 +82,7 @@ ListenResult Listener::listen(const ListenRequest& request, const ListenHooks& h
     }
     const std::string call = upper(request.expectCall);
     // Morse is always decoded when a call is expected; it is reported only when asked.
-    ReceiveDecoder decoder(kSampleRate, request.dtmf, request.cw || !call.empty());
+    ReceiveDecoder decoder(kSampleRate, request.dtmf, request.cw || !call.empty(), request.wpm);
     std::vector<int16_t> samples;
     std::vector<DecodedItem> fresh;
     auto take = [&]() {

@@ -28,6 +28,7 @@ struct ListenRequest {
     bool dtmf = true;        // report DTMF keys heard
     bool cw = true;          // report Morse words heard
     std::string expectCall;  // the board's CW call; empty: any Morse counts as a reply
+    double wpm = 0;          // the board's Morse speed when known (its configuration), else 0
 };
 
 enum class ListenOutcome {

@@ -48,7 +48,7 @@ double findPitch(std::span<const int16_t> x, int rate) {
         std::vector<float> e = envelope(x, rate, f, window, step);
         if (e.size() < 10) return 0;
         std::sort(e.begin(), e.end());
-        const double swing = e[e.size() * 95 / 100] - e[e.size() / 10];
+        const double swing = e.back() - e[e.size() / 10];
         if (swing > bestSwing) {
             bestSwing = swing;
             best = f;
@@ -134,21 +134,27 @@ double dotLength(const std::vector<Run>& runs) {
 
 // One transmission: the window that suits its speed, its keying, and its characters.
 void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch, double offset,
-                        MorseResult& result) {
+                        double wpmHint, MorseResult& result) {
     const int step = std::max(1, static_cast<int>(rate * kStepSeconds));
     // The window: the longest (narrowest in frequency, so least noise) that is still shorter
     // than about two thirds of the dot it measures. A short window in noise chatters and finds
     // a short dot; a long one on fast keying merges the elements: the longest self-consistent
     // one is right for both.
+    // With the sender's speed known, the window is the one that suits it, and the dot found is
+    // held near it: a short transmission has too few elements to tell its speed by itself.
     std::vector<Run> runs;
     double d = 0;
     int window = 0;
+    const double hintDot = wpmHint > 0 ? 1.2 / wpmHint / kStepSeconds : 0;  // in steps
     for (const double ms : {4.0, 6.0, 9.0, 13.0, 20.0, 30.0, 45.0}) {
         const int w = static_cast<int>(rate * ms / 1000);
+        if (hintDot > 0 && window > 0 && ms > kWindowPerDot * hintDot * kStepSeconds * 1000)
+            break;
         std::vector<Run> r = key(envelope(samples, rate, pitch, w, step));
-        const double dot = dotLength(r);
+        double dot = dotLength(r);
+        if (hintDot > 0 && (dot <= 0 || dot > 1.5 * hintDot || dot < hintDot / 1.5)) dot = hintDot;
         if (dot <= 0) continue;
-        if (window == 0 || ms <= kWindowPerDot * dot * kStepSeconds * 1000) {
+        if (window == 0 || hintDot > 0 || ms <= kWindowPerDot * dot * kStepSeconds * 1000) {
             window = w;
             runs = std::move(r);
             d = dot;
@@ -185,7 +191,7 @@ void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch
 
 }  // namespace
 
-MorseResult DecodeMorse(std::span<const int16_t> samples, int rate) {
+MorseResult DecodeMorse(std::span<const int16_t> samples, int rate, double wpmHint) {
     MorseResult result;
     const double pitch = findPitch(samples, rate);
     if (pitch == 0) return result;
@@ -201,7 +207,7 @@ MorseResult DecodeMorse(std::span<const int16_t> samples, int rate) {
         to = std::min(to, samples.size());
         if (to > from)
             decodeTransmission(samples.subspan(from, to - from), rate, pitch, from / double(rate),
-                               result);
+                               wpmHint, result);
     };
     for (const Run& r : coarse) {
         if (r.mark || r.length < pause || r.start == 0) continue;

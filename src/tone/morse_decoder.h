@@ -28,7 +28,10 @@ struct MorseResult {
     double wpm = 0;                       // the speed of the last transmission
 };
 
-MorseResult DecodeMorse(std::span<const int16_t> samples, int sampleRate);
+// `wpmHint`, when the sender's speed is known (the board's configured Morse speed), holds the
+// decoder to it: a transmission of a few elements (a call "E" alone) is too short to tell its
+// own speed. 0: the speed is found from the signal.
+MorseResult DecodeMorse(std::span<const int16_t> samples, int sampleRate, double wpmHint = 0);
 
 // The characters as words: consecutive characters joined, each word with the time of its first.
 std::vector<DecodedItem> MorseWords(const std::vector<DecodedItem>& characters);

@@ -18,8 +18,8 @@ constexpr double kLongestKeptSeconds = 20;
 
 }  // namespace
 
-ReceiveDecoder::ReceiveDecoder(int sampleRate, bool dtmf, bool cw)
-    : m_rate(sampleRate), m_wantDtmf(dtmf), m_wantCw(cw), m_dtmf(sampleRate) {}
+ReceiveDecoder::ReceiveDecoder(int sampleRate, bool dtmf, bool cw, double wpmHint)
+    : m_rate(sampleRate), m_wantDtmf(dtmf), m_wantCw(cw), m_wpmHint(wpmHint), m_dtmf(sampleRate) {}
 
 bool ReceiveDecoder::duringKeys(double seconds) const {
     return std::any_of(m_keyTimes.begin(), m_keyTimes.end(), [seconds](double k) {
@@ -53,7 +53,8 @@ void ReceiveDecoder::decodeMorse(bool final, std::vector<DecodedItem>& out) {
     m_sinceDecode = 0;
     const double offset = static_cast<double>(m_cwStart) / m_rate;
     const double end = static_cast<double>(m_total) / m_rate;
-    const MorseResult r = DecodeMorse(m_cw, m_rate);
+    const MorseResult r = DecodeMorse(m_cw, m_rate, m_wpmHint);
+    const double dot = 1.2 / (r.wpm > 0 ? r.wpm : 14);
     // Words with the time of their first and of their last character.
     struct Word {
         DecodedItem item;
@@ -79,14 +80,17 @@ void ReceiveDecoder::decodeMorse(bool final, std::vector<DecodedItem>& out) {
         if (final || i + 1 < words.size() || end - w.last > kWordOverSeconds) {
             out.push_back(w.item);
             m_emittedUntil = w.item.seconds;
+            m_emittedLast = w.last;
         } else {
             m_pending.push_back(w.item);
         }
     }
-    // What is kept for the next pass: the last three seconds when nothing is pending, else from
-    // the first pending word on (at most the last twenty seconds).
-    double keepFrom = end - kQuietKeptSeconds;
-    if (!m_pending.empty()) keepFrom = std::min(keepFrom, m_pending.front().seconds - 0.5);
+    // What is kept for the next pass: the last three seconds, but nothing of a word reported (its
+    // last character lasts at most 19 dots), and everything from the first pending word on (at
+    // most the last twenty seconds).
+    double keepFrom = std::max(end - kQuietKeptSeconds, m_emittedLast + 20 * dot);
+    if (!m_pending.empty()) keepFrom = std::min(keepFrom, m_pending.front().seconds - 3 * dot);
+    keepFrom = std::min(keepFrom, end);
     keepFrom = std::max(keepFrom, end - kLongestKeptSeconds);
     const int64_t cut = static_cast<int64_t>(keepFrom * m_rate) - m_cwStart;
     if (cut > 0 && cut < static_cast<int64_t>(m_cw.size())) {

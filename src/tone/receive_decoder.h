@@ -5,8 +5,9 @@
 // find its pitch and speed, so the samples are kept and the kept stretch is decoded again every
 // half second; a word is final once another word has followed it or the channel has been quiet
 // for 2.5 s after its last character (longer than the longest character at 14 WPM), and is then
-// reported once. While nothing is pending only the last three seconds are kept, so a quiet
-// channel costs little; a long transmission is cut to its last 20 seconds. Morse words that begin
+// reported once. While nothing is pending only the last three seconds are kept (never a piece of
+// a word already reported, which would come back as a word of its own), so a quiet channel costs
+// little; a long transmission is cut to its last 20 seconds. Morse words that begin
 // while DTMF keys sound are left out, as in MergeDecoded.
 #pragma once
 
@@ -20,7 +21,8 @@ namespace calvento {
 
 class ReceiveDecoder {
 public:
-    ReceiveDecoder(int sampleRate, bool dtmf = true, bool cw = true);
+    // `wpmHint`: the sender's Morse speed when it is known (see DecodeMorse), else 0.
+    ReceiveDecoder(int sampleRate, bool dtmf = true, bool cw = true, double wpmHint = 0);
 
     // Takes the next samples; the items they make final are appended to `out`, each with its time
     // in seconds from the first sample fed.
@@ -42,6 +44,7 @@ private:
 
     int m_rate;
     bool m_wantDtmf, m_wantCw;
+    double m_wpmHint;
     DtmfDecoder m_dtmf;
     std::vector<double> m_keyTimes;
     std::vector<int16_t> m_cw;  // the kept stretch
@@ -49,6 +52,7 @@ private:
     int64_t m_total = 0;
     int64_t m_sinceDecode = 0;
     double m_emittedUntil = -1;  // the time of the last word reported
+    double m_emittedLast = -1;   // the time of that word's last character
     std::vector<DecodedItem> m_pending;
 };
 

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "platform/user_interface.h"
+#include "tone/audio_input.h"
 #include "tone/audio_output.h"
 
 namespace calvento::test {
@@ -161,6 +162,61 @@ public:
     std::vector<int16_t> written;
     QStringList log;
     QStringList* journal = nullptr;
+};
+
+// The receiver as a fake input: `air` is what arrives, at 8000 samples a second of the clock's time
+// from start() on (silence after its end); the steps answer the codes set for them, and from
+// `failAtMs` on take() fails as a sound server gone away would. Calls are logged by name.
+class FakeAudioInput final : public AudioInput {
+public:
+    explicit FakeAudioInput(Clock& clock) : m_clock(clock) {}
+    std::vector<AudioDeviceInfo> inputDevices() override { return deviceList; }
+    int open(const PcmFormat& f) override {
+        log << "open";
+        openedOn = m_chosenDevice;
+        format = f;
+        if (openResult == 0) isOpen = true;
+        return openResult;
+    }
+    int start() override {
+        log << "start";
+        startedAt = m_clock.tickCount();
+        handed = 0;
+        return startResult;
+    }
+    int take(std::vector<int16_t>& out, std::string* reason) override {
+        const uint32_t ms = m_clock.tickCount() - startedAt;
+        if (failAtMs >= 0 && ms >= static_cast<uint32_t>(failAtMs)) {
+            if (reason) *reason = "the sound server went away";
+            return AudioResult::Stopped;
+        }
+        const size_t due = static_cast<size_t>(ms) * 8;
+        for (; handed < due; ++handed) out.push_back(handed < air.size() ? air[handed] : int16_t{0});
+        return AudioResult::Ok;
+    }
+    int stop() override {
+        log << "stop";
+        return 0;
+    }
+    int close() override {
+        log << "close";
+        isOpen = false;
+        return 0;
+    }
+
+    std::vector<AudioDeviceInfo> deviceList{{"receiver", "Receiver"}};
+    std::vector<int16_t> air;
+    int openResult = 0, startResult = 0;
+    int failAtMs = -1;
+    bool isOpen = false;
+    std::string openedOn;
+    PcmFormat format;
+    uint32_t startedAt = 0;
+    size_t handed = 0;
+    QStringList log;
+
+private:
+    Clock& m_clock;
 };
 
 // A port on any device name except those listed in `refuse`; RTS can be refused too, as a

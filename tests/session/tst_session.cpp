@@ -1,5 +1,5 @@
-// The session layer on its own: the outcome a send is told and logged as, and when push-to-talk
-// and programming must share one port.
+// The session layer on its own: the outcome a send is told and logged as, when push-to-talk
+// and programming must share one port, and listening for the board's reply after a send.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,12 +10,19 @@
 #include "fakes.h"
 #include "python_csv.h"
 #include "session/doctor.h"
+#include "session/listen_job.h"
 #include "session/radio_choice.h"
 #include "session/send_job.h"
 #include "session/send_log.h"
 #include "session/sites.h"
+#include "tone/morse_code.h"
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
 
 using namespace calvento;
+using namespace calvento::test;
 
 namespace {
 
@@ -59,6 +66,40 @@ struct FakeSystem {
         return {QStringLiteral("no check ") + name, false, {}, {}};
     }
 };
+
+// What the receiver hears, described as a row wants it: "quiet 1000" (ms of silence),
+// "cw SIM 20" (a call at 20 WPM), "dtmf 12" (keys of 60 ms and gaps of 40 ms), "noise 3000" (ms of
+// white noise at a quarter of full scale), one a word group, separated by commas.
+std::vector<int16_t> air(const QString& description) {
+    std::vector<int16_t> out;
+    uint32_t seed = 1;
+    for (const QString& part : description.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList w = part.trimmed().split(QLatin1Char(' '));
+        if (w[0] == QLatin1String("quiet")) {
+            out.insert(out.end(), static_cast<size_t>(w[1].toInt() * 8), int16_t{0});
+        } else if (w[0] == QLatin1String("cw")) {
+            const std::vector<int16_t> t = MorseTone(w[1].toStdString(), w[2].toDouble(), 800, 8000);
+            out.insert(out.end(), t.begin(), t.end());
+        } else if (w[0] == QLatin1String("noise")) {
+            for (int i = 0; i < w[1].toInt() * 8; ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                out.push_back(static_cast<int16_t>(static_cast<int32_t>(seed >> 16) / 4 - 8192));
+            }
+        } else {
+            static const char* keys = "123A456B789C*0#D";
+            static const double low[] = {697, 770, 852, 941}, high[] = {1209, 1336, 1477, 1633};
+            for (const QChar k : w[1]) {
+                const int at = static_cast<int>(std::strchr(keys, k.toLatin1()) - keys);
+                for (int n = 0; n < 480; ++n)
+                    out.push_back(static_cast<int16_t>(
+                        8000 * (std::sin(2 * std::numbers::pi * low[at / 4] * n / 8000) +
+                                std::sin(2 * std::numbers::pi * high[at % 4] * n / 8000))));
+                out.insert(out.end(), 320, int16_t{0});
+            }
+        }
+    }
+    return out;
+}
 
 constexpr QFileDevice::Permissions kGroupRw = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ReadGroup | QFileDevice::WriteGroup;
@@ -317,6 +358,114 @@ private slots:
         QVERIFY2(report.contains(says), qPrintable(report));
         QCOMPARE(c.fix.isEmpty(), ok);
         QVERIFY(report.startsWith(ok ? "OK    " + check : "FAIL  " + check));
+    }
+
+    // After a send: the call heard (and when), another call, nothing (with retries, each a send
+    // of its own), keys and Morse together, a sound server that goes away, a send that failed.
+    void listeningForTheReply_data() {
+        QTest::addColumn<QString>("heard");
+        QTest::addColumn<QString>("call");  // CALL or CALL@WPM (the board's speed known)
+        QTest::addColumn<int>("retries");
+        QTest::addColumn<int>("failAtMs");
+        QTest::addColumn<bool>("sendFails");
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<QStringList>("replies");  // one per send, as the log gets them
+        QTest::newRow("the call") << "quiet 1200, cw SIM 20, quiet 4000" << "sim" << 0 << -1
+                                  << false << "Heard SIM after 1.2 s" << QStringList{"SIM"};
+        // A call of one sign is too short to tell its own speed: the board's speed tells it.
+        QTest::newRow("one-sign call at the board's speed")
+            << "quiet 500, cw E 25, quiet 3000" << "E@25" << 0 << -1 << false
+            << "Heard E after 0.5 s" << QStringList{"E"};
+        QTest::newRow("another station") << "quiet 500, cw IK2ABC 25" << "SIM" << 0 << -1 << false
+                                         << "No reply heard" << QStringList{"IK2ABC"};
+        QTest::newRow("nothing, twice again")
+            << "" << "SIM" << 2 << -1 << false << "No reply heard"
+            << QStringList{"none", "none", "none"};
+        QTest::newRow("retries stop once heard")
+            << "quiet 9000, cw SIM 25, quiet 3000" << "SIM" << 3 << -1 << false
+            << "Heard SIM after 1.0 s" << QStringList{"none", "SIM"};
+        QTest::newRow("keys on the channel, then the call")
+            << "quiet 300, dtmf 208#, quiet 2000, cw SIM 30, quiet 3000" << "SIM" << 0 << -1
+            << false << "Heard SIM after 2.7 s" << QStringList{"208# SIM"};
+        QTest::newRow("no call known: any Morse")
+            << "quiet 500, cw QRV 20, quiet 3000" << "" << 0 << -1 << false
+            << "Heard QRV after 0.5 s" << QStringList{"QRV"};
+        QTest::newRow("sound server gone")
+            << "" << "SIM" << 2 << 1500 << false
+            << "Listening failed: the sound server went away (error 35)" << QStringList{"none"};
+        QTest::newRow("send failed: no listening")
+            << "cw SIM 20" << "SIM" << 2 << -1 << true << "" << QStringList{"-"};
+    }
+    void listeningForTheReply() {
+        QFETCH(QString, heard);
+        QFETCH(QString, call);
+        QFETCH(int, retries);
+        QFETCH(int, failAtMs);
+        QFETCH(bool, sendFails);
+        QFETCH(QString, told);
+        QFETCH(QStringList, replies);
+        FakeClock clock;
+        FakeAudioInput input(clock);
+        input.air = air(heard);
+        input.failAtMs = failAtMs;
+        Listener listener(input, clock);
+        std::string why;
+        QVERIFY(listener.open("receiver", &why));
+        QCOMPARE(input.openedOn, std::string("receiver"));
+        QCOMPARE(input.format.samplesPerSecond, 8000);
+        ReplyCheck check;
+        check.request.expectCall = call.section(QLatin1Char('@'), 0, 0).toStdString();
+        check.request.wpm = call.section(QLatin1Char('@'), 1).toDouble();
+        check.retries = retries;
+        QStringList logged;
+        QStringList live;
+        ListenHooks hooks;
+        hooks.heard = [&live](const DecodedItem& i) { live << QString::fromStdString(i.text); };
+        const std::optional<ListenResult> last = RunConfirmedSend(
+            &listener, check,
+            [&] {
+                SendReport r;
+                if (sendFails) r.outcome = SendOutcome::Failed;
+                return r;
+            },
+            [&](const SendReport&, const ListenResult* reply) {
+                logged << (reply ? ReplyText(*reply) : QStringLiteral("-"));
+            },
+            hooks);
+        QCOMPARE(logged, replies);
+        QCOMPARE(last ? ListenOutcomeText(*last) : QString(), told);
+        // Heard live as logged (keys one by one).
+        if (last && last->outcome != ListenOutcome::Failed)
+            QCOMPARE(live.join(QString()),
+                     logged.last() == "none" ? "" : logged.last().remove(QLatin1Char(' ')));
+        listener.close();
+        QVERIFY(!input.isOpen);
+    }
+
+    // A device that is not there is named, and the send can stop before anything goes out; the
+    // caller's stop ends a listen at once.
+    void listeningCannotStartOrIsStopped() {
+        FakeClock clock;
+        FakeAudioInput input(clock);
+        input.openResult = AudioResult::BadDeviceId;
+        Listener listener(input, clock);
+        std::string why;
+        QVERIFY(!listener.open("gone", &why));
+        QCOMPARE(why, std::string("the input device gone is not there (error 2)"));
+        input.openResult = AudioResult::Allocated;
+        QVERIFY(!listener.open("", &why));
+        QCOMPARE(why, std::string("the default input device could not be opened (error 4)"));
+
+        input.openResult = 0;
+        input.air = air("quiet 500, cw SIM 20");
+        QVERIFY(listener.open("", &why));
+        ListenHooks hooks;
+        hooks.stopRequested = [&clock] { return clock.now > 700; };
+        ListenRequest request;
+        request.expectCall = "SIM";
+        const ListenResult r = listener.listen(request, hooks);
+        QCOMPARE(ListenOutcomeText(r), QStringLiteral("Listening stopped"));
+        QVERIFY(clock.now < 800);
     }
 
     void theSendLogReadsBackAsWritten() {
