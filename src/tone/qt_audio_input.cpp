@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QIODevice>
 #include <QMediaDevices>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <memory>
@@ -92,7 +93,14 @@ private:
     }
 
     void empty() {
-        if (!m_io) return;
+        if (!m_source) return;
+        // A stream that broke (a server killed or gone) stops the source, which deletes the device
+        // it handed out: the device is read only while the source still records.
+        if (m_source->error() != QAudio::NoError || m_source->state() == QAudio::StoppedState ||
+            !m_io) {
+            fail(AudioResult::Stopped, "the sound server ended the recording");
+            return;
+        }
         const QByteArray got = m_io->readAll();
         if (!got.isEmpty()) {
             m_sinceData.restart();
@@ -101,16 +109,14 @@ private:
             if (m_queue.size() > m_keptBytes)
                 m_queue.remove(0, (m_queue.size() - m_keptBytes) & ~qsizetype(1));
         }
-        if (m_source->error() != QAudio::NoError || m_source->state() == QAudio::StoppedState)
-            fail(AudioResult::Stopped, "the sound server ended the recording");
-        else if (m_sinceData.elapsed() > kSilentSourceMs)
+        if (m_sinceData.elapsed() > kSilentSourceMs)
             fail(AudioResult::Stopped,
                  "no sound arrives from the input device any more (the sound server hangs, or "
                  "the device was unplugged or suspended)");
     }
 
     std::unique_ptr<QAudioSource> m_source;
-    QIODevice* m_io = nullptr;
+    QPointer<QIODevice> m_io;  // the source's, gone when the source stops
     QElapsedTimer m_sinceData;
     qint64 m_keptBytes = 0;
     std::mutex m_mutex;

@@ -2,7 +2,9 @@
 # calvento-cli send while the sound server fails under it, one private PulseAudio server a case
 # (with_pulse.sh): one second into a 1.9 s sequence the sink is suspended, the server is killed,
 # told to exit, or frozen. The send must end as failed with the reason, never as "Sequence
-# completed."; with nothing done to the server it completes.
+# completed."; with nothing done to the server it completes. The same while the tool listens for
+# a reply after a send (listen-*): the receiver's source suspended, the server killed, told to
+# exit or frozen must end as "Listening failed" (status 1), never as "No reply heard".
 # Usage: sound_server_faults.sh CLI   (the script runs itself as --case MODE CLI for each case)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -10,11 +12,18 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ "$1" = --case ]; then  # inside with_pulse.sh: one send, then "status milliseconds" and its output
     mode=$2 cli=$3
     start=$(date +%s%N)
-    "$cli" send --digit 100 --gap 100 1234567890 >"$XDG_RUNTIME_DIR/out" 2>&1 &
-    pid=$!
-    sleep 1
+    if [[ $mode == listen-* ]]; then
+        "$cli" send --digit 40 --expect NOBODY --listen 6 1 >"$XDG_RUNTIME_DIR/out" 2>&1 &
+        pid=$!
+        sleep 1.5
+    else
+        "$cli" send --digit 100 --gap 100 1234567890 >"$XDG_RUNTIME_DIR/out" 2>&1 &
+        pid=$!
+        sleep 1
+    fi
     server=$(cat "$PULSE_RUNTIME_PATH/pid")
-    case $mode in
+    case ${mode#listen-} in
+        suspend-source) pactl suspend-source calvento_receiver 1 ;;
         suspend) pactl suspend-sink calvento_null 1 ;;
         kill) kill -KILL "$server" ;;
         exit) pactl exit ;;
@@ -22,7 +31,7 @@ if [ "$1" = --case ]; then  # inside with_pulse.sh: one send, then "status milli
     esac
     wait $pid
     status=$?
-    [ "$mode" = freeze ] && kill -CONT "$server"
+    [ "${mode#listen-}" = freeze ] && kill -CONT "$server"
     echo "$status $(( ($(date +%s%N) - start) / 1000000 ))"
     cat "$XDG_RUNTIME_DIR/out"
     exit 0
@@ -34,8 +43,9 @@ check() {  # check MODE STATUS TEXT
     local out status ms
     out=$("$here/with_pulse.sh" "$0" --case "$1" "$cli" 2>&1)
     read -r status ms <<<"$(head -n 1 <<<"$out")"
-    if [ "$status" = "$2" ] && grep -qF "$3" <<<"$out" && [ "$ms" -lt 8000 ] &&
-        { [ "$2" = 0 ] || ! grep -qF "Sequence completed." <<<"$out"; }; then
+    if [ "$status" = "$2" ] && grep -qF "$3" <<<"$out" && [ "$ms" -lt 9000 ] &&
+        { [ "$2" = 0 ] || [[ $1 == listen-* ]] || ! grep -qF "Sequence completed." <<<"$out"; } &&
+        { [ "$2" = 3 ] || ! grep -qF "No reply heard" <<<"$out"; }; then
         echo "PASS $1 ($ms ms)"
     else
         echo "FAIL $1: expected status $2 and \"$3\"; got:"
@@ -49,5 +59,10 @@ check suspend 1 "The sound did not all go out: the sound server stopped taking t
 check kill 1 "The sound did not all go out:"
 check exit 1 "The sound did not all go out:"
 check freeze 1 "The sound did not all go out:"
-echo "$((5 - failed)) passed, $failed failed"
+check listen-none 3 "No reply heard"
+check listen-suspend-source 1 "Listening failed: "
+check listen-kill 1 "Listening failed: "
+check listen-exit 1 "Listening failed: "
+check listen-freeze 1 "Listening failed: "
+echo "$((10 - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]
