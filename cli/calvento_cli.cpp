@@ -682,12 +682,11 @@ QString itemLine(const DecodedItem& item) {
 }
 
 int send(const QStringList& argv) {
-    const Args a =
-        Args::parse(argv,
-                    {"--digit", "--gap", "--pause", "--ptt", "--txdelay", "--device", "--ptt-line",
-                     "--rig", "--rig-port", "--ptt-type", "--site", "--command", "--expect",
-                     "--input-device", "--listen", "--retries"},
-                    {"--ptt-invert", "--no-log"});
+    const Args a = Args::parse(argv,
+                               {"--digit", "--gap", "--pause", "--ptt", "--txdelay", "--device",
+                                "--ptt-line", "--rig", "--rig-port", "--ptt-type", "--site",
+                                "--command", "--expect", "--input-device", "--listen", "--retries"},
+                               {"--ptt-invert", "--no-log"});
     // The same limits as the window's send (corrected in the send job).
     SendOrder order = a.options.contains("--site") ? siteOrder(a) : optionsOrder(a);
     const std::string& sequence = order.keys;
@@ -698,11 +697,13 @@ int send(const QStringList& argv) {
     const bool expect = a.options.contains("--expect");
     for (const char* option : {"--input-device", "--listen", "--retries"})
         if (a.options.contains(option) && !expect)
-            throw UsageError{QStringLiteral("%1 goes with --expect CALL").arg(QLatin1String(option))};
+            throw UsageError{
+                QStringLiteral("%1 goes with --expect CALL").arg(QLatin1String(option))};
     ReplyCheck check;
     if (expect) {
         check.request.expectCall = a.options["--expect"].trimmed().toUpper().toStdString();
-        if (check.request.expectCall.empty()) throw UsageError{"--expect takes the board's CW call"};
+        if (check.request.expectCall.empty())
+            throw UsageError{"--expect takes the board's CW call"};
         check.request.seconds = wholeNumber(a, "--listen", order.listenSeconds, 1, 600);
         check.request.wpm = order.boardWpm;
         check.retries = wholeNumber(a, "--retries", order.retries, 0, ReplyCheck::kMostRetries);
@@ -740,7 +741,8 @@ int send(const QStringList& argv) {
     int attempt = 0;
     SendReport report;
     auto sendOnce = [&] {
-        if (attempt++ > 0) out(QStringLiteral("Sending again (%1 of %2).\n").arg(attempt - 1).arg(check.retries));
+        if (attempt++ > 0)
+            out(QStringLiteral("Sending again (%1 of %2).\n").arg(attempt - 1).arg(check.retries));
         report = RunSendJob(player, SystemClock(), ptt.get(), sequence, settings, options);
         if (report.outcome == SendOutcome::Completed && !caught)
             out("Sequence completed.\nEffective time = " +
@@ -776,8 +778,9 @@ int send(const QStringList& argv) {
     const QString inDoubt = "The transmitter may still be keyed: " + sent.releaseError;
     if (caught) {
         err(QStringLiteral("%1: stopped by signal %2.")
-                .arg(report.outcome == SendOutcome::Completed ? QStringLiteral("Listening")
-                                                              : QStringLiteral("Sequence not completed"))
+                .arg(report.outcome == SendOutcome::Completed
+                         ? QStringLiteral("Listening")
+                         : QStringLiteral("Sequence not completed"))
                 .arg(caught));
         if (report.outcome == SendOutcome::NotReleased) err(inDoubt);
         return 128 + caught;

@@ -158,8 +158,7 @@ Options parse(int argc, char** argv) {
             std::fputs("\n", stdout);
             std::fputs(kHelp, stdout);
             std::exit(0);
-        }
-        else
+        } else
             usage(("unknown option " + a).c_str());
     }
     return o;
@@ -346,8 +345,8 @@ public:
         int code = m_input.open(format);
         if (code == AudioResult::Ok) code = m_input.start();
         if (code != AudioResult::Ok) {
-            std::fprintf(stderr, "calvento-board-sim: the input device cannot be opened (error %d)\n",
-                         code);
+            std::fprintf(
+                stderr, "calvento-board-sim: the input device cannot be opened (error %d)\n", code);
             std::exit(1);
         }
     }

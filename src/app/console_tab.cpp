@@ -208,10 +208,10 @@ void ConsoleTab::showLog(const std::vector<QStringList>& records) {
         // The local time without its year and with a space: "12-11 14:28:25".
         const QString when = r.value(kLocalTime).mid(5).replace(QLatin1Char('T'), QLatin1Char(' '));
         const QString details = QStringLiteral("%1  %2  %3  %4  %5")
-                                    .arg(r.value(kLocalTime), r.value(kCommand),
-                                         r.value(kSequence), r.value(kOutcome), r.value(kReply));
-        for (const QString& text : {when, r.value(kCommand), r.value(kSequence),
-                                    r.value(kOutcome), r.value(kReply)}) {
+                                    .arg(r.value(kLocalTime), r.value(kCommand), r.value(kSequence),
+                                         r.value(kOutcome), r.value(kReply));
+        for (const QString& text :
+             {when, r.value(kCommand), r.value(kSequence), r.value(kOutcome), r.value(kReply)}) {
             auto* item = new QTableWidgetItem(text);
             item->setToolTip(details);
             ui.tblLog->setItem(row, column++, item);

@@ -496,8 +496,8 @@ SendReport FrmTone::sendSequence(const QString& keys, const QString& commandName
                                       .arg(attempt - 1)
                                       .arg(check.retries));
         ui.cmdRadio->setEnabled(false);
-        report = RunSendJob(m_player, m_clock, ptt, keys.toLatin1().toStdString(), settings,
-                            options);
+        report =
+            RunSendJob(m_player, m_clock, ptt, keys.toLatin1().toStdString(), settings, options);
         ui.cmdRadio->setEnabled(true);
         if (report.outcome == SendOutcome::Completed && listener)
             m_console->showStatus(QStringLiteral("Listening for the reply..."));
@@ -511,8 +511,8 @@ SendReport FrmTone::sendSequence(const QString& keys, const QString& commandName
         m_console->showHeard(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), item);
     };
     hooks.stopRequested = [this] { return m_stopByUser || m_endingFromOutside; };
-    m_lastReply = RunConfirmedSend(listener ? &*listener : nullptr, check, sendOnce, attemptEnded,
-                                   hooks);
+    m_lastReply =
+        RunConfirmedSend(listener ? &*listener : nullptr, check, sendOnce, attemptEnded, hooks);
     listener.reset();
     if (monitoring) startMonitor();
     if (!report.sent.play.failure.isEmpty())
@@ -647,10 +647,12 @@ void FrmTone::console_Send(const QString& commandName, const QString& sequence) 
                                .arg(what, EffectiveTimeText(r.sent.play.effectiveTimeMs))
                          : QStringLiteral("%1: %2").arg(what, outcome);
     // What the board answered (or why it could not be heard).
+    const QString stop =
+        status.endsWith(QLatin1Char('.')) ? QStringLiteral(" ") : QStringLiteral(". ");
     if (m_lastReply)
-        status += QStringLiteral(". ") + ListenOutcomeText(*m_lastReply);
+        status += stop + ListenOutcomeText(*m_lastReply);
     else if (!m_replyProblem.isEmpty())
-        status += QStringLiteral(". Not listening for the reply: ") + m_replyProblem;
+        status += stop + QStringLiteral("Not listening for the reply: ") + m_replyProblem;
     m_console->showStatus(status);
     showSiteLog();
     closeIfPending();

@@ -48,8 +48,8 @@ bool Listener::open(const std::string& deviceId, std::string* failure) {
     }
     if (code != AudioResult::Ok) {
         if (failure) {
-            const std::string device = deviceId.empty() ? "the default input device"
-                                                        : "the input device " + deviceId;
+            const std::string device =
+                deviceId.empty() ? "the default input device" : "the input device " + deviceId;
             *failure = code == AudioResult::BadDeviceId
                            ? device + " is not there (error 2)"
                            : device + " could not be opened (error " + std::to_string(code) + ")";
@@ -124,8 +124,7 @@ ListenResult Listener::listen(const ListenRequest& request, const ListenHooks& h
         if (request.seconds >= 0 && m_clock.tickCount() - started >= limitMs) {
             decoder.finish(fresh);
             take();
-            result.outcome =
-                heardTime(false) >= 0 ? ListenOutcome::Heard : ListenOutcome::NotHeard;
+            result.outcome = heardTime(false) >= 0 ? ListenOutcome::Heard : ListenOutcome::NotHeard;
             break;
         }
         m_clock.sleepMs(kTakeEveryMs);

@@ -23,12 +23,12 @@
 namespace calvento {
 
 struct ListenRequest {
-    double seconds = 8;      // how long to listen at most; negative: until stopped
+    double seconds = 8;         // how long to listen at most; negative: until stopped
     bool stopWhenHeard = true;  // end as soon as the call has been heard whole
-    bool dtmf = true;        // report DTMF keys heard
-    bool cw = true;          // report Morse words heard
-    std::string expectCall;  // the board's CW call; empty: any Morse counts as a reply
-    double wpm = 0;          // the board's Morse speed when known (its configuration), else 0
+    bool dtmf = true;           // report DTMF keys heard
+    bool cw = true;             // report Morse words heard
+    std::string expectCall;     // the board's CW call; empty: any Morse counts as a reply
+    double wpm = 0;             // the board's Morse speed when known (its configuration), else 0
 };
 
 enum class ListenOutcome {
@@ -40,10 +40,10 @@ enum class ListenOutcome {
 
 struct ListenResult {
     ListenOutcome outcome = ListenOutcome::NotHeard;
-    std::string call;         // what was heard as the call
-    double heardAfter = 0;    // seconds from the start of listening to the call's first sign
+    std::string call;                // what was heard as the call
+    double heardAfter = 0;           // seconds from the start of listening to the call's first sign
     std::vector<DecodedItem> items;  // every key and word, times from the start of listening
-    std::string failure;      // Failed: why, with the device's code
+    std::string failure;             // Failed: why, with the device's code
 };
 
 struct ListenHooks {

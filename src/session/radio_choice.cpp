@@ -40,7 +40,8 @@ RadioInterface LoadRadioInterface(const QString& optionsFile) {
     r.pttType = s.value(QStringLiteral("ptt/keyedBy"), r.pttType).toString();
     r.inputDeviceId = s.value(QStringLiteral("receive/deviceId")).toString();
     r.inputDeviceDescription = s.value(QStringLiteral("receive/deviceDescription")).toString();
-    r.listenSeconds = std::clamp(s.value(QStringLiteral("receive/listenSeconds"), 8).toInt(), 0, 60);
+    r.listenSeconds =
+        std::clamp(s.value(QStringLiteral("receive/listenSeconds"), 8).toInt(), 0, 60);
     r.replyRetries = std::clamp(s.value(QStringLiteral("receive/retries"), 0).toInt(), 0, 3);
     return r;
 }

@@ -1,6 +1,6 @@
 // The radio choice: which sound device the tones play on, how push-to-talk keys the
-// transmitter, where the receiver's audio comes in, what both front ends make of it, and when push-to-talk and programming must share
-// one serial port.
+// transmitter, where the receiver's audio comes in, what both front ends make of it, and when
+// push-to-talk and programming must share one serial port.
 //
 // The choice lives in the options file beside Calvento31.ini (that file keeps its eleven classic
 // values). The device is remembered by its stable id and its description, never by its place in

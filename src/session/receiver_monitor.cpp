@@ -31,10 +31,10 @@ bool ReceiverMonitor::start(AudioInput& input, const QString& deviceId, bool dec
     }
     if (code != AudioResult::Ok) {
         if (failure)
-            *failure = code == AudioResult::BadDeviceId
-                           ? QStringLiteral("the input device is not there (error 2)")
-                           : QStringLiteral("the input device could not be opened (error %1)")
-                                 .arg(code);
+            *failure =
+                code == AudioResult::BadDeviceId
+                    ? QStringLiteral("the input device is not there (error 2)")
+                    : QStringLiteral("the input device could not be opened (error %1)").arg(code);
         return false;
     }
     m_input = &input;

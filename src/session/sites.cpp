@@ -76,8 +76,8 @@ void fromJson(const QJsonObject& o, Site& s, bool extrasOnly) {
     s.radio.inputDeviceDescription = text("inputDevice", s.radio.inputDeviceDescription);
     s.radio.listenSeconds =
         std::clamp(o.value(QStringLiteral("listenSeconds")).toInt(s.radio.listenSeconds), 0, 60);
-    s.radio.replyRetries = std::clamp(
-        o.value(QStringLiteral("replyRetries")).toInt(s.radio.replyRetries), 0, 3);
+    s.radio.replyRetries =
+        std::clamp(o.value(QStringLiteral("replyRetries")).toInt(s.radio.replyRetries), 0, 3);
     s.settings.digitMs = ms("digitMs", s.settings.digitMs);
     s.settings.gapMs = ms("gapMs", s.settings.gapMs);
     s.settings.pauseMs = ms("pauseMs", s.settings.pauseMs);

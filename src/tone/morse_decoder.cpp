@@ -148,8 +148,7 @@ void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch
     const double hintDot = wpmHint > 0 ? 1.2 / wpmHint / kStepSeconds : 0;  // in steps
     for (const double ms : {4.0, 6.0, 9.0, 13.0, 20.0, 30.0, 45.0}) {
         const int w = static_cast<int>(rate * ms / 1000);
-        if (hintDot > 0 && window > 0 && ms > kWindowPerDot * hintDot * kStepSeconds * 1000)
-            break;
+        if (hintDot > 0 && window > 0 && ms > kWindowPerDot * hintDot * kStepSeconds * 1000) break;
         std::vector<Run> r = key(envelope(samples, rate, pitch, w, step));
         double dot = dotLength(r);
         if (hintDot > 0 && (dot <= 0 || dot > 1.5 * hintDot || dot < hintDot / 1.5)) dot = hintDot;

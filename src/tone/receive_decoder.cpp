@@ -22,9 +22,8 @@ ReceiveDecoder::ReceiveDecoder(int sampleRate, bool dtmf, bool cw, double wpmHin
     : m_rate(sampleRate), m_wantDtmf(dtmf), m_wantCw(cw), m_wpmHint(wpmHint), m_dtmf(sampleRate) {}
 
 bool ReceiveDecoder::duringKeys(double seconds) const {
-    return std::any_of(m_keyTimes.begin(), m_keyTimes.end(), [seconds](double k) {
-        return seconds > k - 0.2 && seconds < k + 1.0;
-    });
+    return std::any_of(m_keyTimes.begin(), m_keyTimes.end(),
+                       [seconds](double k) { return seconds > k - 0.2 && seconds < k + 1.0; });
 }
 
 void ReceiveDecoder::feed(std::span<const int16_t> samples, std::vector<DecodedItem>& out) {

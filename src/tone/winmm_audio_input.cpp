@@ -61,8 +61,8 @@ WinmmAudioInput::~WinmmAudioInput() {
 std::vector<AudioDeviceInfo> WinmmAudioInput::inputDevices() {
     std::vector<AudioDeviceInfo> devices = devicesInSystemOrder();
     WinmmDefaultFirst(devices, [](UINT message, DWORD_PTR a, DWORD_PTR b) {
-        return waveInMessage(reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(WAVE_MAPPER)),
-                             message, a, b);
+        return waveInMessage(reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(WAVE_MAPPER)), message,
+                             a, b);
     });
     return devices;
 }
@@ -146,8 +146,9 @@ int WinmmAudioInput::take(std::vector<int16_t>& samples, std::string* reason) {
     }
     if (now - d.lastFilled > kSilentDevice) {
         if (reason)
-            *reason = "no sound arrives from the input device any more (it was unplugged, or "
-                      "the audio service stopped)";
+            *reason =
+                "no sound arrives from the input device any more (it was unplugged, or "
+                "the audio service stopped)";
         return AudioResult::Stopped;
     }
     return AudioResult::Ok;

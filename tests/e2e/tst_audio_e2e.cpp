@@ -3,8 +3,12 @@
 // must hear exactly the keys that were sent. The recording also shows the length of every tone
 // and gap, which must hold while a message box or a stuck handler keeps the window's thread from
 // the player; and push-to-talk, on a port fake that notes the time of each change of its line,
-// must come down just after the last sample, never before. Run beside with_pulse.sh.
+// must come down just after the last sample, never before. Hearing the board: a board made of
+// parts nobody here wrote (board_on_air.sh: multimon-ng hears the command, ebook2cw made the Morse
+// call it answers with) answers into a second sink, whose monitor is the program's receiver.
+// Run beside with_pulse.sh.
 #include <pty.h>
+#include <signal.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
@@ -36,6 +40,9 @@
 #include "tone/keyed_send.h"
 #include "tone/player.h"
 #include "tone/system_audio_output.h"
+
+#include <QLabel>
+#include <QListWidget>
 
 using namespace calvento;
 
@@ -105,6 +112,41 @@ private:
     QString m_raw;
     QProcess m_parec;
     bool m_started = false;
+};
+
+// The board on the air (board_on_air.sh) while the object lives: it answers `command` with `call`
+// in Morse made by ebook2cw at 25 WPM.
+class BoardOnAir {
+public:
+    BoardOnAir(const QString& command, const QString& call) {
+        QProcess cw;
+        cw.setWorkingDirectory(m_dir.path());
+        cw.start("ebook2cw", {"-O", "-w", "25", "-f", "700", "-s", "8000", "-o", "call"});
+        cw.write(call.toLatin1() + "\n");
+        cw.closeWriteChannel();
+        cw.waitForFinished(30000);
+        QProcess::execute("sox", {m_dir.filePath("call0000.ogg"), "-r", "48000", "-c", "1",
+                                  m_dir.filePath("call.wav")});
+        m_board.setProgram("setsid");  // its own process group: the pipeline ends with it
+        m_board.setArguments({QStringLiteral(CALVENTO_E2E_DIR "/board_on_air.sh"), command,
+                              m_dir.filePath("call.wav"), m_dir.filePath("answers")});
+        m_board.start();
+        m_board.waitForStarted(5000);
+        QTest::qWait(700);  // the recorder runs before the first key
+    }
+    ~BoardOnAir() {
+        ::kill(-static_cast<pid_t>(m_board.processId()), SIGTERM);
+        m_board.waitForFinished(5000);
+    }
+    // How often it has answered.
+    int answers() const {
+        QFile f(m_dir.filePath("answers"));
+        return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count('\n')) : -1;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_board;
 };
 
 // The real backend, with the moment the buffer went to the sound server noted.
@@ -354,6 +396,111 @@ private slots:
             QCOMPARE(recording.keys(), QString());
         }
         QCOMPARE(ui.confirmations.size(), size_t(3));
+        w.close();
+        qunsetenv("CALVENTO_HOME");
+    }
+
+    // The tool hears the board: a command the board stores is answered and heard (status 0), one
+    // it does not is not (status 3, after a full second send); the log keeps what was heard. The
+    // board simulator on the air answers its own stored command the same way.
+    void theToolHearsTheBoard() {
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("CALVENTO_HOME", home.path());
+        QProcess cli;
+        cli.setProcessEnvironment(env);
+        {
+            BoardOnAir board("208#", "IK2ABC");
+            cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--expect", "ik2abc", "208#"});
+            QVERIFY(cli.waitForFinished(30000));
+            const QString out = QString::fromLatin1(cli.readAllStandardOutput());
+            QVERIFY2(cli.exitCode() == 0 && out.contains(QRegularExpression(
+                                                "\nHeard IK2ABC after [0-9]\\.[0-9] s\n$")),
+                     qPrintable(out + cli.readAllStandardError()));
+            cli.start(QStringLiteral(CALVENTO_CLI),
+                      {"send", "--expect", "IK2ABC", "--listen", "3", "--retries", "1", "123"});
+            QVERIFY(cli.waitForFinished(30000));
+            const QString missed = QString::fromLatin1(cli.readAllStandardOutput());
+            QVERIFY2(cli.exitCode() == 3 && missed.count("No reply heard") == 2 &&
+                         missed.contains("Sending again (1 of 1)."),
+                     qPrintable(missed + cli.readAllStandardError()));
+            QCOMPARE(board.answers(), 1);
+        }
+        std::vector<QStringList> logged;
+        QString why;
+        QVERIFY(SendLog::read(home.filePath("logs/sends.csv"), &logged, &why));
+        QCOMPARE(logged.size(), size_t(3));
+        QCOMPARE(logged[0][14], QStringLiteral("IK2ABC"));
+        QCOMPARE(logged[1][14], QStringLiteral("none"));
+        QCOMPARE(logged[2][14], QStringLiteral("none"));
+
+        QProcess sim;
+        sim.start(QStringLiteral(CALVENTO_BOARD_SIM),
+                  {"--air-input", "calvento_air", "--air-output", "calvento_second"});
+        QVERIFY(sim.waitForReadyRead(5000));
+        QTest::qWait(500);
+        cli.start(QStringLiteral(CALVENTO_CLI), {"send", "--no-log", "--expect", "SIM", "101"});
+        QVERIFY(cli.waitForFinished(30000));
+        sim.terminate();
+        sim.waitForFinished(5000);
+        QVERIFY2(cli.exitCode() == 0, cli.readAllStandardOutput() + sim.readAllStandardError());
+    }
+
+    // The console confirms a command end to end: the board's call is heard after the send and
+    // shown with what the receiver heard, and the log keeps it.
+    void theConsoleHearsTheBoard() {
+        QTemporaryDir home;
+        qputenv("CALVENTO_HOME", home.path().toUtf8());
+        DecoderConfig board;
+        board.commands[8] = "208#";
+        board.cwCall = "IK2ABC";
+        board.morseSpeed = "25";
+        board.cwEnabled = 1;
+        const QString boardFile = home.filePath("hill.prg");
+        {
+            QFile f(boardFile);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray::fromStdString(FormatConfigFile(board, "3")));
+        }
+        const QJsonArray sites{
+            QJsonObject{{"name", "Hill"}, {"configFile", boardFile}, {"confirm", false}}};
+        {
+            QFile f(home.filePath("sites.json"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QJsonDocument(QJsonObject{{"sites", sites}}).toJson());
+        }
+        SystemAudioOutput audio;
+        SystemAudioInput input;
+        Player player(audio, SystemClock());
+        test::FakeSerialPort programming;
+        test::RecordingUi ui;
+        FrmTone w(player, programming, ui, SystemClock());
+        w.setAudioInput(&input);
+        w.show();
+        w.findChild<QTabWidget*>("SSTab1")->setCurrentIndex(2);
+        auto* chooser = w.findChild<QComboBox*>("cmbSite");
+        chooser->setCurrentIndex(1);
+        emit chooser->activated(1);
+        QCOMPARE(w.currentSite(), 1);
+        {
+            BoardOnAir onAir("208#", "IK2ABC");
+            w.findChild<QPushButton*>("cmdCommand_8")->click();
+            QCOMPARE(onAir.answers(), 1);
+        }
+        const QString status = w.findChild<QLabel*>("lblConsoleStatus")->text();
+        QVERIFY2(status.contains(
+                     QRegularExpression("completed in \\d+mS\\. Heard IK2ABC after \\d\\.\\d s$")),
+                 qPrintable(status));
+        auto* heard = w.findChild<QListWidget*>("lstHeard");
+        QVERIFY(heard->count() >= 1);
+        QVERIFY2(heard->item(heard->count() - 1)->text().endsWith("Morse  IK2ABC"),
+                 qPrintable(heard->item(heard->count() - 1)->text()));
+        std::vector<QStringList> logged;
+        QString why;
+        QVERIFY(SendLog::read(home.filePath("logs/sends.csv"), &logged, &why));
+        QCOMPARE(logged.back().mid(2, 4),
+                 QStringList({"Hill", "console", "8: Send Status", "208#"}));
+        QCOMPARE(logged.back()[14], QStringLiteral("IK2ABC"));
         w.close();
         qunsetenv("CALVENTO_HOME");
     }

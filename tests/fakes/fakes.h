@@ -191,7 +191,8 @@ public:
             return AudioResult::Stopped;
         }
         const size_t due = static_cast<size_t>(ms) * 8;
-        for (; handed < due; ++handed) out.push_back(handed < air.size() ? air[handed] : int16_t{0});
+        for (; handed < due; ++handed)
+            out.push_back(handed < air.size() ? air[handed] : int16_t{0});
         return AudioResult::Ok;
     }
     int stop() override {

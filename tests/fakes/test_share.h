@@ -16,10 +16,9 @@ inline void RunOnlyThisShare() {
     const uint k = share.left(slash).toUInt();
     const uint n = share.mid(slash + 1).toUInt();
     if (n < 2) return;
-    const QByteArray name = QByteArray(QTest::currentTestFunction()) + '/' +
-                            QByteArray(QTest::currentDataTag());
-    if (qHash(name, 0) % n != k)
-        QSKIP("run by another share of this test");
+    const QByteArray name =
+        QByteArray(QTest::currentTestFunction()) + '/' + QByteArray(QTest::currentDataTag());
+    if (qHash(name, 0) % n != k) QSKIP("run by another share of this test");
 }
 
 }  // namespace calvento::test

@@ -78,7 +78,8 @@ std::vector<int16_t> air(const QString& description) {
         if (w[0] == QLatin1String("quiet")) {
             out.insert(out.end(), static_cast<size_t>(w[1].toInt() * 8), int16_t{0});
         } else if (w[0] == QLatin1String("cw")) {
-            const std::vector<int16_t> t = MorseTone(w[1].toStdString(), w[2].toDouble(), 800, 8000);
+            const std::vector<int16_t> t =
+                MorseTone(w[1].toStdString(), w[2].toDouble(), 800, 8000);
             out.insert(out.end(), t.begin(), t.end());
         } else if (w[0] == QLatin1String("noise")) {
             for (int i = 0; i < w[1].toInt() * 8; ++i) {
@@ -370,31 +371,35 @@ private slots:
         QTest::addColumn<bool>("sendFails");
         QTest::addColumn<QString>("told");
         QTest::addColumn<QStringList>("replies");  // one per send, as the log gets them
-        QTest::newRow("the call") << "quiet 1200, cw SIM 20, quiet 4000" << "sim" << 0 << -1
-                                  << false << "Heard SIM after 1.2 s" << QStringList{"SIM"};
+        QTest::newRow("the call") << "quiet 1200, cw SIM 20, quiet 4000"
+                                  << "sim" << 0 << -1 << false << "Heard SIM after 1.2 s"
+                                  << QStringList{"SIM"};
         // A call of one sign is too short to tell its own speed: the board's speed tells it.
         QTest::newRow("one-sign call at the board's speed")
-            << "quiet 500, cw E 25, quiet 3000" << "E@25" << 0 << -1 << false
-            << "Heard E after 0.5 s" << QStringList{"E"};
-        QTest::newRow("another station") << "quiet 500, cw IK2ABC 25" << "SIM" << 0 << -1 << false
-                                         << "No reply heard" << QStringList{"IK2ABC"};
+            << "quiet 500, cw E 25, quiet 3000"
+            << "E@25" << 0 << -1 << false << "Heard E after 0.5 s" << QStringList{"E"};
+        QTest::newRow("another station")
+            << "quiet 500, cw IK2ABC 25"
+            << "SIM" << 0 << -1 << false << "No reply heard" << QStringList{"IK2ABC"};
         QTest::newRow("nothing, twice again")
-            << "" << "SIM" << 2 << -1 << false << "No reply heard"
-            << QStringList{"none", "none", "none"};
+            << ""
+            << "SIM" << 2 << -1 << false << "No reply heard" << QStringList{"none", "none", "none"};
         QTest::newRow("retries stop once heard")
-            << "quiet 9000, cw SIM 25, quiet 3000" << "SIM" << 3 << -1 << false
-            << "Heard SIM after 1.0 s" << QStringList{"none", "SIM"};
+            << "quiet 9000, cw SIM 25, quiet 3000"
+            << "SIM" << 3 << -1 << false << "Heard SIM after 1.0 s" << QStringList{"none", "SIM"};
         QTest::newRow("keys on the channel, then the call")
-            << "quiet 300, dtmf 208#, quiet 2000, cw SIM 30, quiet 3000" << "SIM" << 0 << -1
-            << false << "Heard SIM after 2.7 s" << QStringList{"208# SIM"};
+            << "quiet 300, dtmf 208#, quiet 2000, cw SIM 30, quiet 3000"
+            << "SIM" << 0 << -1 << false << "Heard SIM after 2.7 s" << QStringList{"208# SIM"};
         QTest::newRow("no call known: any Morse")
-            << "quiet 500, cw QRV 20, quiet 3000" << "" << 0 << -1 << false
-            << "Heard QRV after 0.5 s" << QStringList{"QRV"};
+            << "quiet 500, cw QRV 20, quiet 3000"
+            << "" << 0 << -1 << false << "Heard QRV after 0.5 s" << QStringList{"QRV"};
         QTest::newRow("sound server gone")
-            << "" << "SIM" << 2 << 1500 << false
+            << ""
+            << "SIM" << 2 << 1500 << false
             << "Listening failed: the sound server went away (error 35)" << QStringList{"none"};
         QTest::newRow("send failed: no listening")
-            << "cw SIM 20" << "SIM" << 2 << -1 << true << "" << QStringList{"-"};
+            << "cw SIM 20"
+            << "SIM" << 2 << -1 << true << "" << QStringList{"-"};
     }
     void listeningForTheReply() {
         QFETCH(QString, heard);
