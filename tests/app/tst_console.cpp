@@ -2,16 +2,22 @@
 // the dialogs: a site's stored commands and user sequences sent with the site's radio, the
 // confirmation, F-keys only on the console, no second send while one is under way, Stop, the
 // send log, switching sites (and what the classic files keep), and the same samples as the tool.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTableWidget>
 
+#include "app/radio_interface.h"
 #include "config/config_file.h"
 #include "session/send_log.h"
 #include "session/sites.h"
@@ -23,8 +29,8 @@ using namespace calvento::test;
 namespace {
 
 // Two sites: Default (the classic settings, push-to-talk on COM1 = fakeA when ticked) and
-// Hilltop, whose board answers other commands, keyed on COM2 = fakeB, with its own durations
-// and "Gate" on F3.
+// Hilltop, whose board answers other commands (and calls HT1 at 20 WPM), keyed on COM2 = fakeB,
+// with its own durations, "Gate" on F3, and its reply listened for 6 s with one retry.
 struct ConsoleRig : Rig {
     QStringList journal;
     FakeSerialPort pttPort;
@@ -41,6 +47,8 @@ struct ConsoleRig : Rig {
         board.commands[0] = "101";
         board.commands[8] = "208#";
         board.commands[17] = "9D9";
+        board.cwCall = "HT1";
+        board.morseSpeed = "20";
         hilltopConfig = QDir::toNativeSeparators(dir.filePath("hilltop.prg"));
         writeFile(hilltopConfig, QByteArray::fromStdString(FormatConfigFile(board, "3")));
         QJsonArray user;
@@ -51,6 +59,7 @@ struct ConsoleRig : Rig {
                                   {"ptt", "rts"},           {"pttOn", true},
                                   {"digitMs", 80},          {"gapMs", 50},
                                   {"pauseMs", 300},         {"txDelayMs", 100},
+                                  {"listenSeconds", 6},     {"replyRetries", 1},
                                   {"userSequences", user}};
         writeFile(dir.filePath("sites.json"),
                   QJsonDocument(QJsonObject{{"sites", QJsonArray{hilltop}}}).toJson());
@@ -190,6 +199,101 @@ private slots:
         QTest::keyClick(&r.w(), Qt::Key_F3);
         QCOMPARE(r.plays(), 2);  // the reference above, nothing more
         QCOMPARE(r.log().size(), size_t(1));
+    }
+
+    // With a receiver, a command is followed by listening: the call heard is told and logged with
+    // what was heard; nothing heard sends once more (the site's one retry), each send logged; an
+    // input that cannot be opened still sends and says why it did not listen; the monitor shows
+    // what the receiver hears while idle.
+    void theConsoleListensForTheReply() {
+        ConsoleRig r;
+        FakeAudioInput input(r.clock);
+        r.w().setAudioInput(&input);
+        r.showConsole();
+        r.chooseSite(1);
+        r.ui.confirmAnswer = true;
+        input.air = Air("quiet 1500, dtmf 12, quiet 1000, cw HT1 20, quiet 4000");
+        r.named<QPushButton>("cmdCommand_8")->click();
+        QCOMPARE(r.plays(), 1);
+        QVERIFY2(r.named<QLabel>("lblConsoleStatus")
+                     ->text()
+                     .contains(QRegularExpression("^8: Send Status \\(208#\\): completed in "
+                                                  "\\d+mS\\. Heard HT1 after \\d\\.\\d s$")),
+                 qPrintable(r.named<QLabel>("lblConsoleStatus")->text()));
+        QCOMPARE(r.log().back().value(14), QStringLiteral("12 HT1"));
+        auto* heard = r.named<QListWidget>("lstHeard");
+        QCOMPARE(heard->count(), 3);
+        QVERIFY(heard->item(2)->text().endsWith("Morse  HT1"));
+        QVERIFY(heard->item(0)->text().endsWith("DTMF   1"));
+        QVERIFY(!input.isOpen);
+
+        input.air.clear();
+        r.named<QPushButton>("cmdCommand_0")->click();
+        QCOMPARE(r.plays(), 3);
+        QVERIFY(r.named<QLabel>("lblConsoleStatus")->text().endsWith(". No reply heard"));
+        const std::vector<QStringList> log = r.log();
+        QCOMPARE(log.size(), size_t(3));
+        QCOMPARE(log[1].value(14), QStringLiteral("none"));
+        QCOMPARE(log[2].value(14), QStringLiteral("none"));
+
+        input.openResult = AudioResult::BadDeviceId;
+        r.named<QPushButton>("cmdCommand_0")->click();
+        QCOMPARE(r.plays(), 4);
+        QVERIFY2(r.named<QLabel>("lblConsoleStatus")
+                     ->text()
+                     .endsWith("Not listening for the reply: the default input device is not "
+                               "there (error 2)"),
+                 qPrintable(r.named<QLabel>("lblConsoleStatus")->text()));
+        QCOMPARE(r.log().back().value(14), QString());
+
+        input.openResult = 0;
+        input.air = Air("dtmf 7#");
+        heard->clear();
+        r.named<QCheckBox>("chkMonitor")->setChecked(true);
+        QVERIFY(input.isOpen);
+        r.clock.now += 2000;
+        QTRY_COMPARE(heard->count(), 2);
+        QVERIFY(heard->item(1)->text().endsWith("DTMF   #"));
+        r.named<QCheckBox>("chkMonitor")->setChecked(false);
+        QVERIFY(!input.isOpen);
+    }
+
+    // The Radio dialog chooses the receiver input (its meter holds the input only while the
+    // dialog is open) and how the reply is listened for; the site keeps them.
+    void theRadioDialogChoosesTheReceiver() {
+        ConsoleRig r;
+        FakeAudioInput input(r.clock);
+        input.deviceList = {{"usb", "USB Audio"}, {"receiver", "Receiver"}};
+        r.w().setAudioInput(&input);
+        r.showConsole();
+        r.chooseSite(1);
+        QMetaObject::invokeMethod(controls(r.w()).cmdRadio, "click");
+        RadioInterfaceDialog* d = r.w().radioInterfaceDialog();
+        QVERIFY(d);
+        QVERIFY(input.isOpen);
+        auto* inputs = d->findChild<QComboBox*>("cmbInput");
+        QCOMPARE(inputs->count(), 3);
+        QCOMPARE(inputs->itemText(2), QStringLiteral("Receiver"));
+        inputs->setCurrentIndex(2);
+        QCOMPARE(input.openedOn, std::string("receiver"));
+        input.air = Air("dtmf 5");
+        r.clock.now += 500;
+        auto* meter = d->findChild<QProgressBar*>("prgLevel");
+        QTRY_VERIFY(meter->value() > -10);
+        QCOMPARE(d->findChild<QSpinBox*>("spnListen")->value(), 6);
+        d->findChild<QSpinBox*>("spnListen")->setValue(12);
+        d->findChild<QSpinBox*>("spnRetries")->setValue(3);
+        d->accept();
+        QVERIFY(!input.isOpen);
+        const RadioInterface& kept = r.w().sites()[1].radio;
+        QCOMPARE(kept.inputDeviceId, QStringLiteral("receiver"));
+        QCOMPARE(kept.inputDeviceDescription, QStringLiteral("Receiver"));
+        QCOMPARE(kept.listenSeconds, 12);
+        QCOMPARE(kept.replyRetries, 3);
+        QString why;
+        const std::vector<Site> saved = LoadProgramSites(&why);
+        QCOMPARE(saved[1].radio.listenSeconds, 12);
+        QVERIFY(r.named<QLabel>("lblRadio")->text().contains("Reply: 12 s on Receiver"));
     }
 
     // Refused, nothing goes out and nothing is logged; an empty F-key says so.

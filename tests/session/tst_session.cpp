@@ -15,11 +15,6 @@
 #include "session/send_job.h"
 #include "session/send_log.h"
 #include "session/sites.h"
-#include "tone/morse_code.h"
-
-#include <cmath>
-#include <cstring>
-#include <numbers>
 
 using namespace calvento;
 using namespace calvento::test;
@@ -66,41 +61,6 @@ struct FakeSystem {
         return {QStringLiteral("no check ") + name, false, {}, {}};
     }
 };
-
-// What the receiver hears, described as a row wants it: "quiet 1000" (ms of silence),
-// "cw SIM 20" (a call at 20 WPM), "dtmf 12" (keys of 60 ms and gaps of 40 ms), "noise 3000" (ms of
-// white noise at a quarter of full scale), one a word group, separated by commas.
-std::vector<int16_t> air(const QString& description) {
-    std::vector<int16_t> out;
-    uint32_t seed = 1;
-    for (const QString& part : description.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList w = part.trimmed().split(QLatin1Char(' '));
-        if (w[0] == QLatin1String("quiet")) {
-            out.insert(out.end(), static_cast<size_t>(w[1].toInt() * 8), int16_t{0});
-        } else if (w[0] == QLatin1String("cw")) {
-            const std::vector<int16_t> t =
-                MorseTone(w[1].toStdString(), w[2].toDouble(), 800, 8000);
-            out.insert(out.end(), t.begin(), t.end());
-        } else if (w[0] == QLatin1String("noise")) {
-            for (int i = 0; i < w[1].toInt() * 8; ++i) {
-                seed = seed * 1664525u + 1013904223u;
-                out.push_back(static_cast<int16_t>(static_cast<int32_t>(seed >> 16) / 4 - 8192));
-            }
-        } else {
-            static const char* keys = "123A456B789C*0#D";
-            static const double low[] = {697, 770, 852, 941}, high[] = {1209, 1336, 1477, 1633};
-            for (const QChar k : w[1]) {
-                const int at = static_cast<int>(std::strchr(keys, k.toLatin1()) - keys);
-                for (int n = 0; n < 480; ++n)
-                    out.push_back(static_cast<int16_t>(
-                        8000 * (std::sin(2 * std::numbers::pi * low[at / 4] * n / 8000) +
-                                std::sin(2 * std::numbers::pi * high[at % 4] * n / 8000))));
-                out.insert(out.end(), 320, int16_t{0});
-            }
-        }
-    }
-    return out;
-}
 
 constexpr QFileDevice::Permissions kGroupRw = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ReadGroup | QFileDevice::WriteGroup;
@@ -411,7 +371,7 @@ private slots:
         QFETCH(QStringList, replies);
         FakeClock clock;
         FakeAudioInput input(clock);
-        input.air = air(heard);
+        input.air = Air(heard);
         input.failAtMs = failAtMs;
         Listener listener(input, clock);
         std::string why;
@@ -462,7 +422,7 @@ private slots:
         QCOMPARE(why, std::string("the default input device could not be opened (error 4)"));
 
         input.openResult = 0;
-        input.air = air("quiet 500, cw SIM 20");
+        input.air = Air("quiet 500, cw SIM 20");
         QVERIFY(listener.open("", &why));
         ListenHooks hooks;
         hooks.stopRequested = [&clock] { return clock.now > 700; };
