@@ -13,7 +13,9 @@ namespace {
 
 constexpr double kStepSeconds = 0.002;  // the envelope's resolution
 constexpr double kLowestPitch = 300, kHighestPitch = 2000;
-constexpr double kWindowPerDot = 0.7;  // the longest window, in dots
+constexpr double kWindowPerDot = 1.0;  // the longest window, in dots
+constexpr double kThreshold = 0.3;     // where marks begin, from the gaps' level to the marks'
+constexpr double kMinContrast = 3;     // the marks' level over the gaps', at least (9.5 dB)
 
 // The magnitude of the tone at `f` in windows of `window` samples, every `step` samples.
 std::vector<float> envelope(std::span<const int16_t> x, int rate, double f, int window, int step) {
@@ -63,16 +65,37 @@ struct Run {
     int start;
 };
 
-// Marks and gaps of the envelope: a threshold between the floor and the tone, with hysteresis.
-std::vector<Run> key(const std::vector<float>& e) {
+// Marks and gaps of the envelope: a threshold halfway between the level of the gaps and that of
+// the marks, with hysteresis. The two levels are the means of the envelope below and above the
+// threshold, found in a few rounds from a first guess between the floor (a quarter of the time
+// lies below it) and the tone (the loudest `topShare` of the time). Halfway in amplitude, noise
+// peaks stay below it and a noisy tone above, and the marks keep their length whatever the
+// window: its skirts cross the threshold at the marks' edges. A tone less than 12 dB above the
+// gaps is no tone: noise alone makes no marks.
+std::vector<Run> key(const std::vector<float>& e, double topShare = 0.02) {
+    if (e.empty()) return {};
     std::vector<float> sorted = e;
     std::sort(sorted.begin(), sorted.end());
-    const double top = std::max<double>(sorted[sorted.size() * 98 / 100], 2);
-    // Halfway in decibels between the noise floor and the tone; a clean recording's floor is
-    // taken 30 dB below the tone, so that the window's skirts do not lengthen the marks.
-    const double floor = std::max<double>(sorted[sorted.size() / 10], top * 0.03);
-    const double middle = std::sqrt(floor * top);
-    const double on = middle * 1.15, off = middle / 1.15;
+    const auto at = [&sorted](double share) {
+        return static_cast<double>(
+            sorted[std::min(sorted.size() - 1, static_cast<size_t>(sorted.size() * share))]);
+    };
+    double low = at(0.25), high = std::max(at(1 - topShare), 2.0);
+    for (int round = 0; round < 4; ++round) {
+        const double middle = (low + high) / 2;
+        const auto split = std::upper_bound(sorted.begin(), sorted.end(), middle);
+        const auto below = split - sorted.begin(), above = sorted.end() - split;
+        if (below == 0 || above == 0) break;
+        double sum = 0;
+        for (auto it = sorted.begin(); it != split; ++it) sum += *it;
+        low = sum / static_cast<double>(below);
+        sum = 0;
+        for (auto it = split; it != sorted.end(); ++it) sum += *it;
+        high = sum / static_cast<double>(above);
+    }
+    if (high < kMinContrast * low) return {{false, static_cast<int>(e.size()), 0}};
+    const double middle = low + kThreshold * (high - low);
+    const double on = middle + 0.06 * (high - low), off = middle - 0.06 * (high - low);
     std::vector<Run> runs;
     bool mark = false;
     for (size_t i = 0; i < e.size(); ++i) {
@@ -100,66 +123,122 @@ std::vector<Run> smooth(const std::vector<Run>& in, int shortest) {
     return out;
 }
 
-// The dot length of a stretch of keying: dots and the gaps inside characters are one dot each
-// and make up most of the runs, so the dot is the lower quarter of the marks' and the short
-// gaps' lengths, once the chatter (runs far shorter than the usual one) is left out.
-double dotLength(const std::vector<Run>& runs) {
-    std::vector<int> lengths;
-    for (const Run& r : runs) lengths.push_back(r.length);
-    if (lengths.size() < 3) return 0;
-    std::vector<int> sorted = lengths;
-    std::sort(sorted.begin(), sorted.end());
-    const int median = sorted[sorted.size() / 2];
-    std::vector<int> kept;
-    for (const Run& r : runs)
-        if (r.length * 4 >= median && (r.mark || r.length <= 4 * median)) kept.push_back(r.length);
-    if (kept.empty()) return 0;
-    std::sort(kept.begin(), kept.end());
-    // The runs near that quarter are one dot each, those near three times it (dashes, gaps
-    // between characters) three: their mean is finer than a step.
-    const double rough = kept[kept.size() / 4];
+// The timing of a stretch of keying: the dot, and how much longer the marks are than their
+// share (negative when shorter: a sender's weighting, the ramps of its keying, the threshold).
+// Dots make up a fair part of the marks and the gaps inside characters most of the gaps, so the
+// dot's mark is near the lower quarter of the marks and the dot's gap near that of the gaps
+// (chatter, runs far shorter than the usual one, left out); their mean is the dot, whatever the
+// weighting, and half their difference the weight.
+struct Timing {
+    double dot = 0;     // in steps
+    double weight = 0;  // added to each mark and taken from each gap by the keying
+};
+
+// The mean of the lengths near the lower quarter of `lengths`, or 0 for none.
+double shortRun(std::vector<int> lengths) {
+    if (lengths.empty()) return 0;
+    std::sort(lengths.begin(), lengths.end());
+    const double rough = lengths[lengths.size() / 4];
     double sum = 0;
     int count = 0;
-    for (int k : kept) {
-        if (k >= rough * 0.5 && k <= rough * 1.6)
+    for (const int k : lengths)
+        if (k >= rough * 0.5 && k <= rough * 1.6) {
             sum += k;
-        else if (k >= rough * 2.2 && k <= rough * 4)
-            sum += k / 3.0;
-        else
-            continue;
-        ++count;
-    }
+            ++count;
+        }
     return count > 0 ? sum / count : rough;
+}
+
+Timing timingOf(const std::vector<Run>& runs) {
+    std::vector<int> all;
+    for (const Run& r : runs) all.push_back(r.length);
+    if (all.size() < 3) return {};
+    std::sort(all.begin(), all.end());
+    const int median = all[all.size() / 2];
+    std::vector<int> marks, gaps;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const Run& r = runs[i];
+        if (r.length * 4 < median) continue;
+        // The silence before the first mark and after the last is no gap of the keying.
+        if (!r.mark && (i == 0 || i + 1 == runs.size())) continue;
+        (r.mark ? marks : gaps).push_back(r.length);
+    }
+    const double mark = shortRun(marks), gap = shortRun(gaps);
+    if (mark <= 0 && gap <= 0) return {};
+    if (mark <= 0 || gap <= 0) return {std::max(mark, gap), 0};
+    return {(mark + gap) / 2, (mark - gap) / 2};
 }
 
 // One transmission: the window that suits its speed, its keying, and its characters.
 void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch, double offset,
                         double wpmHint, MorseResult& result) {
     const int step = std::max(1, static_cast<int>(rate * kStepSeconds));
-    // The window: the longest (narrowest in frequency, so least noise) that is still shorter
-    // than about two thirds of the dot it measures. A short window in noise chatters and finds
-    // a short dot; a long one on fast keying merges the elements: the longest self-consistent
-    // one is right for both.
-    // With the sender's speed known, the window is the one that suits it, and the dot found is
-    // held near it: a short transmission has too few elements to tell its speed by itself.
-    std::vector<Run> runs;
-    double d = 0;
-    int window = 0;
+    // The keying as windows from 2 to 45 ms see it. A long window is a narrow filter (least
+    // noise) but merges the elements of fast keying; a short one resolves them but chatters in
+    // noise. With the sender's speed known, the window is the one that suits it, and the dot
+    // found is held near it: a short transmission has too few elements to tell its own speed.
+    struct Keying {
+        int window;
+        double ms;
+        std::vector<Run> runs;
+        Timing timing;
+    };
+    std::vector<Keying> tried;
     const double hintDot = wpmHint > 0 ? 1.2 / wpmHint / kStepSeconds : 0;  // in steps
-    for (const double ms : {4.0, 6.0, 9.0, 13.0, 20.0, 30.0, 45.0}) {
+    for (const double ms : {2.0, 3.0, 4.0, 6.0, 9.0, 13.0, 20.0, 30.0, 45.0}) {
         const int w = static_cast<int>(rate * ms / 1000);
-        if (hintDot > 0 && window > 0 && ms > kWindowPerDot * hintDot * kStepSeconds * 1000) break;
         std::vector<Run> r = key(envelope(samples, rate, pitch, w, step));
-        double dot = dotLength(r);
-        if (hintDot > 0 && (dot <= 0 || dot > 1.5 * hintDot || dot < hintDot / 1.5)) dot = hintDot;
-        if (dot <= 0) continue;
-        if (window == 0 || hintDot > 0 || ms <= kWindowPerDot * dot * kStepSeconds * 1000) {
-            window = w;
-            runs = std::move(r);
-            d = dot;
-        }
+        Timing timing = timingOf(r);
+        if (hintDot > 0 &&
+            (timing.dot <= 0 || timing.dot > 1.5 * hintDot || timing.dot < hintDot / 1.5))
+            timing = {hintDot, 0};
+        if (timing.dot > 0) tried.push_back({w, ms, std::move(r), timing});
     }
-    if (d <= 0) return;
+    // Fits: the window is no longer than the dot it finds.
+    const auto fits = [](const Keying& k) {
+        return k.ms <= kWindowPerDot * k.timing.dot * kStepSeconds * 1000;
+    };
+    const Keying* chosen = nullptr;
+    if (hintDot > 0) {
+        // The longest window that suits the known speed.
+        for (const Keying& k : tried)
+            if (!chosen || k.ms <= kWindowPerDot * hintDot * kStepSeconds * 1000) chosen = &k;
+    } else {
+        // Where two neighbouring windows find the same dot, that dot is the keying's: a window
+        // too long merges elements (its dot grows), one too short in noise chatters (its dot
+        // shrinks, and differs from one window to the next). Elements merged by long windows
+        // agree with each other too, so of the agreeing pairs the one with the shortest dot
+        // counts; then the longest window that fits and still finds that dot (the narrowest
+        // filter, so the least noise).
+        const auto agree = [](double a, double b) {
+            return std::abs(a - b) <= 0.1 * std::max(a, b);
+        };
+        // Chatter may agree on a dot by chance, not on how many marks there are.
+        const auto marks = [](const Keying& k) {
+            return static_cast<double>(
+                std::count_if(k.runs.begin(), k.runs.end(), [](const Run& r) { return r.mark; }));
+        };
+        for (size_t i = 0; i + 1 < tried.size(); ++i) {
+            const Keying &a = tried[i], &b = tried[i + 1];
+            if (!agree(a.timing.dot, b.timing.dot) || !fits(a) ||
+                std::abs(marks(a) - marks(b)) > 0.05 * std::max(marks(a), marks(b)))
+                continue;
+            if (!chosen || a.timing.dot < chosen->timing.dot * 0.8) chosen = &a;
+        }
+        if (chosen)
+            for (const Keying& k : tried)
+                if (k.ms > chosen->ms && fits(k) && agree(k.timing.dot, chosen->timing.dot) &&
+                    std::abs(marks(k) - marks(*chosen)) <= 0.05 * marks(*chosen))
+                    chosen = &k;
+        // No two agree: the longest window that fits.
+        if (!chosen)
+            for (const Keying& k : tried)
+                if (!chosen || fits(k)) chosen = &k;
+    }
+    if (!chosen) return;
+    const int window = chosen->window;
+    const std::vector<Run>& runs = chosen->runs;
+    const double d = chosen->timing.dot, weight = chosen->timing.weight;
     result.wpm = 1.2 / (d * kStepSeconds);
     auto emit = [&](int startStep, const std::string& text) {
         result.characters.push_back(
@@ -168,16 +247,18 @@ void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch
     std::string symbol;
     int charStart = -1;
     for (const Run& r : smooth(runs, std::max(1, static_cast<int>(d / 3)))) {
+        // The length the run would have without the weighting.
+        const double length = r.length + (r.mark ? -weight : weight);
         if (r.mark) {
             if (symbol.empty()) charStart = r.start;
-            symbol += r.length < 2 * d ? '.' : '-';
+            symbol += length < 2 * d ? '.' : '-';
             continue;
         }
-        if (symbol.empty() || r.length < 2 * d) continue;
+        if (symbol.empty() || length < 2 * d) continue;
         const auto it = MorseCodes().find(symbol);
         emit(charStart, it == MorseCodes().end() ? std::string("*") : it->second);
         symbol.clear();
-        if (r.length >= 5 * d) emit(r.start, " ");
+        if (length >= 5 * d) emit(r.start, " ");
     }
     if (!symbol.empty()) {
         const auto it = MorseCodes().find(symbol);
@@ -198,7 +279,9 @@ MorseResult DecodeMorse(std::span<const int16_t> samples, int rate, double wpmHi
     // Transmissions are two seconds of quiet apart, found on a window of middling length; each
     // is decoded on its own, at its own speed and level.
     const int step = std::max(1, static_cast<int>(rate * kStepSeconds));
-    const std::vector<Run> coarse = key(envelope(samples, rate, pitch, rate * 9 / 1000, step));
+    // A short call in a long quiet recording is a small share of it.
+    const std::vector<Run> coarse =
+        key(envelope(samples, rate, pitch, rate * 9 / 1000, step), 0.002);
     const int pause = static_cast<int>(2.0 / kStepSeconds);
     const size_t margin = static_cast<size_t>(rate / 5);
     size_t from = 0;

@@ -4,12 +4,15 @@
 // 48 kHz. A recording is decoded in four steps:
 //  1. the pitch: the strongest steady tone between 300 and 2000 Hz, found by itself;
 //  2. the envelope: the tone's magnitude every 2 ms, measured in a window that suits the speed
-//     (short for 150 WPM, long, and so narrow in frequency, for 14 WPM);
-//  3. keying: an adaptive threshold between the noise floor and the tone's level, with
-//     hysteresis, and marks and gaps shorter than a third of a dot smoothed away;
-//  4. timing: each transmission (two seconds of quiet apart) at its own speed: the dot from the
-//     runs of one dot (dots, gaps inside characters) and of three (dashes, gaps between
-//     characters), then dots and dashes, character and word gaps, and the characters: letters,
+//     (short for 150 WPM, long, and so narrow in frequency, for 14 WPM): of windows from 2 to
+//     45 ms, the longest that is no longer than the dot and finds the dot (and the number of
+//     marks) that a neighbouring window finds too;
+//  3. keying: an adaptive threshold between the level of the gaps and that of the marks, with
+//     hysteresis, and marks and gaps shorter than a third of a dot smoothed away; a tone less
+//     than 9.5 dB above the gaps makes no marks at all (noise alone decodes as nothing);
+//  4. timing: each transmission (two seconds of quiet apart) at its own speed: the dot as the
+//     mean of a dot's mark and a dot's gap (so a sender's weighting does not change it), then
+//     dots and dashes, character and word gaps, and the characters: letters,
 //     digits, the usual punctuation, and prosigns; those that share a sign with punctuation as
 //     that sign (AR +, BT =, KN (), the others as <SK>, <KA>, <SN>, <HH>.
 #pragma once

@@ -92,23 +92,47 @@ private slots:
         QVERIFY2(r.wpm > 60, qPrintable(QString::number(r.wpm)));
     }
 
-    // The tone with as much white noise over the whole band as it has power itself.
+    // Morse in white noise over the whole band, `snr` dB below the power of the keyed signal.
+    void aToneInNoise_data() {
+        QTest::addColumn<int>("wpm");
+        QTest::addColumn<double>("snr");
+        QTest::newRow("20 WPM, 0 dB") << 20 << 0.0;
+        QTest::newRow("40 WPM, 3 dB") << 40 << 3.0;
+        QTest::newRow("80 WPM, 10 dB") << 80 << 10.0;
+    }
     void aToneInNoise() {
-        std::vector<int16_t> s = morse("CQ DE K1ABC", 20, 700);
+        QFETCH(int, wpm);
+        QFETCH(double, snr);
+        std::vector<int16_t> s = morse("CQ DE K1ABC", wpm, 700);
         QVERIFY(!s.empty());
-        double power = 0;
-        for (int16_t x : s) power += double(x) * x;
-        power /= double(s.size());
-        std::mt19937 rng(11);
-        std::normal_distribution<double> noise(0, std::sqrt(power));
-        for (int16_t& x : s)
-            x = static_cast<int16_t>(std::clamp(x + noise(rng), -32768.0, 32767.0));
+        addNoise(s, snr);
         QCOMPARE(text(DecodeMorse(s, 8000)), QStringLiteral("CQ DE K1ABC"));
     }
 
-    // Silence and noise alone are no Morse.
+    // Silence, noise alone and random bytes are no Morse.
     void nothingIsNoMorse() {
         QCOMPARE(text(DecodeMorse(std::vector<int16_t>(8000 * 3, 0), 8000)), QString());
+        std::vector<int16_t> quiet(8000 * 10, 0);
+        addNoise(quiet, 0, 3000);
+        QCOMPARE(text(DecodeMorse(quiet, 8000)), QString());
+        std::mt19937 rng(5);
+        std::vector<int16_t> bytes(8000 * 10);
+        for (int16_t& x : bytes) x = static_cast<int16_t>(rng());
+        QCOMPARE(text(DecodeMorse(bytes, 8000)), QString());
+    }
+
+private:
+    // White noise (a fixed seed) `snr` dB below the samples' own power, or of RMS `rms`.
+    static void addNoise(std::vector<int16_t>& s, double snr, double rms = 0) {
+        if (rms == 0) {
+            double power = 0;
+            for (int16_t x : s) power += double(x) * x;
+            rms = std::sqrt(power / double(s.size()) / std::pow(10, snr / 10));
+        }
+        std::mt19937 rng(11);
+        std::normal_distribution<double> noise(0, rms);
+        for (int16_t& x : s)
+            x = static_cast<int16_t>(std::clamp(x + noise(rng), -32768.0, 32767.0));
     }
 };
 
