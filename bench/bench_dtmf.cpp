@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "tone/dtmf_decoder.h"
+#include "tone/morse_code.h"
+#include "tone/receive_decoder.h"
 #include "tone/tone_synthesis.h"
 
 using namespace calvento;
@@ -188,5 +190,33 @@ int main(int argc, char* argv[]) {
         "\nCost: %.0f samples a second decoded offline (%.2f%% of one core in real time "
         "at 8000 Hz)\n",
         clean.size() / seconds, 100.0 * kRate / (clean.size() / seconds));
+
+    // Live decoding as the console's monitor and a listen after a command run it: DTMF and Morse
+    // together, fed 20 ms at a time, over two minutes of a receiver: noise, a command, the
+    // board's call, noise, a long Morse transmission.
+    std::vector<int16_t> air(static_cast<size_t>(kRate) * 20, 0);
+    air.insert(air.end(), clean.begin(), clean.begin() + std::min<size_t>(clean.size(), kRate * 5));
+    air.insert(air.end(), static_cast<size_t>(kRate) * 2, 0);  // the board's turn-around
+    for (const char* text : {"IK2ABC", "CQ CQ DE IK2ABC IK2ABC PSE K"}) {
+        const std::vector<int16_t> cw = MorseTone(text, 25, 800, kRate);
+        air.insert(air.end(), cw.begin(), cw.end());
+        air.insert(air.end(), static_cast<size_t>(kRate) * 30, 0);
+    }
+    air.resize(static_cast<size_t>(kRate) * 120, 0);
+    addNoise(air, 1e6, 0, 9);
+    ReceiveDecoder live(kRate);
+    std::vector<DecodedItem> heard;
+    const auto liveStart = std::chrono::steady_clock::now();
+    for (size_t at = 0; at < air.size(); at += kRate / 50)
+        live.feed(std::span<const int16_t>(air).subspan(
+                      at, std::min<size_t>(kRate / 50, air.size() - at)),
+                  heard);
+    live.finish(heard);
+    const double liveSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - liveStart).count();
+    std::string words;
+    for (const DecodedItem& item : heard) words += item.text + ' ';
+    std::printf("Live decoding (DTMF and Morse): %.2f%% of one core in real time; heard: %s\n",
+                100.0 * liveSeconds / (air.size() / double(kRate)), words.c_str());
     return 0;
 }

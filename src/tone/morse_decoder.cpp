@@ -44,7 +44,7 @@ std::vector<float> envelope(std::span<const int16_t> x, int rate, double f, int 
 // moments, as a keyed tone's does; broadband noise and key clicks raise both alike.
 double findPitch(std::span<const int16_t> x, int rate) {
     const int window = rate / 50;  // 20 ms: 50 Hz wide
-    const int step = rate / 100;
+    const int step = window;  // frames side by side
     double best = 0, bestSwing = 0;
     for (double f = kLowestPitch; f <= std::min(kHighestPitch, rate / 2.0 - 100); f += 10) {
         std::vector<float> e = envelope(x, rate, f, window, step);

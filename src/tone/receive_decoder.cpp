@@ -11,7 +11,7 @@ namespace calvento {
 
 namespace {
 
-constexpr double kDecodeEverySeconds = 0.5;
+constexpr double kDecodeEverySeconds = 1.0;
 constexpr double kWordOverSeconds = 2.5;
 constexpr double kQuietKeptSeconds = 3;
 constexpr double kLongestKeptSeconds = 20;

@@ -3,7 +3,7 @@
 //
 // Pure (no Qt). DTMF goes through the streaming DtmfDecoder. Morse needs a stretch of signal to
 // find its pitch and speed, so the samples are kept and the kept stretch is decoded again every
-// half second; a word is final once another word has followed it or the channel has been quiet
+// second; a word is final once another word has followed it or the channel has been quiet
 // for 2.5 s after its last character (longer than the longest character at 14 WPM), and is then
 // reported once. While nothing is pending only the last three seconds are kept (never a piece of
 // a word already reported, which would come back as a word of its own), so a quiet channel costs
