@@ -2,12 +2,15 @@
 # The Windows tool plays through Wine's PulseAudio driver into the private null sinks that
 # with_pulse.sh made, on the default device and on a chosen one; the sinks' monitors are
 # recorded and multimon-ng decodes the keys. Ctrl+C stops a sequence with the shell's status. A
-# build with Hamlib keys a Linux rigctld through its network client.
-# Usage (under with_pulse.sh): send_through_pulse.sh ENV WINDOWS_CLI
+# build with Hamlib keys a Linux rigctld through its network client. The waveform-audio input
+# records the receiver (a source over the second sink's monitor) and decodes keys played into
+# it; a command sent with --expect is answered by the board simulator on the air and heard.
+# Usage (under with_pulse.sh): send_through_pulse.sh ENV WINDOWS_CLI [LINUX_BUILD_BIN]
 set -uo pipefail
 source "$(dirname "$0")/run.sh" "$1"
 source "$(dirname "$0")/recording.sh"
 cli=$2
+linux_bin=${3:-}
 work=$(mktemp -d "${TMPDIR:-/tmp}/calvento-wine-send.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -40,6 +43,37 @@ if "$CALVENTO_WINE" "$cli" send --device "No such card" "1" >nodevice.txt 2>&1; 
     fail "an unknown device was accepted"
 fi
 grep -q "There is no sound output device No such card" nodevice.txt || fail "$(cat nodevice.txt)"
+
+# The receiver through the waveform-audio input: the keys played into the second sink are heard.
+"$CALVENTO_WINE" "$cli" devices --input 2>&1 | tr -d '\r' >inputs.txt || fail "devices --input: $(cat inputs.txt)"
+grep -q $'^Receiver\tReceiver$' inputs.txt || fail "devices --input does not list the receiver: $(cat inputs.txt)"
+"$CALVENTO_WINE" "$cli" listen --device Receiver --seconds 5 --dtmf >heard.txt 2>&1 &
+listener=$!
+sleep 2
+"$CALVENTO_WINE" "$cli" synth --wav keys.wav 2580 >/dev/null 2>&1 || fail "synth --wav"
+paplay -d calvento_second keys.wav
+wait "$listener" || fail "listen: $(cat heard.txt)"
+keys=$(tr -d '\r' <heard.txt | cut -f3 | tr -d '\n')
+[ "$keys" = 2580 ] || fail "listen heard '$keys' instead of 2580: $(cat heard.txt)"
+echo "heard through the waveform-audio input: $keys"
+
+# The whole loop: a command of the simulated board, which answers with its call on the air.
+if [ -n "$linux_bin" ]; then
+    "$linux_bin/calvento-board-sim" --air-input calvento_air --air-output calvento_second >sim.txt 2>&1 &
+    sim=$!
+    sleep 1
+    "$CALVENTO_WINE" "$cli" send --no-log --expect SIM --input-device Receiver 101 >expect.txt 2>&1
+    status=$?
+    kill "$sim"
+    wait "$sim" 2>/dev/null
+    [ "$status" = 0 ] && grep -q "Heard SIM after" expect.txt ||
+        fail "send --expect ended with $status: $(tr -d '\r' <expect.txt) $(cat sim.txt)"
+    "$CALVENTO_WINE" "$cli" send --no-log --expect SIM --listen 2 --input-device Receiver 999 >none.txt 2>&1
+    status=$?
+    [ "$status" = 3 ] && grep -q "No reply heard" none.txt ||
+        fail "send --expect without a reply ended with $status: $(tr -d '\r' <none.txt)"
+    echo "the board on the air: $(tr -d '\r' <expect.txt | tail -n 1)"
+fi
 
 # Ctrl+C in the middle of a long sequence: it stops at once, with status 130.
 "$CALVENTO_WINE" "$cli" send --digit 500 --gap 500 "1234567890" >interrupted.txt 2>&1 &

@@ -68,7 +68,8 @@ function(calvento_add_wine_end_to_end_tests)
     add_test(NAME wine_synth_same_bytes
              COMMAND ${wine}/synth_same_bytes.sh ${CALVENTO_WINE_ENV} ${cli} ${CALVENTO_HOST_TOOLS})
     add_test(NAME wine_send_through_pulse
-             COMMAND ${e2e}/with_pulse.sh ${wine}/send_through_pulse.sh ${CALVENTO_WINE_ENV} ${cli})
+             COMMAND ${e2e}/with_pulse.sh ${wine}/send_through_pulse.sh ${CALVENTO_WINE_ENV} ${cli}
+                     ${CALVENTO_HOST_TOOLS})
     add_test(NAME wine_board_over_com
              COMMAND ${e2e}/with_pulse.sh ${wine}/board_over_com.sh ${CALVENTO_WINE_ENV} ${cli}
                      ${CALVENTO_HOST_TOOLS})
