@@ -4,7 +4,8 @@
 The manual speaks of Linux where it speaks of the system: serial devices under /dev, the dialout
 group, the sound server, udev rules. The Windows package carries the same manual with those
 paragraphs in Windows terms: COM ports and ports.conf (and Notepad's habit of saving it as
-ports.conf.txt), where the settings live for the installed program and for the portable zip. The
+ports.conf.txt), where the settings live for the installed program and for the portable zip; the
+board simulator, a Linux tool, is left out. The
 paragraphs are found by their bold titles and headings; when one is not found (the manual was
 reworded), or a Linux term is left over, this fails rather than ship a wrong manual.
 
@@ -106,6 +107,14 @@ def replace_paragraph(chunks, title, new):
     sys.exit(f"windows_manual: no paragraph titled {title!r} in the manual")
 
 
+def drop_paragraph(chunks, title):
+    for i, chunk in enumerate(chunks):
+        if title in chunk:
+            del chunks[i]
+            return
+    sys.exit(f"windows_manual: no paragraph titled {title!r} in the manual")
+
+
 def main():
     source, target = sys.argv[1], sys.argv[2]
     with open(source, encoding="latin-1", newline="") as f:
@@ -116,6 +125,8 @@ def main():
     replace_paragraph(chunks, "Sound device.}", SOUND)
     replace_paragraph(chunks, "RTS or DTR of a serial port.}", SERIAL_LINE)
     replace_paragraph(chunks, "Hamlib: CM108/CM119 GPIO.}", CM108)
+    # The board simulator is a Linux tool: the Windows package has none.
+    drop_paragraph(chunks, "Trying it without a board.}")
     for i, chunk in enumerate(chunks):
         if "Hamlib: the radio's CAT command.}" in chunk:
             chunks[i] = chunk.replace("/dev/ttyUSB0", "COM5")
@@ -126,7 +137,7 @@ def main():
     end = next(i for i in range(start + 1, len(chunks)) if "\\outlinelevel" in chunks[i])
     chunks[start:end] = [PORTS]
     out = "\n".join(chunks)
-    for linux in ("/dev/", "dialout", "udev", "sudo ", "PulseAudio", "PipeWire"):
+    for linux in ("/dev/", "dialout", "udev", "sudo ", "PulseAudio", "PipeWire", "board-sim"):
         if linux in out:
             sys.exit(f"windows_manual: the Windows manual still speaks of {linux!r}")
     with open(target, "w", encoding="latin-1", newline="") as f:
