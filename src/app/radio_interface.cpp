@@ -15,6 +15,26 @@
 
 namespace calvento {
 
+namespace {
+
+// The system's default first, then every device by its description; a remembered device that
+// has gone stays in the list, marked, so that the user sees what was chosen.
+void fillDeviceList(QComboBox* list, const std::vector<AudioDeviceInfo>& devices,
+                    const QString& chosenId, const QString& chosenDescription) {
+    list->clear();
+    list->addItem(QStringLiteral("System default"), QString());
+    bool found = chosenId.isEmpty();
+    for (const AudioDeviceInfo& d : devices) {
+        const QString id = QString::fromStdString(d.id);
+        list->addItem(QString::fromStdString(d.description), id);
+        found = found || id == chosenId;
+    }
+    if (!found) list->addItem(chosenDescription + QStringLiteral(" (not connected)"), chosenId);
+    list->setCurrentIndex(std::max(0, list->findData(chosenId)));
+}
+
+}  // namespace
+
 RadioInterfaceDialog::~RadioInterfaceDialog() = default;
 
 RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOutput& audio,
@@ -34,19 +54,7 @@ RadioInterfaceDialog::RadioInterfaceDialog(const RadioInterface& choice, AudioOu
     ui.setupUi(this);
     setObjectName(QStringLiteral("RadioInterface"));
 
-    // The system's default first, then every device by its description; a remembered device
-    // that has gone stays in the list, marked, so that the user sees what was chosen.
-    ui.cmbDevice->addItem(QStringLiteral("System default"), QString());
-    bool found = choice.deviceId.isEmpty();
-    for (const AudioDeviceInfo& d : audio.outputDevices()) {
-        const QString id = QString::fromStdString(d.id);
-        ui.cmbDevice->addItem(QString::fromStdString(d.description), id);
-        found = found || id == choice.deviceId;
-    }
-    if (!found)
-        ui.cmbDevice->addItem(choice.deviceDescription + QStringLiteral(" (not connected)"),
-                              choice.deviceId);
-    ui.cmbDevice->setCurrentIndex(std::max(0, ui.cmbDevice->findData(choice.deviceId)));
+    fillDeviceList(ui.cmbDevice, audio.outputDevices(), choice.deviceId, choice.deviceDescription);
 
     ui.cmbPtt->setCurrentIndex(static_cast<int>(choice.ptt));
     if (!HamlibAvailable())
@@ -115,19 +123,11 @@ RadioInterface RadioInterfaceDialog::choice() const {
 void RadioInterfaceDialog::setInput(AudioInput* input) {
     m_input = input;
     m_inputs = input ? input->inputDevices() : std::vector<AudioDeviceInfo>{};
-    const QSignalBlocker quiet(ui.cmbInput);
-    ui.cmbInput->clear();
-    ui.cmbInput->addItem(QStringLiteral("System default"), QString());
-    bool found = m_initial.inputDeviceId.isEmpty();
-    for (const AudioDeviceInfo& d : m_inputs) {
-        const QString id = QString::fromStdString(d.id);
-        ui.cmbInput->addItem(QString::fromStdString(d.description), id);
-        found = found || id == m_initial.inputDeviceId;
+    {
+        const QSignalBlocker quiet(ui.cmbInput);
+        fillDeviceList(ui.cmbInput, m_inputs, m_initial.inputDeviceId,
+                       m_initial.inputDeviceDescription);
     }
-    if (!found)
-        ui.cmbInput->addItem(m_initial.inputDeviceDescription + QStringLiteral(" (not connected)"),
-                             m_initial.inputDeviceId);
-    ui.cmbInput->setCurrentIndex(std::max(0, ui.cmbInput->findData(m_initial.inputDeviceId)));
     if (!m_meter) {
         m_meter = new ReceiverMonitor(this);
         connect(m_meter, &ReceiverMonitor::level, this, [this](double db) {

@@ -1,5 +1,6 @@
 // Qt Multimedia backend of the audio input seam. See qt_audio_input.h.
 #include "tone/qt_audio_input.h"
+#include "tone/qt_audio_devices.h"
 #include "tone/system_audio_output.h"
 
 #include <QAudioDevice>
@@ -155,27 +156,13 @@ int SystemAudioInputCount() {
 }
 
 std::vector<AudioDeviceInfo> QtAudioInput::inputDevices() {
-    std::vector<AudioDeviceInfo> devices;
-    const QAudioDevice fallback = QMediaDevices::defaultAudioInput();
-    for (const QAudioDevice& d : QMediaDevices::audioInputs()) {
-        const AudioDeviceInfo info{d.id().toStdString(), d.description().toStdString()};
-        if (d.id() == fallback.id())
-            devices.insert(devices.begin(), info);
-        else
-            devices.push_back(info);
-    }
-    return devices;
+    return QtDeviceList(QMediaDevices::audioInputs(), QMediaDevices::defaultAudioInput());
 }
 
 int QtAudioInput::open(const PcmFormat& format) {
-    QAudioDevice device = QMediaDevices::defaultAudioInput();
-    if (!m_chosenDevice.empty()) {
-        const QByteArray id = QByteArray::fromStdString(m_chosenDevice);
-        const auto all = QMediaDevices::audioInputs();
-        const auto it = std::find_if(all.begin(), all.end(),
-                                     [&](const QAudioDevice& d) { return d.id() == id; });
-        device = it != all.end() ? *it : QAudioDevice();
-    }
+    const QAudioDevice device = m_chosenDevice.empty()
+                                    ? QMediaDevices::defaultAudioInput()
+                                    : QtDeviceOfId(QMediaDevices::audioInputs(), m_chosenDevice);
     if (device.isNull()) return AudioResult::BadDeviceId;
     QAudioFormat qtFormat;
     qtFormat.setSampleRate(format.samplesPerSecond);

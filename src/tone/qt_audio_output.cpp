@@ -1,5 +1,6 @@
 // Qt Multimedia backend of the audio output seam. See qt_audio_output.h.
 #include "tone/qt_audio_output.h"
+#include "tone/qt_audio_devices.h"
 #include "tone/system_audio_output.h"
 
 #include <QAudioDevice>
@@ -276,28 +277,16 @@ int QtAudioOutput::outputDeviceCount() {
 }
 
 std::vector<AudioDeviceInfo> QtAudioOutput::outputDevices() {
-    std::vector<AudioDeviceInfo> devices;
-    const QAudioDevice fallback = QMediaDevices::defaultAudioOutput();
-    for (const QAudioDevice& d : QMediaDevices::audioOutputs()) {
-        const AudioDeviceInfo info{d.id().toStdString(), d.description().toStdString()};
-        if (d.id() == fallback.id())
-            devices.insert(devices.begin(), info);
-        else
-            devices.push_back(info);
-    }
-    return devices;
+    return QtDeviceList(QMediaDevices::audioOutputs(), QMediaDevices::defaultAudioOutput());
 }
 
 int QtAudioOutput::open(const PcmFormat& format) {
     QAudioDevice device = QMediaDevices::defaultAudioOutput();
     m_usedDefaultInstead = false;
     if (!m_chosenDevice.empty()) {
-        const QByteArray id = QByteArray::fromStdString(m_chosenDevice);
-        const auto all = QMediaDevices::audioOutputs();
-        const auto it = std::find_if(all.begin(), all.end(),
-                                     [&](const QAudioDevice& d) { return d.id() == id; });
-        if (it != all.end())
-            device = *it;
+        const QAudioDevice chosen = QtDeviceOfId(QMediaDevices::audioOutputs(), m_chosenDevice);
+        if (!chosen.isNull())
+            device = chosen;
         else
             m_usedDefaultInstead = true;
     }
