@@ -13,7 +13,8 @@ namespace {
 
 constexpr double kStepSeconds = 0.002;  // the envelope's resolution
 constexpr double kLowestPitch = 300, kHighestPitch = 2000;
-constexpr double kWindowPerDot = 1.0;  // the longest window, in dots
+constexpr double kWindowPerDot = 1.6;  // the longest window, in dots
+constexpr double kShortestRun = 0.34;  // marks and gaps shorter than this, in dots, are noise
 constexpr double kThreshold = 0.3;     // where marks begin, from the gaps' level to the marks'
 constexpr double kMinContrast = 3;     // the marks' level over the gaps', at least (9.5 dB)
 
@@ -44,7 +45,7 @@ std::vector<float> envelope(std::span<const int16_t> x, int rate, double f, int 
 // moments, as a keyed tone's does; broadband noise and key clicks raise both alike.
 double findPitch(std::span<const int16_t> x, int rate) {
     const int window = rate / 50;  // 20 ms: 50 Hz wide
-    const int step = window;  // frames side by side
+    const int step = window;       // frames side by side
     double best = 0, bestSwing = 0;
     for (double f = kLowestPitch; f <= std::min(kHighestPitch, rate / 2.0 - 100); f += 10) {
         std::vector<float> e = envelope(x, rate, f, window, step);
@@ -194,7 +195,8 @@ void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch
             timing = {hintDot, 0};
         if (timing.dot > 0) tried.push_back({w, ms, std::move(r), timing});
     }
-    // Fits: the window is no longer than the dot it finds.
+    // Fits: the window is not much longer than the dot it finds (a Hann window's main part is
+    // about half its length, so a gap of a dot still shows through one of 1.6 dots).
     const auto fits = [](const Keying& k) {
         return k.ms <= kWindowPerDot * k.timing.dot * kStepSeconds * 1000;
     };
@@ -246,7 +248,7 @@ void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch
     };
     std::string symbol;
     int charStart = -1;
-    for (const Run& r : smooth(runs, std::max(1, static_cast<int>(d / 3)))) {
+    for (const Run& r : smooth(runs, std::max(1, static_cast<int>(d * kShortestRun)))) {
         // The length the run would have without the weighting.
         const double length = r.length + (r.mark ? -weight : weight);
         if (r.mark) {

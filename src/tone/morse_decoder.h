@@ -5,7 +5,7 @@
 //  1. the pitch: the strongest steady tone between 300 and 2000 Hz, found by itself;
 //  2. the envelope: the tone's magnitude every 2 ms, measured in a window that suits the speed
 //     (short for 150 WPM, long, and so narrow in frequency, for 14 WPM): of windows from 2 to
-//     45 ms, the longest that is no longer than the dot and finds the dot (and the number of
+//     45 ms, the longest that is at most 1.6 dots long and finds the dot (and the number of
 //     marks) that a neighbouring window finds too;
 //  3. keying: an adaptive threshold between the level of the gaps and that of the marks, with
 //     hysteresis, and marks and gaps shorter than a third of a dot smoothed away; a tone less
