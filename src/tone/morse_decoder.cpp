@@ -111,10 +111,12 @@ std::vector<Run> key(const std::vector<float>& e, double topShare = 0.02) {
     return runs;
 }
 
-// Removes marks and gaps shorter than `shortest` steps, merging their neighbours.
-std::vector<Run> smooth(const std::vector<Run>& in, int shortest) {
+// Removes marks shorter than `shortestMark` steps and gaps shorter than `shortestGap`, merging
+// their neighbours.
+std::vector<Run> smooth(const std::vector<Run>& in, double shortestMark, double shortestGap) {
     std::vector<Run> out;
     for (const Run& r : in) {
+        const double shortest = r.mark ? shortestMark : shortestGap;
         if (!out.empty() && (r.length < shortest || out.back().mark == r.mark)) {
             out.back().length += r.length;
             continue;
@@ -248,7 +250,8 @@ void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch
     };
     std::string symbol;
     int charStart = -1;
-    for (const Run& r : smooth(runs, std::max(1, static_cast<int>(d * kShortestRun)))) {
+    // Too short to be keying, once the weighting is taken off: a mark or gap of noise.
+    for (const Run& r : smooth(runs, d * kShortestRun + weight, d * kShortestRun - weight)) {
         // The length the run would have without the weighting.
         const double length = r.length + (r.mark ? -weight : weight);
         if (r.mark) {
