@@ -41,10 +41,28 @@ struct WinmmAudioInput::Device {
     bool filled(int i) const {
         return (static_cast<const volatile DWORD&>(headers[i].dwFlags) & WHDR_DONE) != 0;
     }
-    void unprepareAll() {
-        for (int i = 0; i < prepared; ++i)
-            waveInUnprepareHeader(handle, &headers[i], sizeof headers[i]);
-        prepared = 0;
+    // Gives every buffer back: the device stops, returns what it holds (marked done) and lets
+    // go of the headers. The audio engine fills buffers from a thread of its own, so the memory
+    // may go only once each header is done and unprepared; a header still held after a second
+    // keeps the memory (the device is then left open rather than written into freed memory).
+    bool releaseAll() {
+        waveInStop(handle);
+        waveInReset(handle);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        bool released = true;
+        for (int i = 0; i < prepared; ++i) {
+            while (true) {
+                const MMRESULT r = waveInUnprepareHeader(handle, &headers[i], sizeof headers[i]);
+                if (r == MMSYSERR_NOERROR) break;
+                if (r != WAVERR_STILLPLAYING || std::chrono::steady_clock::now() > until) {
+                    released = false;
+                    break;
+                }
+                Sleep(5);
+            }
+        }
+        if (released) prepared = 0;
+        return released;
     }
 };
 
@@ -97,8 +115,8 @@ int WinmmAudioInput::open(const PcmFormat& format) {
         h.dwBufferLength = static_cast<DWORD>(perBuffer * sizeof(int16_t));
         const MMRESULT prepared = waveInPrepareHeader(device->handle, &h, sizeof h);
         if (prepared != MMSYSERR_NOERROR) {
-            device->unprepareAll();
-            waveInClose(device->handle);
+            if (device->releaseAll()) waveInClose(device->handle);
+            device.release();  // its memory stays with a device that would not let go
             return static_cast<int>(prepared);
         }
         ++device->prepared;
@@ -157,16 +175,28 @@ int WinmmAudioInput::take(std::vector<int16_t>& samples, std::string* reason) {
 int WinmmAudioInput::stop() {
     if (!m_device) return MMSYSERR_INVALHANDLE;
     m_device->started = false;
+    waveInStop(m_device->handle);
     return static_cast<int>(waveInReset(m_device->handle));
 }
 
 int WinmmAudioInput::close() {
     if (!m_device) return MMSYSERR_INVALHANDLE;
-    waveInReset(m_device->handle);
-    m_device->unprepareAll();
-    const MMRESULT result = waveInClose(m_device->handle);
+    m_device->started = false;
+    if (!m_device->releaseAll()) {
+        m_device.release();  // still held by the engine: its memory must stay
+        return WAVERR_STILLPLAYING;
+    }
+    MMRESULT result = waveInClose(m_device->handle);
+    for (int i = 0; i < 100 && result == WAVERR_STILLPLAYING; ++i) {
+        Sleep(10);
+        result = waveInClose(m_device->handle);
+    }
+    if (result != MMSYSERR_NOERROR) {
+        m_device.release();
+        return static_cast<int>(result);
+    }
     m_device.reset();
-    return static_cast<int>(result);
+    return AudioResult::Ok;
 }
 
 }  // namespace calvento

@@ -2,8 +2,10 @@
 //
 // open is waveInOpen on the chosen device or the wave mapper (the system's default); start hands
 // the device a ring of 40 buffers of 50 ms (two seconds) and calls waveInStart; take hands over
-// the buffers the device has filled, in their order, and gives each back at once; stop and close
-// are waveInReset and waveInClose. The MMRESULT codes are the numbers of AudioResult. Devices are
+// the buffers the device has filled, in their order, and gives each back at once; stop is
+// waveInStop and waveInReset; close waits until the engine, which fills the buffers from a thread
+// of its own, has let go of every one before waveInClose frees them (memory it still holds is
+// never freed). The MMRESULT codes are the numbers of AudioResult. Devices are
 // named as the output backend names them. No buffer filled for a second and a half while some
 // are still free is a failed stream (a device unplugged, an audio service that stopped).
 #pragma once
