@@ -13,10 +13,11 @@ namespace {
 
 constexpr double kStepSeconds = 0.002;  // the envelope's resolution
 constexpr double kLowestPitch = 300, kHighestPitch = 2000;
-constexpr double kWindowPerDot = 1.6;  // the longest window, in dots
-constexpr double kShortestRun = 0.34;  // marks and gaps shorter than this, in dots, are noise
-constexpr double kThreshold = 0.3;     // where marks begin, from the gaps' level to the marks'
-constexpr double kMinContrast = 3;     // the marks' level over the gaps', at least (9.5 dB)
+constexpr double kWindowPerDot = 1.6;       // the longest window, in dots
+constexpr double kWindowPerKnownDot = 0.8;  // the window for a known speed, in dots
+constexpr double kShortestRun = 0.34;       // marks and gaps shorter than this, in dots, are noise
+constexpr double kThreshold = 0.3;          // where marks begin, from the gaps' level to the marks'
+constexpr double kMinContrast = 3;          // the marks' level over the gaps', at least (9.5 dB)
 
 // The magnitude of the tone at `f` in windows of `window` samples, every `step` samples.
 std::vector<float> envelope(std::span<const int16_t> x, int rate, double f, int window, int step) {
@@ -178,8 +179,7 @@ void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch
     const int step = std::max(1, static_cast<int>(rate * kStepSeconds));
     // The keying as windows from 2 to 45 ms see it. A long window is a narrow filter (least
     // noise) but merges the elements of fast keying; a short one resolves them but chatters in
-    // noise. With the sender's speed known, the window is the one that suits it, and the dot
-    // found is held near it: a short transmission has too few elements to tell its own speed.
+    // noise.
     struct Keying {
         int window;
         double ms;
@@ -187,62 +187,74 @@ void decodeTransmission(std::span<const int16_t> samples, int rate, double pitch
         Timing timing;
     };
     std::vector<Keying> tried;
-    const double hintDot = wpmHint > 0 ? 1.2 / wpmHint / kStepSeconds : 0;  // in steps
     for (const double ms : {2.0, 3.0, 4.0, 6.0, 9.0, 13.0, 20.0, 30.0, 45.0}) {
         const int w = static_cast<int>(rate * ms / 1000);
         std::vector<Run> r = key(envelope(samples, rate, pitch, w, step));
-        Timing timing = timingOf(r);
-        if (hintDot > 0 &&
-            (timing.dot <= 0 || timing.dot > 1.5 * hintDot || timing.dot < hintDot / 1.5))
-            timing = {hintDot, 0};
-        if (timing.dot > 0) tried.push_back({w, ms, std::move(r), timing});
+        const Timing timing = timingOf(r);
+        tried.push_back({w, ms, std::move(r), timing});
     }
     // Fits: the window is not much longer than the dot it finds (a Hann window's main part is
     // about half its length, so a gap of a dot still shows through one of 1.6 dots).
     const auto fits = [](const Keying& k) {
-        return k.ms <= kWindowPerDot * k.timing.dot * kStepSeconds * 1000;
+        return k.timing.dot > 0 && k.ms <= kWindowPerDot * k.timing.dot * kStepSeconds * 1000;
+    };
+    // Where two neighbouring windows find the same dot, that dot is the keying's: a window too
+    // long merges elements (its dot grows), one too short in noise chatters (its dot shrinks,
+    // and differs from one window to the next). Elements merged by long windows agree with each
+    // other too, so of the agreeing pairs the one with the shortest dot counts; then the longest
+    // window that fits and still finds that dot (the narrowest filter, so the least noise).
+    const auto agree = [](double a, double b) { return std::abs(a - b) <= 0.1 * std::max(a, b); };
+    // Chatter may agree on a dot by chance, not on how many marks there are.
+    const auto marks = [](const Keying& k) {
+        return static_cast<double>(
+            std::count_if(k.runs.begin(), k.runs.end(), [](const Run& r) { return r.mark; }));
     };
     const Keying* chosen = nullptr;
-    if (hintDot > 0) {
-        // The longest window that suits the known speed.
-        for (const Keying& k : tried)
-            if (!chosen || k.ms <= kWindowPerDot * hintDot * kStepSeconds * 1000) chosen = &k;
-    } else {
-        // Where two neighbouring windows find the same dot, that dot is the keying's: a window
-        // too long merges elements (its dot grows), one too short in noise chatters (its dot
-        // shrinks, and differs from one window to the next). Elements merged by long windows
-        // agree with each other too, so of the agreeing pairs the one with the shortest dot
-        // counts; then the longest window that fits and still finds that dot (the narrowest
-        // filter, so the least noise).
-        const auto agree = [](double a, double b) {
-            return std::abs(a - b) <= 0.1 * std::max(a, b);
-        };
-        // Chatter may agree on a dot by chance, not on how many marks there are.
-        const auto marks = [](const Keying& k) {
-            return static_cast<double>(
-                std::count_if(k.runs.begin(), k.runs.end(), [](const Run& r) { return r.mark; }));
-        };
-        for (size_t i = 0; i + 1 < tried.size(); ++i) {
-            const Keying &a = tried[i], &b = tried[i + 1];
-            if (!agree(a.timing.dot, b.timing.dot) || !fits(a) ||
-                std::abs(marks(a) - marks(b)) > 0.05 * std::max(marks(a), marks(b)))
-                continue;
-            if (!chosen || a.timing.dot < chosen->timing.dot * 0.8) chosen = &a;
-        }
-        if (chosen)
-            for (const Keying& k : tried)
-                if (k.ms > chosen->ms && fits(k) && agree(k.timing.dot, chosen->timing.dot) &&
-                    std::abs(marks(k) - marks(*chosen)) <= 0.05 * marks(*chosen))
-                    chosen = &k;
-        // No two agree: the longest window that fits.
-        if (!chosen)
-            for (const Keying& k : tried)
-                if (!chosen || fits(k)) chosen = &k;
+    for (size_t i = 0; i + 1 < tried.size(); ++i) {
+        const Keying &a = tried[i], &b = tried[i + 1];
+        if (!fits(a) || !agree(a.timing.dot, b.timing.dot) ||
+            std::abs(marks(a) - marks(b)) > 0.05 * std::max(marks(a), marks(b)))
+            continue;
+        if (!chosen || a.timing.dot < chosen->timing.dot * 0.8) chosen = &a;
     }
-    if (!chosen) return;
+    if (chosen)
+        for (const Keying& k : tried)
+            if (k.ms > chosen->ms && fits(k) && agree(k.timing.dot, chosen->timing.dot) &&
+                std::abs(marks(k) - marks(*chosen)) <= 0.05 * marks(*chosen))
+                chosen = &k;
+    // No two agree: the longest window that fits.
+    if (!chosen)
+        for (const Keying& k : tried)
+            if (fits(k) || (!chosen && k.timing.dot > 0)) chosen = &k;
+    // With the sender's speed known, a keying whose dot is far from it is not the sender's (a
+    // transmission of a few elements cannot tell its own speed): the window whose dot is nearest
+    // the known one, or, when none is near, the window for that speed with its dot.
+    Timing timing = chosen ? chosen->timing : Timing{};
+    if (wpmHint > 0) {
+        const double hintDot = 1.2 / wpmHint / kStepSeconds;  // in steps
+        const auto near = [hintDot](const Keying& k) {
+            return k.timing.dot > hintDot / 1.5 && k.timing.dot < hintDot * 1.5;
+        };
+        if (!chosen || !near(*chosen)) {
+            chosen = nullptr;
+            for (const Keying& k : tried)
+                if (near(k) && (!chosen || std::abs(k.timing.dot - hintDot) <
+                                               std::abs(chosen->timing.dot - hintDot)))
+                    chosen = &k;
+            if (chosen) {
+                timing = chosen->timing;
+            } else {
+                for (const Keying& k : tried)
+                    if (!chosen || k.ms <= kWindowPerKnownDot * hintDot * kStepSeconds * 1000)
+                        chosen = &k;
+                timing = {hintDot, 0};
+            }
+        }
+    }
+    if (!chosen || timing.dot <= 0) return;
     const int window = chosen->window;
     const std::vector<Run>& runs = chosen->runs;
-    const double d = chosen->timing.dot, weight = chosen->timing.weight;
+    const double d = timing.dot, weight = timing.weight;
     result.wpm = 1.2 / (d * kStepSeconds);
     auto emit = [&](int startStep, const std::string& text) {
         result.characters.push_back(
