@@ -840,11 +840,9 @@ int listen(const QStringList& argv) {
         if (!caught) caught = signal;
     });
     ListenHooks hooks;
-    hooks.heard = [](const DecodedItem& item) {
-        out(itemLine(item));
-        std::fflush(stdout);
-    };
-    hooks.stopRequested = [&caught] { return caught != 0; };
+    hooks.heard = [](const DecodedItem& item) { out(itemLine(item)); };
+    // A reader that went away (a closed pipe) ends the listening: its failure is reported.
+    hooks.stopRequested = [&caught] { return caught != 0 || !g_outputFailure.isEmpty(); };
     const ListenResult result = listener.listen(request, hooks);
     listener.close();
     if (caught) return 128 + caught;

@@ -142,9 +142,7 @@ FrmTone::FrmTone(Player& player, SerialPort& port, UiServices& dialogs, Clock& c
     // The receiver: the console's monitor, and the Radio dialog's meter, which borrows the input
     // while it is open.
     m_monitor = new ReceiverMonitor(this);
-    connect(m_monitor, &ReceiverMonitor::heard, this, [this](const DecodedItem& item) {
-        m_console->showHeard(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), item);
-    });
+    connect(m_monitor, &ReceiverMonitor::heard, this, &FrmTone::showHeard);
     connect(m_monitor, &ReceiverMonitor::failed, this, [this](const QString& why) {
         m_console->showStatus(QStringLiteral("The monitor stopped: ") + why);
     });
@@ -507,9 +505,7 @@ SendReport FrmTone::sendSequence(const QString& keys, const QString& commandName
         logSend(sent, keys, commandName, source, reply);
     };
     ListenHooks hooks;
-    hooks.heard = [this](const DecodedItem& item) {
-        m_console->showHeard(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), item);
-    };
+    hooks.heard = [this](const DecodedItem& item) { showHeard(item); };
     hooks.stopRequested = [this] { return m_stopByUser || m_endingFromOutside; };
     m_lastReply =
         RunConfirmedSend(listener ? &*listener : nullptr, check, sendOnce, attemptEnded, hooks);
@@ -656,6 +652,11 @@ void FrmTone::console_Send(const QString& commandName, const QString& sequence) 
     m_console->showStatus(status);
     showSiteLog();
     closeIfPending();
+}
+
+// What the receiver heard, with the local time it was told.
+void FrmTone::showHeard(const DecodedItem& item) {
+    m_console->showHeard(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), item);
 }
 
 void FrmTone::setAudioInput(AudioInput* input) {

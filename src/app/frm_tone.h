@@ -169,6 +169,7 @@ private:
     void showSiteLog();
     // The console's monitor of the receiver, when it is wanted and the input is free.
     void startMonitor();
+    void showHeard(const DecodedItem& item);
 
     Player& m_player;
     SerialPort& MSComm1;

@@ -35,29 +35,31 @@ double callTime(const std::vector<DecodedItem>& words, const std::string& call) 
 
 }  // namespace
 
+bool OpenReceiver(AudioInput& input, const std::string& deviceId, std::string* failure) {
+    input.chooseDevice(deviceId);
+    PcmFormat format;
+    format.samplesPerSecond = Listener::kSampleRate;
+    format.averageBytesPerSecond = Listener::kSampleRate * 2;
+    int code = input.open(format);
+    if (code == AudioResult::Ok) {
+        code = input.start();
+        if (code != AudioResult::Ok) input.close();
+    }
+    if (code == AudioResult::Ok) return true;
+    if (failure) {
+        const std::string device =
+            deviceId.empty() ? "the default input device" : "the input device " + deviceId;
+        *failure = code == AudioResult::BadDeviceId
+                       ? device + " is not there (error 2)"
+                       : device + " could not be opened (error " + std::to_string(code) + ")";
+    }
+    return false;
+}
+
 bool Listener::open(const std::string& deviceId, std::string* failure) {
     close();
-    m_input.chooseDevice(deviceId);
-    PcmFormat format;
-    format.samplesPerSecond = kSampleRate;
-    format.averageBytesPerSecond = kSampleRate * 2;
-    int code = m_input.open(format);
-    if (code == AudioResult::Ok) {
-        code = m_input.start();
-        if (code != AudioResult::Ok) m_input.close();
-    }
-    if (code != AudioResult::Ok) {
-        if (failure) {
-            const std::string device =
-                deviceId.empty() ? "the default input device" : "the input device " + deviceId;
-            *failure = code == AudioResult::BadDeviceId
-                           ? device + " is not there (error 2)"
-                           : device + " could not be opened (error " + std::to_string(code) + ")";
-        }
-        return false;
-    }
-    m_open = true;
-    return true;
+    m_open = OpenReceiver(m_input, deviceId, failure);
+    return m_open;
 }
 
 void Listener::discard() {
@@ -93,12 +95,7 @@ ListenResult Listener::listen(const ListenRequest& request, const ListenHooks& h
         }
         fresh.clear();
     };
-    auto heardTime = [&](bool withPending) {
-        std::vector<DecodedItem> words = result.items;
-        if (withPending)
-            words.insert(words.end(), decoder.pendingWords().begin(), decoder.pendingWords().end());
-        return callTime(words, call);
-    };
+    auto heardTime = [&] { return callTime(result.items, call); };
     const uint32_t started = m_clock.tickCount();
     const auto limitMs = static_cast<uint32_t>(std::max(0.0, request.seconds) * 1000);
     for (;;) {
@@ -117,14 +114,14 @@ ListenResult Listener::listen(const ListenRequest& request, const ListenHooks& h
             result.failure = reason + " (error " + std::to_string(code) + ")";
             break;
         }
-        if (request.stopWhenHeard && heardTime(false) >= 0) {
+        if (request.stopWhenHeard && heardTime() >= 0) {
             result.outcome = ListenOutcome::Heard;
             break;
         }
         if (request.seconds >= 0 && m_clock.tickCount() - started >= limitMs) {
             decoder.finish(fresh);
             take();
-            result.outcome = heardTime(false) >= 0 ? ListenOutcome::Heard : ListenOutcome::NotHeard;
+            result.outcome = heardTime() >= 0 ? ListenOutcome::Heard : ListenOutcome::NotHeard;
             break;
         }
         m_clock.sleepMs(kTakeEveryMs);
@@ -133,7 +130,7 @@ ListenResult Listener::listen(const ListenRequest& request, const ListenHooks& h
         decoder.finish(fresh);
         take();
     }
-    const double at = heardTime(false);
+    const double at = heardTime();
     if (result.outcome == ListenOutcome::Heard) {
         result.heardAfter = at;
         if (call.empty()) {

@@ -51,6 +51,10 @@ struct ListenHooks {
     std::function<bool()> stopRequested;            // polled between takes
 };
 
+// Opens and starts `input` on `deviceId` ("" for the default) for the decoders' format (8000 Hz,
+// mono, 16-bit); false with the reason ("the input device X is not there (error 2)").
+bool OpenReceiver(AudioInput& input, const std::string& deviceId, std::string* failure);
+
 class Listener {
 public:
     static constexpr int kSampleRate = 8000;

@@ -20,21 +20,9 @@ ReceiverMonitor::~ReceiverMonitor() {
 bool ReceiverMonitor::start(AudioInput& input, const QString& deviceId, bool decode,
                             QString* failure) {
     stop();
-    input.chooseDevice(deviceId.toStdString());
-    PcmFormat format;
-    format.samplesPerSecond = Listener::kSampleRate;
-    format.averageBytesPerSecond = 2 * Listener::kSampleRate;
-    int code = input.open(format);
-    if (code == AudioResult::Ok) {
-        code = input.start();
-        if (code != AudioResult::Ok) input.close();
-    }
-    if (code != AudioResult::Ok) {
-        if (failure)
-            *failure =
-                code == AudioResult::BadDeviceId
-                    ? QStringLiteral("the input device is not there (error 2)")
-                    : QStringLiteral("the input device could not be opened (error %1)").arg(code);
+    std::string why;
+    if (!OpenReceiver(input, deviceId.toStdString(), &why)) {
+        if (failure) *failure = QString::fromStdString(why);
         return false;
     }
     m_input = &input;

@@ -31,10 +31,6 @@ public:
     // The end of the stream: what is still pending becomes final.
     void finish(std::vector<DecodedItem>& out);
 
-    // The Morse words heard so far that are not final yet (a call may show here before the
-    // channel has gone quiet after it).
-    const std::vector<DecodedItem>& pendingWords() const { return m_pending; }
-
     // Seconds of samples fed.
     double seconds() const { return static_cast<double>(m_total) / m_rate; }
 

@@ -4,10 +4,22 @@
 # told to exit, or frozen. The send must end as failed with the reason, never as "Sequence
 # completed."; with nothing done to the server it completes. The same while the tool listens for
 # a reply after a send (listen-*): the receiver's source suspended, the server killed, told to
-# exit or frozen must end as "Listening failed" (status 1), never as "No reply heard".
+# exit or frozen must end as "Listening failed" (status 1), never as "No reply heard"; a signal
+# while it listens ends it with the shell's status and says so.
 # Usage: sound_server_faults.sh CLI   (the script runs itself as --case MODE CLI for each case)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+
+if [ "$1" = --pipe ]; then  # inside with_pulse.sh: listen into a pipe whose reader has gone
+    cli=$2
+    "$cli" listen --dtmf 2>"$XDG_RUNTIME_DIR/err" | true &
+    sleep 1.5
+    "$cli" synth --wav "$XDG_RUNTIME_DIR/k.wav" 5 >/dev/null
+    paplay -d calvento_second "$XDG_RUNTIME_DIR/k.wav"
+    for _ in $(seq 30); do jobs -r | grep -q . || break; sleep 0.1; done
+    if jobs -r | grep -q .; then echo "still listening"; kill %1; else cat "$XDG_RUNTIME_DIR/err"; fi
+    exit 0
+fi
 
 if [ "$1" = --case ]; then  # inside with_pulse.sh: one send, then "status milliseconds" and its output
     mode=$2 cli=$3
@@ -24,6 +36,9 @@ if [ "$1" = --case ]; then  # inside with_pulse.sh: one send, then "status milli
     server=$(cat "$PULSE_RUNTIME_PATH/pid")
     case ${mode#listen-} in
         suspend-source) pactl suspend-source calvento_receiver 1 ;;
+        int) kill -INT "$pid" ;;
+        term) kill -TERM "$pid" ;;
+        hup) kill -HUP "$pid" ;;
         suspend) pactl suspend-sink calvento_null 1 ;;
         kill) kill -KILL "$server" ;;
         exit) pactl exit ;;
@@ -64,5 +79,18 @@ check listen-suspend-source 1 "Listening failed: "
 check listen-kill 1 "Listening failed: "
 check listen-exit 1 "Listening failed: "
 check listen-freeze 1 "Listening failed: "
-echo "$((10 - failed)) passed, $failed failed"
+check listen-int 130 "Listening: stopped by signal 2."
+check listen-term 143 "Listening: stopped by signal 15."
+check listen-hup 129 "Listening: stopped by signal 1."
+# listen whose reader went away (a closed pipe): it ends at the next thing it heard, and says so.
+{
+    out=$("$here/with_pulse.sh" "$0" --pipe "$cli" 2>&1)
+    if grep -q "output" <<<"$out" && ! grep -q "still listening" <<<"$out"; then
+        echo "PASS listen-closed-pipe"
+    else
+        echo "FAIL listen-closed-pipe: $out"
+        failed=$((failed + 1))
+    fi
+}
+echo "$((14 - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]
